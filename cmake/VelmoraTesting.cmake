@@ -1,0 +1,31 @@
+# GoogleTest comes from Debian's source package and is built with each tree,
+# for the host and for Windows alike.
+if(VELMORA_TESTS)
+  set(GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  if(WIN32)
+    # GoogleTest's own Win32 locking; no winpthreads needed.
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  endif()
+  add_subdirectory(${GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+# velmora_add_test(NAME SOURCES ... [LIBS ...] [RC file.rc] [GUI])
+# One test executable is one ctest entry; under Windows it runs through the
+# Wine wrapper (CMAKE_CROSSCOMPILING_EMULATOR).
+function(velmora_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ${T_PROPERTIES})
+  if(WIN32)
+    # Windows tests share one registry and one display: run them one at a time.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wineprefix)
+  endif()
+endfunction()
