@@ -1,0 +1,16 @@
+#include "framework/message_box.h"
+
+namespace {
+CMessageBoxRoutine* g_routine = nullptr;
+}  // namespace
+
+CMessageBoxRoutine* SetMessageBoxRoutine(CMessageBoxRoutine* routine) {
+  CMessageBoxRoutine* previous = g_routine;
+  g_routine = routine;
+  return previous;
+}
+
+int AfxMessageBox(const char* text, UINT type) {
+  if (g_routine != nullptr) return g_routine->DoMessageBox(text, type);
+  return MessageBoxA(nullptr, text, "Error", type);
+}
