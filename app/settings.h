@@ -1,0 +1,62 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The settings profile lives under
+// HKEY_CURRENT_USER\Software\<registry key>\<profile name>\<section>, one
+// value per entry. Every operation opens the keys it needs and closes them
+// before it returns; nothing is cached. No operation throws or shows a message:
+// reads fall back to their default and writes return false.
+
+// Sections and entries of the profile, with the defaults the program reads them with.
+constexpr const char kSettingsSection[] = "Settings";
+constexpr const char kSelfInstallSection[] = "SelfInstall";
+
+constexpr const char kTabsEntry[] = "Tabs";  // text of the tab-location box
+constexpr const char kTabsDefault[] = "8";
+constexpr const char kMaxFilesEntry[] = "MaxFiles";  // set by hand only, never written
+constexpr int kMaxFilesDefault = 10;
+constexpr const char kCreateDesktopShortcutEntry[] = "CreateDesktopShortcut";  // 1 or 0
+constexpr int kCreateDesktopShortcutDefault = 0;
+constexpr const char kVersionEntry[] = "Version";      // in "SelfInstall"
+constexpr const char kDirectoryEntry[] = "Directory";  // in "SelfInstall"
+
+// Sets where the profile lives: the registry key name ("Orvane") and the
+// profile name ("Zenvero"). Start-up calls it once, from the application
+// object; until then (or with an empty name) every profile operation fails.
+void SetProfileLocation(const char* registryKey, const char* profileName);
+const std::string& GetProfileRegistryKey();
+const std::string& GetProfileName();
+
+// The entry's text (REG_SZ, up to its first zero byte), or defaultText when the
+// keys cannot be opened or the value is missing or of another type.
+std::string GetSettingString(const char* section, const char* entry, const char* defaultText);
+// The entry's signed integer (a 4-byte REG_DWORD), or defaultValue otherwise.
+int GetSettingInt(const char* section, const char* entry, int defaultValue);
+// Stores text as REG_SZ; a null text deletes the entry instead.
+bool WriteSettingString(const char* section, const char* entry, const char* text);
+bool WriteSettingInt(const char* section, const char* entry, int value);
+
+// The greatest k in 1..limit for which the entry base+k ("Source7") exists in
+// the section, or 0. Lets a reader skip a hand-edited count far beyond the
+// stored entries without probing each number.
+int FindLastNumberedSetting(const char* section, const char* base, int limit);
+
+// Registry value functions on any root key (HKEY_LOCAL_MACHINE...).
+
+// Reads a REG_SZ value into buffer (bufferSize bytes, zero included). Fails when
+// the key or value is missing, the text does not fit, or the value has another
+// type (last error ERROR_INVALID_DATA). The buffer is unchanged unless it succeeded.
+bool ReadRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
+                        DWORD bufferSize);
+// The value's text when it is a REG_SZ of at most 512 bytes (zero included),
+// else defaultText.
+std::string GetRegistryString(HKEY root, const char* subkey, const char* valueName,
+                              const char* defaultText);
+// Stores text as REG_SZ under an existing key; never creates the key.
+bool WriteRegistryString(HKEY root, const char* subkey, const char* valueName, const char* text);
+// Creates the key (or opens it if it exists) with full access; true if it exists afterwards.
+bool EnsureRegistryKey(HKEY root, const char* subkey);
+// True only if the value was there and is now deleted.
+bool DeleteRegistryValue(HKEY root, const char* subkey, const char* valueName);
