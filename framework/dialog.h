@@ -1,0 +1,85 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "framework/wnd.h"
+
+class CDialog;
+
+// One direction of the dialog's data exchange.
+class CDataExchange {
+ public:
+  CDataExchange(CDialog* dialog, bool saveAndValidate)
+      : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+  CDialog* m_pDlgWnd;
+  bool m_bSaveAndValidate;  // true: controls to members; false: members to controls
+};
+
+// Binds `control` to the dialog's control `id` (once); throws std::runtime_error
+// when the template has no such control.
+void DDX_Control(CDataExchange& dx, int id, CWnd& control);
+// Exchanges a member with a control's text.
+void DDX_Text(CDataExchange& dx, int id, std::string& value);
+
+// A dialog on a numbered template of the program's resources, modal (DoModal)
+// or modeless (Create). One dialog procedure serves all: `this` arrives with
+// WM_INITDIALOG, is kept in DWLP_USER and cleared at WM_NCDESTROY and in the
+// destructor; messages before WM_INITDIALOG get FALSE.
+//
+// Handled by the base: IDOK runs OnOK (data exchange, then EndDialog(IDOK)),
+// IDCANCEL runs OnCancel (EndDialog(IDCANCEL)). WM_COMMAND that no table
+// handles goes on to the application's map (ID_HELP). The dialog's help id,
+// used by the Help command, is its template number.
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT templateId, HWND parent = nullptr);
+  ~CDialog() override;
+
+  // Runs the dialog modally; returns EndDialog's result, or -1 when the
+  // dialog could not be created. Rethrows an exception that a handler threw.
+  virtual INT_PTR DoModal();
+  // Creates the dialog modeless, owned by `parent` (default: the parent given
+  // at construction); false if it could not be created.
+  bool Create(HWND parent = nullptr);
+
+  // Ends a modal dialog with `result`; a modeless one is destroyed and keeps
+  // the result in m_nModalResult.
+  void EndDialog(int result);
+
+  // Runs DoDataExchange; false if it threw (the exception is kept).
+  bool UpdateData(bool saveAndValidate = true);
+
+  UINT GetTemplateId() const { return m_nIDTemplate; }
+  bool IsModal() const { return m_bModal; }
+
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMap kMessageMap;
+  static const MessageMapEntry kMessageEntries[];
+
+  UINT m_nIDHelp;             // help id: the template number
+  INT_PTR m_nModalResult = 0; // the result EndDialog was given
+
+  // Asked of a window by the Help command: a dialog answers its help id.
+  static UINT HelpIdMessage();
+  // Ends the innermost running modal dialog with -1 (after a kept exception).
+  static void EndInnermostModal();
+
+ protected:
+  virtual BOOL OnInitDialog();  // runs the data exchange into the controls
+  virtual void OnOK();
+  virtual void OnCancel();
+  virtual void DoDataExchange(CDataExchange& dx);
+
+  LRESULT Default() override;
+
+  HWND m_hWndParent;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  UINT m_nIDTemplate;
+  bool m_bModal = false;
+  CDialog* m_pPrevModal = nullptr;  // the modal dialog that ran when this one started
+};

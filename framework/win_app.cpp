@@ -1,0 +1,191 @@
+#include "framework/win_app.h"
+
+#include <commctrl.h>
+
+#include <exception>
+
+#include "framework/dialog.h"
+
+namespace {
+
+CWinApp* g_app = nullptr;
+
+const UINT kAppTitleId = 57344;     // string: the application title
+const UINT kHelpFailedId = 61703;   // string: "Failed to launch help."
+const UINT kHelpCommandId = 0xE146; // ID_HELP
+const ULONG_PTR kHelpContextBase = 0x20000;
+
+// The help id of the nearest dialog from `hwnd` up through parents and owners.
+UINT FindHelpId(HWND hwnd) {
+  for (; hwnd != nullptr; hwnd = ::GetParent(hwnd)) {
+    UINT id = static_cast<UINT>(SendMessageA(hwnd, CDialog::HelpIdMessage(), 0, 0));
+    if (id != 0) return id;
+  }
+  return 0;
+}
+
+}  // namespace
+
+CWinApp* AfxGetApp() { return g_app; }
+
+CWnd* AfxGetMainWnd() { return g_app != nullptr ? g_app->m_pMainWnd : nullptr; }
+
+UINT AddDefaultIcon(UINT type) {
+  if ((type & MB_ICONMASK) != 0) return type;
+  switch (type & MB_TYPEMASK) {
+    case MB_OK:
+    case MB_OKCANCEL:
+    case MB_YESNOCANCEL:
+    case MB_YESNO:
+      return type | MB_ICONEXCLAMATION;
+    default:
+      return type;
+  }
+}
+
+std::string AfxLoadString(UINT id) {
+  char buffer[1024];
+  int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
+  return std::string(buffer, length > 0 ? length : 0);
+}
+
+int AfxMessageBox(UINT idPrompt, UINT type) {
+  return AfxMessageBox(AfxLoadString(idPrompt).c_str(), type);
+}
+
+CWinApp::CWinApp(const char* appName) {
+  if (appName != nullptr) m_strAppName = appName;
+  g_app = this;
+  m_pPrevRoutine = SetMessageBoxRoutine(this);
+}
+
+CWinApp::~CWinApp() {
+  if (m_hMsgFilter != nullptr) UnhookWindowsHookEx(m_hMsgFilter);
+  SetMessageBoxRoutine(m_pPrevRoutine);
+  if (g_app == this) g_app = nullptr;
+}
+
+bool CWinApp::InitApplication(HINSTANCE instance, const char* commandLine) {
+  m_hInstance = instance;
+  if (m_strAppName.empty()) m_strAppName = AfxLoadString(kAppTitleId);
+  m_strCommandLine = commandLine != nullptr ? commandLine : "";
+  m_strCmdLineTail = CommandLineTail(m_strCommandLine.c_str());
+
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    std::string helpPath(path, length);
+    std::string::size_type dot = helpPath.find_last_of('.');
+    std::string::size_type slash = helpPath.find_last_of("\\/");
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+      helpPath.erase(dot);
+    }
+    m_strHelpFilePath = helpPath + ".HLP";
+  }
+
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  // F1 in any of the program's dialogs becomes the Help command.
+  if (m_hMsgFilter == nullptr) {
+    m_hMsgFilter = SetWindowsHookExA(WH_MSGFILTER, HelpKeyFilter, nullptr, GetCurrentThreadId());
+  }
+  return true;
+}
+
+LRESULT CALLBACK CWinApp::HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+  CWinApp* app = g_app;
+  HHOOK hook = app != nullptr ? app->m_hMsgFilter : nullptr;
+  if (code == MSGF_DIALOGBOX && app != nullptr) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1 && GetKeyState(VK_SHIFT) >= 0 &&
+        GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
+      HWND target = app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+      if (target != nullptr) {
+        SendMessageA(target, WM_COMMAND, kHelpCommandId, 0);
+      } else {
+        // No main window: the command still reaches the application.
+        try {
+          app->OnCmdMsg(kHelpCommandId, 0);
+        } catch (...) {
+          AfxKeepException();
+          CDialog::EndInnermostModal();
+        }
+      }
+      return TRUE;
+    }
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+int CWinApp::Run() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  ExitInstance();
+  return static_cast<int>(msg.wParam);
+}
+
+void CWinApp::SetRegistryKey(const char* key) {
+  m_strRegistryKey = key;
+  m_strProfileName = m_strAppName;
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
+  ::ParseCommandLine(m_strCommandLine.c_str(), info);
+}
+
+HWND CWinApp::GetSafeOwner(const CWnd* except) const {
+  HWND hwnd = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
+  if (except != nullptr && m_pMainWnd == except) return nullptr;
+  if (hwnd == nullptr) hwnd = GetActiveWindow();
+  if (hwnd == nullptr) return nullptr;
+  hwnd = GetAncestor(hwnd, GA_ROOT);
+  return GetLastActivePopup(hwnd);
+}
+
+int CWinApp::DoMessageBox(const char* text, UINT type) {
+  return ShowMessageBox(GetSafeOwner(), text, m_strAppName.c_str(), AddDefaultIcon(type));
+}
+
+int CWinApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  return MessageBoxA(owner, text, caption, type);
+}
+
+BOOL CWinApp::CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG_PTR data) {
+  return ::WinHelpA(window, helpFile, command, data);
+}
+
+void CWinApp::WinHelp(ULONG_PTR data, UINT command) {
+  HWND main = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
+  HWND top = main != nullptr ? GetAncestor(main, GA_ROOT) : nullptr;
+  if (!CallWinHelp(top, m_strHelpFilePath.c_str(), command, data)) {
+    AfxMessageBox(kHelpFailedId);
+  }
+}
+
+void CWinApp::OnHelp() {
+  HWND start = GetCapture();
+  if (start == nullptr) start = GetFocus();
+  if (start == nullptr && m_pMainWnd != nullptr) start = m_pMainWnd->m_hWnd;
+  UINT id = FindHelpId(start);
+  if (id == 0) return;
+  WinHelp(kHelpContextBase + id, HELP_CONTEXT);
+}
+
+int AfxWinMain(HINSTANCE instance, int cmdShow) {
+  (void)cmdShow;
+  CWinApp* app = AfxGetApp();
+  if (app == nullptr) return -1;
+  try {
+    if (!app->InitApplication(instance, GetCommandLineA())) return -1;
+    if (app->InitializeInstance()) return app->Run();
+    return app->ExitInstance();
+  } catch (const std::exception& e) {
+    // Nothing above this frame can handle it: leave a trace and a failure code.
+    OutputDebugStringA(e.what());
+    return -1;
+  }
+}

@@ -1,0 +1,88 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "framework/command_line.h"
+#include "framework/message_box.h"
+#include "framework/wnd.h"
+
+// The application object: one static object per program, derived from
+// CWinApp. The entry point (AfxWinMain, called by WinMain) sets up the
+// framework and calls InitializeInstance, where the program does its work;
+// when that returns FALSE the process ends after ExitInstance.
+//
+// It is also the program's message-box routine: every AfxMessageBox gets the
+// application title as caption, the current top-level window as owner and the
+// exclamation icon when the style names no icon (see AddDefaultIcon).
+class CWinApp : public CCmdTarget, public CMessageBoxRoutine {
+ public:
+  // With no name the title comes from string resource 57344.
+  explicit CWinApp(const char* appName = nullptr);
+  ~CWinApp() override;
+
+  // The framework's start: instance, title, help file path, command-line
+  // tail, common controls and the F1 key. The entry point calls it; tests
+  // may call it too.
+  bool InitApplication(HINSTANCE instance, const char* commandLine);
+  // The program's start-up; TRUE runs the message loop (Run), FALSE ends.
+  virtual BOOL InitializeInstance() { return FALSE; }
+  virtual int Run();
+  virtual int ExitInstance() { return 0; }
+
+  // The settings' registry location: HKEY_CURRENT_USER\Software\<key>\<profile>.
+  // Setting the key also sets the profile name to the title.
+  void SetRegistryKey(const char* key);
+  // May throw std::bad_alloc.
+  void SetProfileName(const char* profile) { m_strProfileName = profile; }
+
+  // Parses this process's command line into `info`.
+  void ParseCommandLine(CCommandLineInfo& info) const;
+
+  int DoMessageBox(const char* text, UINT type) override;
+
+  // The window a new message box or modal dialog belongs to: the last active
+  // popup of the main window (null if `except` is the main window itself).
+  HWND GetSafeOwner(const CWnd* except = nullptr) const;
+
+  // Calls WinHelp for the help file; reports "Failed to launch help." when it fails.
+  void WinHelp(ULONG_PTR data, UINT command = HELP_CONTEXT);
+  // The Help command (ID_HELP, the Help button and F1): opens the help at
+  // 0x20000 + the help id of the nearest dialog up from the focus.
+  void OnHelp();
+
+  HINSTANCE m_hInstance = nullptr;
+  std::string m_strAppName;        // the application title
+  std::string m_strRegistryKey;
+  std::string m_strProfileName;
+  std::string m_strHelpFilePath;   // the program's path with ".HLP"
+  std::string m_strCommandLine;    // the whole command line
+  std::string m_strCmdLineTail;    // the command line without the program's name
+  CWnd* m_pMainWnd = nullptr;      // the main window while it exists
+
+ protected:
+  // Seams over the system: tests override them to record and to answer.
+  virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type);
+  virtual BOOL CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG_PTR data);
+
+ private:
+  static LRESULT CALLBACK HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam);
+
+  HHOOK m_hMsgFilter = nullptr;
+  CMessageBoxRoutine* m_pPrevRoutine = nullptr;
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+
+// The message-box rule for styles without an icon: OK, OK/Cancel, Yes/No/Cancel
+// and Yes/No get MB_ICONEXCLAMATION; other button sets stay without icon.
+UINT AddDefaultIcon(UINT type);
+
+// A string of the program's string table; empty when there is none.
+std::string AfxLoadString(UINT id);
+// Shows string resource `idPrompt` through the message-box routine.
+int AfxMessageBox(UINT idPrompt, UINT type = MB_OK);
+
+// The framework's entry point; WinMain calls it.
+int AfxWinMain(HINSTANCE instance, int cmdShow);
