@@ -83,15 +83,23 @@ void CDialog::EndInnermostModal() {
 INT_PTR CDialog::DoModal() {
   HWND owner = m_hWndParent;
   if (owner == nullptr && AfxGetApp() != nullptr) owner = AfxGetApp()->GetSafeOwner(this);
+  BeginModal();
+  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
+                                   owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  EndModal();
+  AfxRethrowKeptException();
+  return result;
+}
+
+void CDialog::BeginModal() {
   m_bModal = true;
   m_pPrevModal = g_modalTop;
   g_modalTop = this;
-  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                                   owner, DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+void CDialog::EndModal() {
   g_modalTop = m_pPrevModal;
   m_bModal = false;
-  AfxRethrowKeptException();
-  return result;
 }
 
 bool CDialog::Create(HWND parent) {

@@ -73,13 +73,18 @@ class CDialog : public CWnd {
 
   LRESULT Default() override;
 
+  // One message for the dialog's object, as a dialog procedure answers it.
+  INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Bookkeeping of the modal stack around a modal loop the system runs.
+  void BeginModal();
+  void EndModal();
+
   HWND m_hWndParent;
+  UINT m_nIDTemplate;
+  bool m_bModal = false;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
-  UINT m_nIDTemplate;
-  bool m_bModal = false;
   CDialog* m_pPrevModal = nullptr;  // the modal dialog that ran when this one started
 };

@@ -1,0 +1,79 @@
+#include "framework/file_dialog.h"
+
+#include <cstring>
+
+namespace {
+const char kObjectProp[] = "VelmoraFileDialogObject";
+}
+
+CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExt, const char* fileName,
+                         DWORD flags, const char* filter, HWND parent)
+    : CDialog(0, parent), m_ofn(), m_bOpenFileDialog(openFileDialog), m_szFileName() {
+  if (filter != nullptr) {
+    m_strFilter = filter;
+    for (char& c : m_strFilter) {
+      if (c == '|') c = '\0';
+    }
+    m_strFilter.push_back('\0');
+  }
+  if (defaultExt != nullptr) m_strDefExt = defaultExt;
+  if (fileName != nullptr) {
+    // The buffer holds MAX_PATH characters with the final zero: cut to fit.
+    std::strncpy(m_szFileName, fileName, MAX_PATH - 1);
+    m_szFileName[MAX_PATH - 1] = '\0';
+  }
+  m_ofn.lStructSize = sizeof m_ofn;
+  m_ofn.Flags = flags | OFN_EXPLORER;
+}
+
+void CFileDialog::SetTitle(const char* title) { m_strTitle = title != nullptr ? title : ""; }
+
+INT_PTR CFileDialog::DoModal() {
+  m_ofn.hwndOwner = m_hWndParent;
+  m_ofn.hInstance = GetModuleHandleA(nullptr);
+  m_ofn.lpstrFilter = m_strFilter.empty() ? nullptr : m_strFilter.c_str();
+  m_ofn.lpstrDefExt = m_strDefExt.c_str();
+  m_ofn.lpstrTitle = m_strTitle.empty() ? nullptr : m_strTitle.c_str();
+  m_ofn.lpstrFile = m_szFileName;
+  m_ofn.nMaxFile = MAX_PATH;
+  if ((m_ofn.Flags & OFN_ENABLETEMPLATE) != 0) {
+    m_ofn.Flags |= OFN_ENABLEHOOK;
+    m_ofn.lpfnHook = HookProc;
+    m_ofn.lCustData = reinterpret_cast<LPARAM>(this);
+    if (m_ofn.lpTemplateName != nullptr && IS_INTRESOURCE(m_ofn.lpTemplateName)) {
+      m_nIDHelp = static_cast<UINT>(reinterpret_cast<UINT_PTR>(m_ofn.lpTemplateName));
+    }
+  }
+
+  BeginModal();
+  BOOL chosen = m_bOpenFileDialog ? GetOpenFileNameA(&m_ofn) : GetSaveFileNameA(&m_ofn);
+  EndModal();
+  AfxRethrowKeptException();
+  m_nModalResult = chosen ? IDOK : IDCANCEL;
+  return m_nModalResult;
+}
+
+UINT_PTR CALLBACK CFileDialog::HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_INITDIALOG) {
+    auto* ofn = reinterpret_cast<OPENFILENAMEA*>(lParam);
+    auto* self = reinterpret_cast<CFileDialog*>(ofn->lCustData);
+    SetPropA(hwnd, kObjectProp, self);
+    self->m_hWnd = hwnd;
+  }
+  // The dialog sends some messages before WM_INITDIALOG: no object yet.
+  auto* self = static_cast<CFileDialog*>(GetPropA(hwnd, kObjectProp));
+  if (self == nullptr) return FALSE;
+
+  INT_PTR result = FALSE;
+  try {
+    result = self->HandleMessage(msg, wParam, lParam);
+  } catch (...) {
+    AfxKeepException();
+    ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+  }
+  if (msg == WM_NCDESTROY) {
+    RemovePropA(hwnd, kObjectProp);
+    self->m_hWnd = nullptr;
+  }
+  return result;
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+
+#include "framework/dialog.h"
+
+// The system's Open and Save As dialogs (GetOpenFileNameA/GetSaveFileNameA).
+// m_ofn may be adjusted before DoModal: clearing OFN_EXPLORER gives the
+// old-style dialog, OFN_ENABLETEMPLATE with lpTemplateName a template of the
+// program's resources reshapes it. With a template, this object hooks the
+// dialog and handles its messages through its message map like any CDialog;
+// IDOK and IDCANCEL keep the system's own handling.
+class CFileDialog : public CDialog {
+ public:
+  // `filter` in pairs separated by "|", e.g. "All files (*.*)|*.*||".
+  // `fileName` is the initial name; a longer one than the 260-character
+  // buffer holds is cut to fit.
+  CFileDialog(bool openFileDialog, const char* defaultExt = nullptr,
+              const char* fileName = nullptr,
+              DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* filter = nullptr,
+              HWND parent = nullptr);
+
+  // IDOK when the user chose a name, IDCANCEL otherwise (also on failure).
+  INT_PTR DoModal() override;
+  std::string GetPathName() const { return m_szFileName; }
+  void SetTitle(const char* title);
+
+  OPENFILENAMEA m_ofn;
+
+ protected:
+  void OnOK() override { Default(); }
+  void OnCancel() override { Default(); }
+
+ private:
+  static UINT_PTR CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+  bool m_bOpenFileDialog;
+  std::string m_strFilter;
+  std::string m_strDefExt;
+  std::string m_strTitle;
+  char m_szFileName[MAX_PATH];
+};
