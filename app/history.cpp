@@ -43,7 +43,7 @@ int WriteEntries(const char* name, const std::vector<std::string>& list, int max
 
 }  // namespace
 
-void LoadHistory(CComboBox box, const char* name, bool setText) {
+void LoadHistory(const CComboBox& box, const char* name, bool setText) {
   box.ResetContent();
   const int count = GetSettingInt(kSettingsSection, CountName(name).c_str(), 0);
   if (count < 1) return;
@@ -61,7 +61,7 @@ void LoadHistory(CComboBox box, const char* name, bool setText) {
   if (setText && !first.empty()) box.SetWindowText(first.c_str());
 }
 
-void AddToHistory(CComboBox box, const char* name) {
+void AddToHistory(const CComboBox& box, const char* name) {
   const std::string text = box.GetWindowText();
   // An empty box has nothing to remember; it must not push a name out.
   if (text.empty()) return;
@@ -74,7 +74,7 @@ void AddToHistory(CComboBox box, const char* name) {
   LoadHistory(box, name, true);
 }
 
-void RemoveFromHistory(CComboBox box, const char* name) {
+void RemoveFromHistory(const CComboBox& box, const char* name) {
   const std::string text = box.GetWindowText();
   const std::vector<std::string> list = ListWithout(box, text);
   const int maxFiles = GetSettingInt(kSettingsSection, kMaxFilesEntry, kMaxFilesDefault);

@@ -10,10 +10,10 @@ constexpr const char kMultipleFilesHistory[] = "MultipleFiles";  // box 1015
 
 // Fills the box's list from the store, entry 1 on top; with setText also puts
 // entry 1 into the box's edit field.
-void LoadHistory(CComboBox box, const char* name, bool setText);
+void LoadHistory(const CComboBox& box, const char* name, bool setText);
 // Makes the box's text entry 1 (dropping entries equal to it but for the case
 // of A-Z), stores the history and reloads the box.
-void AddToHistory(CComboBox box, const char* name);
+void AddToHistory(const CComboBox& box, const char* name);
 // Drops the box's text from the history, stores it, reloads the list and puts
 // the text back into the edit field so the user can correct it.
-void RemoveFromHistory(CComboBox box, const char* name);
+void RemoveFromHistory(const CComboBox& box, const char* name);
