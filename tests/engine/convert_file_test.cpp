@@ -1,0 +1,217 @@
+#include "engine/convert.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tests/engine/reference_expand.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
+const UINT kError = MB_OK | MB_ICONEXCLAMATION;
+
+std::string FullPath(const std::string& name) {
+  char path[MAX_PATH];
+  const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, nullptr);
+  return length > 0 && length < MAX_PATH ? path : name;
+}
+
+std::string FileText(const std::string& path) {
+  std::string data;
+  EXPECT_TRUE(ReadWholeFile(path, &data)) << path;
+  return data;
+}
+
+// Runs the test's body with the current directory set to a folder.
+class CCurrentDirectory {
+ public:
+  explicit CCurrentDirectory(const std::string& folder) {
+    GetCurrentDirectoryA(MAX_PATH, m_szPrevious);
+    EXPECT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+  }
+  ~CCurrentDirectory() { SetCurrentDirectoryA(m_szPrevious); }
+
+ private:
+  char m_szPrevious[MAX_PATH];
+};
+
+class ConvertFileTest : public testing::Test {
+ protected:
+  std::string MakeSource(const std::string& content) {
+    const std::string path = m_Dir / "source.txt";
+    EXPECT_TRUE(WriteWholeFile(path, content));
+    return path;
+  }
+  CTempDir m_Dir;
+};
+
+TEST_F(ConvertFileTest, ConvertsInBatchAndSingleFileMode) {
+  const struct {
+    const char* name;
+    std::string input;
+    std::string output;
+    const char* count;
+  } cases[] = {
+      {"empty source", "", "", "0 tabs converted"},
+      {"no tabs", "plain\r\ntext\x01\x80\xff\r\n", "plain\r\ntext\x01\x80\xff\r\n", "0 tabs converted"},
+      {"CRLF text", "int main()\r\n{\r\n\treturn 0;\t// x\r\n}\r\n",
+       "int main()\r\n{\r\n        return 0;       // x\r\n}\r\n", "2 tabs converted"},
+      {"bare line feeds", "ab\n\tc", "ab\n      c", "1 tabs converted"},
+      {"NUL bytes", std::string("\0\t\0", 3), std::string("\0       \0", 9), "1 tabs converted"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string source = MakeSource(c.input);
+    const std::string destination = m_Dir / "destination.txt";
+    // An existing, longer destination is replaced entirely.
+    ASSERT_TRUE(WriteWholeFile(destination, std::string(5000, 'o')));
+
+    CMessageBoxRecorder boxes;
+    std::string report = "line: ";
+    EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
+    EXPECT_EQ(std::string("line: ") + c.count, report);
+    EXPECT_EQ(c.output, FileText(destination));
+    EXPECT_TRUE(boxes.m_Boxes.empty());
+
+    for (int answer : {IDYES, IDNO}) {
+      ASSERT_TRUE(DeleteFileA(destination.c_str()));
+      boxes.m_nAnswer = answer;
+      EXPECT_EQ(answer, ConvertFile(source, destination, TabStopList{8}));
+      EXPECT_EQ(c.output, FileText(destination));
+    }
+    ASSERT_EQ(2u, boxes.m_Boxes.size());
+    for (const auto& box : boxes.m_Boxes) {
+      EXPECT_EQ(std::string(c.count) + ".\n\nDo you want to convert another file?", box.text);
+      EXPECT_EQ(kQuestion, box.type);
+    }
+    EXPECT_EQ(c.input, FileText(source));
+  }
+}
+
+TEST_F(ConvertFileTest, UsesTheGivenStopsAndStreamsLargeFiles) {
+  // Several read buffers long, with tabs straddling their edges.
+  std::string input;
+  while (input.size() < 1100000) input += "x\tyy\t\tzzz\r\n\t";
+  int64_t column = 0;
+  uint64_t tabs = 0;
+  const std::string expected = ReferenceExpand(input, TabStopList{3}, column, tabs);
+  const std::string source = MakeSource(input);
+  const std::string destination = m_Dir / "big.txt";
+  std::string report;
+  EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{3}, &report));
+  EXPECT_EQ(TabsConvertedText(tabs), report);
+  EXPECT_TRUE(FileText(destination) == expected) << "the output differs from the rule's";
+}
+
+// A failure as both modes report it: the batch line and the single-file box.
+struct FailureCase {
+  const char* name;
+  std::string source;
+  std::string destination;
+  std::string description;
+};
+
+void ExpectFailureInBothModes(const FailureCase& c, const std::function<void()>& check) {
+  CMessageBoxRecorder boxes(IDYES);
+  std::string report;
+  EXPECT_EQ(-1, ConvertFile(c.source, c.destination, TabStopList{8}, &report));
+  EXPECT_EQ("Error converting file: " + c.description, report);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  check();
+
+  EXPECT_EQ(-1, ConvertFile(c.source, c.destination, TabStopList{8}));
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("Error converting file.\nSource: " + c.source + "\nDestination: " + c.destination + "\n\n" +
+                c.description,
+            boxes.m_Boxes[0].text);
+  EXPECT_EQ(kError, boxes.m_Boxes[0].type);
+  check();
+}
+
+TEST_F(ConvertFileTest, MissingSourceLeavesTheDestinationAlone) {
+  const std::string destination = m_Dir / "keep.txt";
+  ASSERT_TRUE(WriteWholeFile(destination, "old"));
+  {
+    // A failed open names the file as it was given, here a relative name.
+    CCurrentDirectory here(m_Dir.GetPath());
+    ExpectFailureInBothModes({"missing source", "missing.txt", destination, "missing.txt was not found."},
+                             [&] { EXPECT_EQ("old", FileText(destination)); });
+  }
+  const std::string inMissingFolder = m_Dir / "nowhere\\missing.txt";
+  ExpectFailureInBothModes(
+      {"source in a missing folder", inMissingFolder, destination, inMissingFolder + " contains an invalid path."},
+      [&] { EXPECT_EQ("old", FileText(destination)); });
+}
+
+TEST_F(ConvertFileTest, SourceHeldOpenForWritingIsASharingViolation) {
+  const std::string source = MakeSource("a\tb");
+  const std::string destination = m_Dir / "keep.txt";
+  ASSERT_TRUE(WriteWholeFile(destination, "old"));
+  HANDLE writer = CreateFileA(source.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  ExpectFailureInBothModes(
+      {"held source", source, destination, "A sharing violation occurred while accessing " + source + "."},
+      [&] { EXPECT_EQ("old", FileText(destination)); });
+  CloseHandle(writer);
+}
+
+TEST_F(ConvertFileTest, DestinationThatCannotBeCreated) {
+  const std::string source = MakeSource("a\tb");
+  const std::string inMissingFolder = m_Dir / "no such folder\\out.txt";
+  ExpectFailureInBothModes({"destination in a missing folder", source, inMissingFolder,
+                            inMissingFolder + " contains an invalid path."},
+                           [&] { EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(inMissingFolder.c_str())); });
+
+  // A folder cannot be opened as a file for writing. (A read-only file would
+  // do on Windows, but Wine run as root writes to it regardless.)
+  const std::string folder = m_Dir / "folder";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ExpectFailureInBothModes({"folder as destination", source, folder, "Access to " + folder + " was denied."},
+                           [&] { EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(folder.c_str())); });
+}
+
+// The tiny disk that the test fixture mounts, as Wine reaches it; empty when
+// there is none.
+std::string SmallDisk() {
+  std::string unixPath = VELMORA_SMALL_DISK;
+  std::string path = "Z:" + unixPath;
+  for (char& ch : path)
+    if (ch == '/') ch = '\\';
+  if (GetFileAttributesA((path + "\\mounted").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  return path + "\\mnt";
+}
+
+TEST_F(ConvertFileTest, FullDiskNamesTheDestinationsFullPathAndKeepsThePart) {
+  const std::string disk = SmallDisk();
+  if (disk.empty())
+    GTEST_SKIP() << "no small tmpfs is mounted at " << VELMORA_SMALL_DISK
+                 << "/mnt (mounting needs root), so the disk-full case cannot run";
+
+  std::string input;
+  while (input.size() < 600000) input += "\tline of text\r\n";
+  const std::string source = MakeSource(input);
+  const std::string expected = [&] {
+    std::string out;
+    for (size_t i = 0; i < input.size(); i += 15) out += "        line of text\r\n";
+    return out;
+  }();
+
+  CCurrentDirectory here(disk);
+  // Opened as a relative name, but a failed write names the full path.
+  const std::string full = FullPath("out.txt");
+  ExpectFailureInBothModes({"full disk", source, "out.txt", "Disk full while accessing " + full + "."}, [&] {
+    const std::string written = FileText(full);
+    EXPECT_GT(written.size(), 0u);
+    EXPECT_LT(written.size(), expected.size());
+    EXPECT_TRUE(expected.compare(0, written.size(), written) == 0) << "the part written is not the output's start";
+    EXPECT_TRUE(DeleteFileA(full.c_str()));
+  });
+}
+
+}  // namespace

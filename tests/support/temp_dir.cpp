@@ -1,0 +1,63 @@
+#include "tests/support/temp_dir.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+CTempDir::CTempDir() {
+  char base[MAX_PATH];
+  const DWORD length = GetTempPathA(MAX_PATH, base);
+  if (length == 0 || length >= MAX_PATH) throw std::runtime_error("no temporary folder");
+  // Process id and a counter keep parallel test processes apart.
+  static unsigned counter = 0;
+  for (;;) {
+    m_strPath = std::string(base) + "velmora-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++counter);
+    if (CreateDirectoryA(m_strPath.c_str(), nullptr)) return;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create " + m_strPath);
+  }
+}
+
+CTempDir::~CTempDir() { RemoveTree(m_strPath); }
+
+bool WriteWholeFile(const std::string& path, const std::string& data) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == data.size();
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  data->clear();
+  char buffer[65536];
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0) data->append(buffer, got);
+  CloseHandle(file);
+  return ok;
+}
+
+void RemoveTree(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DeleteFileA(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
