@@ -4,11 +4,18 @@
 #include <vector>
 
 #include "framework/reg_key.h"
+#include "framework/win_app.h"
 
 namespace {
 
+// The location used while the application object has none.
 std::string g_strRegistryKey;
 std::string g_strProfileName;
+
+const CWinApp* LocatingApp() {
+  const CWinApp* app = AfxGetApp();
+  return app != nullptr && !app->m_strRegistryKey.empty() ? app : nullptr;
+}
 
 constexpr REGSAM kProfileAccess = KEY_READ | KEY_WRITE;
 constexpr DWORD kRegistryStringLimit = 512;
@@ -16,17 +23,18 @@ constexpr DWORD kRegistryStringLimit = 512;
 // Opens HKCU\Software (never created), then creates or opens the registry key,
 // the profile and the section beneath it, one level at a time.
 bool OpenSectionKey(const char* section, CRegKey& sectionKey) {
+  const std::string registryKey = GetProfileRegistryKey();
+  const std::string profileName = GetProfileName();
   // An empty name would make RegCreateKeyExA reopen the parent and spill the
   // entries one level up.
-  if (g_strRegistryKey.empty() || g_strProfileName.empty() || section == nullptr ||
-      *section == '\0')
+  if (registryKey.empty() || profileName.empty() || section == nullptr || *section == '\0')
     return false;
   CRegKey software;
   if (software.Open(HKEY_CURRENT_USER, "Software", kProfileAccess) != ERROR_SUCCESS) return false;
-  CRegKey app;
-  if (app.Create(software, g_strRegistryKey.c_str(), kProfileAccess) != ERROR_SUCCESS) return false;
+  CRegKey company;
+  if (company.Create(software, registryKey.c_str(), kProfileAccess) != ERROR_SUCCESS) return false;
   CRegKey profile;
-  if (profile.Create(app, g_strProfileName.c_str(), kProfileAccess) != ERROR_SUCCESS) return false;
+  if (profile.Create(company, profileName.c_str(), kProfileAccess) != ERROR_SUCCESS) return false;
   return sectionKey.Create(profile, section, kProfileAccess) == ERROR_SUCCESS;
 }
 
@@ -72,8 +80,15 @@ void SetProfileLocation(const char* registryKey, const char* profileName) {
   g_strProfileName = profileName != nullptr ? profileName : "";
 }
 
-const std::string& GetProfileRegistryKey() { return g_strRegistryKey; }
-const std::string& GetProfileName() { return g_strProfileName; }
+std::string GetProfileRegistryKey() {
+  const CWinApp* app = LocatingApp();
+  return app != nullptr ? app->m_strRegistryKey : g_strRegistryKey;
+}
+
+std::string GetProfileName() {
+  const CWinApp* app = LocatingApp();
+  return app != nullptr ? app->m_strProfileName : g_strProfileName;
+}
 
 std::string GetSettingString(const char* section, const char* entry, const char* defaultText) {
   std::string text;

@@ -22,12 +22,15 @@ constexpr int kCreateDesktopShortcutDefault = 0;
 constexpr const char kVersionEntry[] = "Version";      // in "SelfInstall"
 constexpr const char kDirectoryEntry[] = "Directory";  // in "SelfInstall"
 
-// Sets where the profile lives: the registry key name ("Orvane") and the
-// profile name ("Zenvero"). Start-up calls it once, from the application
-// object; until then (or with an empty name) every profile operation fails.
+// Where the profile lives: the registry key name ("Orvane") and the profile
+// name ("Zenvero"). They come from the application object (CWinApp's
+// m_strRegistryKey and m_strProfileName, set by SetRegistryKey and
+// SetProfileName at start-up) once its registry key is set; until then, or in
+// a process without an application object, from SetProfileLocation. With
+// either name empty every profile operation fails.
 void SetProfileLocation(const char* registryKey, const char* profileName);
-const std::string& GetProfileRegistryKey();
-const std::string& GetProfileName();
+std::string GetProfileRegistryKey();
+std::string GetProfileName();
 
 // The entry's text (REG_SZ, up to its first zero byte), or defaultText when the
 // keys cannot be opened or the value is missing or of another type.

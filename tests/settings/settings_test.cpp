@@ -6,6 +6,7 @@
 
 #include "app/settings.h"
 #include "framework/reg_key.h"
+#include "framework/win_app.h"
 #include "tests/settings/registry_probe.h"
 
 namespace {
@@ -117,6 +118,24 @@ TEST_F(SettingsTest, WithoutALocationNothingIsWritten) {
   EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Settings", "Stray").exists);
   EXPECT_FALSE(WriteSettingString("", "Stray", "x"));
   EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, kProfilePath, "Stray").exists);
+}
+
+// Start-up sets the key, which names the profile after the title, then the
+// profile name; the application object's location wins over the fallback.
+TEST_F(SettingsTest, TheApplicationObjectGivesTheLocation) {
+  SetProfileLocation("Orvane", "Fallback");
+  {
+    CWinApp app("Orvane Zenvero");
+    EXPECT_TRUE(WriteSettingInt(kSettingsSection, "Early", 1));  // no key set yet
+    app.SetRegistryKey("Orvane");
+    EXPECT_TRUE(WriteSettingInt(kSettingsSection, "Titled", 2));
+    app.SetProfileName("Zenvero");
+    EXPECT_TRUE(WriteSettingInt(kSettingsSection, "Named", 3));
+  }
+  EXPECT_TRUE(QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Fallback\\Settings", "Early").exists);
+  EXPECT_TRUE(
+      QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Orvane Zenvero\\Settings", "Titled").exists);
+  EXPECT_EQ(3u, QueryRaw(HKEY_CURRENT_USER, kSettingsPath, "Named").Dword());
 }
 
 TEST_F(SettingsTest, NoKeyOutlivesAnOperation) {
