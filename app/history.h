@@ -3,7 +3,8 @@
 
 // File-name histories: the recent texts of a drop-down combo box, kept in the
 // "Settings" section as <name>Num and <name>1, <name>2... (entry 1 the most
-// recent), at most "MaxFiles" of them (10 unless set by hand).
+// recent), at most "MaxFiles" of them (10 unless set by hand). The box may be
+// a bound member or a wrapper made on the spot: CComboBox(GetDlgItem(1005)).
 constexpr const char kSourceHistory[] = "Source";                // box 1005
 constexpr const char kDestinationHistory[] = "Destination";      // box 1006
 constexpr const char kMultipleFilesHistory[] = "MultipleFiles";  // box 1015
