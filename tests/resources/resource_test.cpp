@@ -370,9 +370,11 @@ TEST_P(DialogTemplateTest, CreatesAWindowWithEveryControl) {
         if (want.text[0] == '#') {
             EXPECT_NE(0, SendMessageA(children[i], STM_GETICON, 0, 0)) << "icon " << want.text;
         } else if (strcmp(want.cls, "STATIC") == 0 || strcmp(want.cls, "BUTTON") == 0) {
-            char text[512] = {};
-            GetWindowTextA(children[i], text, sizeof text);
-            EXPECT_STREQ(want.text, text);
+            // Compared as Unicode, whatever the system's ANSI code page.
+            wchar_t want16[512] = {}, text[512] = {};
+            MultiByteToWideChar(1252, 0, want.text, -1, want16, 512);
+            GetWindowTextW(children[i], text, 512);
+            EXPECT_EQ(std::wstring(want16), std::wstring(text));
         }
     }
     DestroyWindow(dlg);
