@@ -220,7 +220,7 @@ const DialogSpec kAboutBox = {
         {"BUTTON", IDOK, "OK", 221, 7, 32, 14, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0},
         {"STATIC", 1007, "v", 40, 17, 121, 8, kChild | WS_GROUP | SS_LEFT, 0},
         {"STATIC", -1,
-         "Replaces the tab characters in text files and on the clipboard with spaces.\n"
+         "Replaces the tabs in text files and on the clipboard with spaces.\n"
          "Copyright \xA9 Orvane.  All rights reserved.",
          40, 33, 213, 24, kChild | WS_GROUP | SS_LEFT, 0},
         {"STATIC", -1,
