@@ -7,43 +7,78 @@
 #include <emmintrin.h>
 #endif
 
-TabExpander::TabExpander(const TabStopList& stops, ByteSink& sink, size_t bufferSize)
-    : m_nLastWidth(stops.GetLast()), m_nLastShift(-1), m_Sink(sink),
-      m_Buffer(std::max<size_t>(bufferSize, 1)) {
-  int64_t sum = 0;
-  for (uint16_t w : stops.GetWidths()) m_Stops.push_back(sum += w);
-  for (int shift = 0; shift < 16; ++shift)
-    if (m_nLastWidth == (int64_t{1} << shift)) m_nLastShift = shift;
+namespace {
+
+// The hot path copies in whole blocks of this size and may store up to one
+// block past what it keeps; the buffer has room for that beyond its capacity.
+constexpr size_t kBlock = 16;
+constexpr size_t kShortRun = 4 * kBlock;
+constexpr size_t kSlack = 2 * kShortRun;
+const char kSpaces[kShortRun + 1] = "                                                                ";
+
+inline void CopyBlock(char* to, const char* from) { std::memcpy(to, from, kBlock); }
+
+// The bits below bit n, for n from 0 to 64.
+inline uint64_t LowBits(int n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+
+// Set bits of a mask; the popcnt instruction is not part of the x86-64 baseline.
+inline int64_t PopCount(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555ULL;
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int64_t>((x * 0x0101010101010101ULL) >> 56);
 }
 
-int64_t TabExpander::NextStop(int64_t column) const {
-  const int64_t end = m_Stops.back();
-  if (column < end) return *std::upper_bound(m_Stops.begin(), m_Stops.end(), column);
-  const int64_t past = column - end;
-  if (m_nLastShift >= 0) return end + ((past >> m_nLastShift) + 1) * m_nLastWidth;
+#if defined(__SSE2__)
+// The positions of one byte value in 64 bytes, as bits.
+inline uint64_t Mask64(__m128i v0, __m128i v1, __m128i v2, __m128i v3, __m128i byte) {
+  const uint64_t m0 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v0, byte)));
+  const uint64_t m1 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v1, byte)));
+  const uint64_t m2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v2, byte)));
+  const uint64_t m3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v3, byte)));
+  return m0 | (m1 << 16) | (m2 << 32) | (m3 << 48);
+}
+#endif
+
+}  // namespace
+
+TabExpander::TabExpander(const TabStopList& stops, ByteSink& sink, size_t bufferSize)
+    : m_nLastWidth(stops.GetLast()), m_nLastShift(-1), m_Sink(sink),
+      m_Buffer(std::max<size_t>(bufferSize, 1) + kSlack), m_nCapacity(std::max<size_t>(bufferSize, 1)) {
+  int64_t sum = 0;
+  for (uint16_t w : stops.GetWidths()) m_Stops.push_back(sum += w);
+  m_nFirstStop = m_Stops.front();
+  m_nListEnd = m_Stops.back();
+  for (int shift = 0; shift < 16; ++shift)
+    if (m_nLastWidth == (int64_t{1} << shift)) m_nLastShift = shift;
+  m_bOneShift = m_Stops.size() == 1 && m_nLastShift >= 0;
+}
+
+int64_t TabExpander::WholeWidths(int64_t past) const {
   // 32-bit division where it suffices: much cheaper than 64-bit on most CPUs.
-  const int64_t whole = past < 0x100000000LL
-                            ? static_cast<int64_t>(static_cast<uint32_t>(past) /
-                                                   static_cast<uint32_t>(m_nLastWidth))
-                            : past / m_nLastWidth;
-  return end + (whole + 1) * m_nLastWidth;
+  if (past < 0x100000000LL) return static_cast<uint32_t>(past) / static_cast<uint32_t>(m_nLastWidth);
+  return past / m_nLastWidth;
+}
+
+int64_t TabExpander::NextListedStop(int64_t column) const {
+  return *std::upper_bound(m_Stops.begin(), m_Stops.end(), column);
 }
 
 void TabExpander::Put(const char* data, size_t size) {
-  if (size <= m_Buffer.size() - m_nUsed) {
+  if (size <= m_nCapacity - m_nUsed) {
     std::memcpy(m_Buffer.data() + m_nUsed, data, size);
     m_nUsed += size;
     return;
   }
   // A run at least a buffer long goes to the sink without a copy.
-  if (size >= m_Buffer.size()) {
+  if (size >= m_nCapacity) {
     Flush();
     m_Sink.Write(data, size);
     return;
   }
-  const size_t first = m_Buffer.size() - m_nUsed;
+  const size_t first = m_nCapacity - m_nUsed;
   std::memcpy(m_Buffer.data() + m_nUsed, data, first);
-  m_nUsed = m_Buffer.size();
+  m_nUsed = m_nCapacity;
   Flush();
   std::memcpy(m_Buffer.data(), data + first, size - first);
   m_nUsed = size - first;
@@ -51,8 +86,8 @@ void TabExpander::Put(const char* data, size_t size) {
 
 void TabExpander::PutSpaces(size_t count) {
   while (count > 0) {
-    if (m_nUsed == m_Buffer.size()) Flush();
-    const size_t n = std::min(count, m_Buffer.size() - m_nUsed);
+    if (m_nUsed == m_nCapacity) Flush();
+    const size_t n = std::min(count, m_nCapacity - m_nUsed);
     std::memset(m_Buffer.data() + m_nUsed, ' ', n);
     m_nUsed += n;
     count -= n;
@@ -75,48 +110,136 @@ void TabExpander::Expand(const char* data, size_t size) {
   const char* run = data;
   const char* anchor = data;
   int64_t anchorColumn = m_nColumn;
+  // Locals, not members, in the loop: stores through char pointers could
+  // alias the members and force reloads.
+  char* const buffer = m_Buffer.data();
+  char* const limit = buffer + m_nCapacity;
+  char* out = buffer + m_nUsed;
+  uint64_t tabCount = m_nTabCount;
+  const bool oneShift = m_bOneShift;
+  const int shift = m_nLastShift;
 
-  auto special = [&](const char* p) {
-    if (*p == '\n') {
-      --anchorColumn;
-    } else if (*p == '\r') {
-      anchor = p + 1;
-      anchorColumn = 0;
+  auto onTab = [&](const char* p) {
+    const int64_t column = anchorColumn + (p - anchor);
+    const int64_t stop = NextStop(column);
+    const size_t length = static_cast<size_t>(p - run);
+    const size_t spaces = static_cast<size_t>(stop - column);
+    if (length <= 2 * kBlock && spaces <= kBlock && end - run >= static_cast<ptrdiff_t>(2 * kBlock) &&
+        static_cast<size_t>(limit - out) >= length + spaces) {
+      // Short pieces as whole blocks: the reads stay inside the text, the
+      // stores inside the buffer's slack, and the next piece overwrites the excess.
+      CopyBlock(out, run);
+      CopyBlock(out + kBlock, run + kBlock);
+      out += length;
+      CopyBlock(out, kSpaces);
+      out += spaces;
     } else {
-      const int64_t column = anchorColumn + (p - anchor);
-      const int64_t stop = NextStop(column);
-      Put(run, static_cast<size_t>(p - run));
-      PutSpaces(static_cast<size_t>(stop - column));
-      ++m_nTabCount;
-      run = anchor = p + 1;
-      anchorColumn = stop;
+      m_nUsed = static_cast<size_t>(out - buffer);
+      Put(run, length);
+      PutSpaces(spaces);
+      out = buffer + m_nUsed;
     }
+    ++tabCount;
+    run = anchor = p + 1;
+    anchorColumn = stop;
   };
 
   const char* p = data;
 #if defined(__SSE2__)
+  // Sixty-four bytes at a time: masks of the tabs, carriage returns and line
+  // feeds; only the tabs are visited one by one. The column at a tab comes
+  // from the last carriage return before it (or the previous anchor) and the
+  // line feeds in between, counted in the masks.
   const __m128i tab = _mm_set1_epi8('\t');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  while (end - p >= 32) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    const __m128i ma = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, tab), _mm_cmpeq_epi8(a, cr)),
-                                    _mm_cmpeq_epi8(a, lf));
-    const __m128i mb = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, tab), _mm_cmpeq_epi8(b, cr)),
-                                    _mm_cmpeq_epi8(b, lf));
-    uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(ma)) |
-                    (static_cast<uint32_t>(_mm_movemask_epi8(mb)) << 16);
-    while (mask != 0) {
-      special(p + __builtin_ctz(mask));
-      mask &= mask - 1;
+  while (end - p >= 64) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
+    uint64_t tabs = Mask64(v0, v1, v2, v3, tab);
+    const uint64_t crs = Mask64(v0, v1, v2, v3, cr);
+    const uint64_t lfs = Mask64(v0, v1, v2, v3, lf);
+    const uint64_t allTabs = tabs;
+    // Bits below `from` are accounted for in anchor and anchorColumn.
+    int from = 0;
+    while (tabs != 0) {
+      const int i = __builtin_ctzll(tabs);
+      // Tabs in a row (an indentation) are taken together.
+      const uint64_t after = ~(allTabs >> i);
+      const int row = after != 0 ? __builtin_ctzll(after) : 64;
+      tabs &= ~(LowBits(row) << i);
+      const char* at = p + i;
+      const uint64_t range = LowBits(i) & ~LowBits(from);
+      const uint64_t returns = crs & range;
+      // Arithmetic, not branches, on whether a line began since the last
+      // tab: that changes from tab to tab and would cost mispredictions.
+      const int last = 63 - __builtin_clzll(returns | 1);  // the last carriage return, if any
+      const uint64_t hasReturn = returns != 0;
+      const uint64_t since = range & ~(LowBits(last + 1) & -hasReturn);
+      const int64_t column = (anchorColumn & (static_cast<int64_t>(hasReturn) - 1)) +
+                             (at - (hasReturn ? p + last + 1 : anchor)) - PopCount(lfs & since);
+      int64_t stop;
+      if (oneShift) {
+        stop = ((column >> shift) + row) << shift;
+      } else {
+        stop = column;
+        for (int k = 0; k < row; ++k) stop = NextStop(stop);
+      }
+      const size_t length = static_cast<size_t>(at - run);
+      const size_t spaces = static_cast<size_t>(stop - column);
+      if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
+          static_cast<size_t>(limit - out) >= length + spaces) {
+        // Whole blocks: the reads stay inside the text, the stores inside
+        // the buffer's slack, and the next piece overwrites the excess.
+        CopyBlock(out, run);
+        CopyBlock(out + kBlock, run + kBlock);
+        CopyBlock(out + 2 * kBlock, run + 2 * kBlock);
+        CopyBlock(out + 3 * kBlock, run + 3 * kBlock);
+        out += length;
+        CopyBlock(out, kSpaces);
+        CopyBlock(out + kBlock, kSpaces);
+        CopyBlock(out + 2 * kBlock, kSpaces);
+        CopyBlock(out + 3 * kBlock, kSpaces);
+        out += spaces;
+      } else {
+        m_nUsed = static_cast<size_t>(out - buffer);
+        Put(run, length);
+        PutSpaces(spaces);
+        out = buffer + m_nUsed;
+      }
+      tabCount += static_cast<uint64_t>(row);
+      run = anchor = at + row;
+      anchorColumn = stop;
+      from = i + row;
     }
-    p += 32;
+    // The rest of the block after the last tab.
+    const uint64_t range = ~LowBits(from);
+    const uint64_t returns = crs & range;
+    if (returns != 0) {
+      const int last = 63 - __builtin_clzll(returns);
+      anchor = p + last + 1;
+      anchorColumn = -PopCount(lfs & ~LowBits(last + 1));
+    } else {
+      anchorColumn -= PopCount(lfs & range);
+    }
+    p += 64;
   }
 #endif
-  for (; p < end; ++p)
-    if (*p == '\t' || *p == '\r' || *p == '\n') special(p);
+  for (; p < end; ++p) {
+    if (*p == '\t') {
+      onTab(p);
+    } else if (*p == '\r') {
+      anchor = p + 1;
+      anchorColumn = 0;
+    } else if (*p == '\n') {
+      --anchorColumn;
+    }
+  }
 
+  m_nUsed = static_cast<size_t>(out - buffer);
+  m_nTabCount = tabCount;
   Put(run, static_cast<size_t>(end - run));
   m_nColumn = anchorColumn + (end - anchor);
 }

@@ -1,0 +1,31 @@
+// Windows side of the conversion benchmark, and the demonstration of the
+// conversion for the run script.
+//   convert_bench convert SOURCE DESTINATION [WIDTH]  ConvertFile in batch mode
+//   convert_bench copy SOURCE DESTINATION             CopyFileA, for comparison
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/convert.h"
+
+int main(int argc, char** argv) {
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "convert") == 0) {
+    std::string report;
+    const int result =
+        ConvertFile(argv[2], argv[3], TabStopList(TabWidthFromText(argc == 5 ? argv[4] : "8")), &report);
+    std::printf("%s\n", report.c_str());
+    return result >= 0 ? 0 : 1;
+  }
+  if (argc == 4 && std::strcmp(argv[1], "copy") == 0) {
+    if (CopyFileA(argv[2], argv[3], FALSE)) return 0;
+    std::printf("CopyFileA failed: %lu\n", GetLastError());
+    return 1;
+  }
+  std::fprintf(stderr,
+               "usage: convert_bench convert SOURCE DESTINATION [WIDTH]\n"
+               "       convert_bench copy SOURCE DESTINATION\n");
+  return 2;
+}

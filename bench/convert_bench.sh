@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# bench/convert_bench.sh [BUILD_DIR]: run by hand, not by the tests.
+# Generates ~200 MB of source-like CRLF text, ~200 MB without tabs and ~50 MB
+# of tab-dense text under $BENCH_DIR (default /tmp/velmora-bench), converts
+# each with GNU `expand -t 8`, with the conversion core in memory (host build)
+# and with ConvertFile under Wine (whole process), copies it with CopyFileA
+# under Wine, checks that all outputs are byte-identical and prints MB/s and
+# the ratios. Builds what it needs in BUILD_DIR/host and BUILD_DIR/win64.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+data=${BENCH_DIR:-/tmp/velmora-bench}
+mkdir -p "$data"
+
+cmake -S . -B "$build/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/host" -j 2 --target convert_bench_host >/dev/null
+cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build "$build/win64" -j 2 --target convert_bench >/dev/null
+host_bench=$build/host/bench/convert_bench_host
+win_bench=$build/win64/bench/convert_bench.exe
+prefix=$build/win64/wineprefix
+winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
+
+# One Wine process start first, so that the prefix and wineserver exist.
+scripts/wine-run "$prefix" "$win_bench" >/dev/null 2>&1 || true
+
+now() { date +%s.%N; }
+seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+mbps() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s / 1e6 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+status=0
+printf '%-8s %7s | %-22s | %-22s | %-26s | %-22s | %s\n' input MB "expand -t 8" "core in memory" \
+  "ConvertFile (Wine)" "CopyFileA (Wine)" "expand/ConvertFile, ConvertFile/copy"
+for spec in source:200 notabs:200 dense:50; do
+  kind=${spec%%:*} size=${spec##*:}
+  in=$data/$kind.txt
+  [ -f "$in" ] || "$host_bench" generate "$kind" "$size" "$in"
+  bytes=$(stat -c %s "$in")
+  sync
+
+  t0=$(now); expand -t 8 "$in" >"$data/$kind.expand"; t1=$(now)
+  t_expand=$(seconds "$t0" "$t1")
+
+  core=$("$host_bench" expand "$in" "$data/$kind.core")
+  core_mbps=$(echo "$core" | awk '{ print $1 }')
+
+  rm -f "$data/$kind.wine" "$data/$kind.copy"
+  t0=$(now)
+  scripts/wine-run "$prefix" "$win_bench" convert "$(winpath "$in")" "$(winpath "$data/$kind.wine")" >/dev/null 2>&1
+  t1=$(now)
+  t_convert=$(seconds "$t0" "$t1")
+
+  t0=$(now)
+  scripts/wine-run "$prefix" "$win_bench" copy "$(winpath "$in")" "$(winpath "$data/$kind.copy")" >/dev/null 2>&1
+  t1=$(now)
+  t_copy=$(seconds "$t0" "$t1")
+
+  same=ok
+  cmp -s "$data/$kind.expand" "$data/$kind.core" || { same="CORE DIFFERS"; status=1; }
+  cmp -s "$data/$kind.expand" "$data/$kind.wine" || { same="CONVERTFILE DIFFERS"; status=1; }
+  cmp -s "$in" "$data/$kind.copy" || { same="COPY DIFFERS"; status=1; }
+
+  printf '%-8s %7.1f | %8s MB/s %6ss | %8s MB/s %6ss | %8s MB/s %6ss     | %8s MB/s %6ss | %5sx, %5sx  outputs %s\n' \
+    "$kind" "$(awk -v n="$bytes" 'BEGIN { print n / 1e6 }')" \
+    "$(mbps "$bytes" "$t_expand")" "$t_expand" \
+    "$core_mbps" "$(echo "$core" | sed 's/.*(\([0-9.]*\) s.*/\1/')" \
+    "$(mbps "$bytes" "$t_convert")" "$t_convert" \
+    "$(mbps "$bytes" "$t_copy")" "$t_copy" \
+    "$(ratio "$t_expand" "$t_convert")" "$(ratio "$t_convert" "$t_copy")" "$same"
+  rm -f "$data/$kind.expand" "$data/$kind.core" "$data/$kind.wine" "$data/$kind.copy"
+done
+echo "Targets on source: core in memory >= 1500 MB/s; expand/ConvertFile >= 2; ConvertFile/copy <= 2.5."
+echo "(MB = 10^6 bytes of input; Wine times are whole processes. Inputs stay in $data.)"
+exit $status
