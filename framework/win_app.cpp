@@ -161,7 +161,8 @@ BOOL CWinApp::CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG
 void CWinApp::WinHelp(ULONG_PTR data, UINT command) {
   HWND main = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
   HWND top = main != nullptr ? GetAncestor(main, GA_ROOT) : nullptr;
-  if (!CallWinHelp(top, m_strHelpFilePath.c_str(), command, data)) {
+  // Closing the help (HELP_QUIT, sent as a window goes away) reports nothing.
+  if (!CallWinHelp(top, m_strHelpFilePath.c_str(), command, data) && command != HELP_QUIT) {
     AfxMessageBox(kHelpFailedId);
   }
 }

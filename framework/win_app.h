@@ -45,7 +45,8 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine {
   // popup of the main window (null if `except` is the main window itself).
   HWND GetSafeOwner(const CWnd* except = nullptr) const;
 
-  // Calls WinHelp for the help file; reports "Failed to launch help." when it fails.
+  // Calls WinHelp for the help file; reports "Failed to launch help." when it
+  // fails, except for HELP_QUIT.
   void WinHelp(ULONG_PTR data, UINT command = HELP_CONTEXT);
   // The Help command (ID_HELP, the Help button and F1): opens the help at
   // 0x20000 + the help id of the nearest dialog up from the focus.

@@ -1,0 +1,25 @@
+#pragma once
+#include <windows.h>
+
+#include "framework/win_app.h"
+
+class CMainDlg;
+
+// The application: its start-up runs the installer's check and then the main
+// dialog; the process ends when that closes.
+class CConverterApp : public CWinApp {
+ public:
+  CConverterApp();
+  ~CConverterApp() override;
+
+  // Always FALSE: there is no message loop besides the modal dialogs.
+  BOOL InitializeInstance() override;
+
+  // Lets the installer look at the command-line tail; nonzero when this
+  // process must end at once, 0 for a normal start.
+  BOOL RunSelfInstall();
+
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMap kMessageMap;
+  static const MessageMapEntry kMessageEntries[];
+};

@@ -1,0 +1,108 @@
+#include "app/main_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/history.h"
+#include "app/settings.h"
+#include "framework/file_dialog.h"
+#include "framework/gdi.h"
+#include "framework/win_app.h"
+#include "resources/resource.h"
+
+const MessageMapEntry CMainDlg::kMessageEntries[] = {
+    MapMessage(WM_PAINT, &CMainDlg::OnPaint),
+    MapMessage(WM_QUERYDRAGICON, &CMainDlg::OnQueryDragIcon),
+    MapCommand(IDC_MAIN_BROWSE_SOURCE, &CMainDlg::OnBrowseSource),
+    MapCommand(IDC_MAIN_BROWSE_DESTINATION, &CMainDlg::OnBrowseDestination),
+    MapCommand(IDC_MAIN_ABOUT, &CMainDlg::OnAbout),
+    MapCommand(IDC_MAIN_CONVERT_CLIPBOARD, &CMainDlg::ConvertClipboard),
+    MapMessage(WM_DESTROY, &CMainDlg::OnDestroy),
+    MapCommand(IDC_MAIN_CONVERT_MULTIPLE, &CMainDlg::ConvertMultipleFiles),
+    MapCommand(IDC_MAIN_CONVERT_FILE, &CMainDlg::OnConvertFile),
+    MapMessage(WM_ACTIVATE, &CMainDlg::OnActivate),
+};
+const MessageMap CMainDlg::kMessageMap = {&CDialog::kMessageMap, kMessageEntries,
+                                          sizeof kMessageEntries / sizeof kMessageEntries[0]};
+
+CMainDlg::CMainDlg(HWND parent)
+    : CDialog(IDD_MAIN, parent),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::DoDataExchange(CDataExchange& dx) { DDX_Control(dx, IDC_MAIN_SPIN, m_spin); }
+
+BOOL CMainDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  SetIcon(m_hIcon, true);
+  SetIcon(m_hIcon, false);
+
+  LoadHistory(CComboBox(::GetDlgItem(m_hWnd, IDC_MAIN_SOURCE)), kSourceHistory, true);
+  // A name from the command line wins over the remembered one.
+  if (!m_strSource.empty()) SetDlgItemText(IDC_MAIN_SOURCE, m_strSource.c_str());
+  LoadHistory(CComboBox(::GetDlgItem(m_hWnd, IDC_MAIN_DESTINATION)), kDestinationHistory, true);
+  LoadHistory(CComboBox(::GetDlgItem(m_hWnd, IDC_MAIN_PATTERN)), kMultipleFilesHistory, true);
+
+  SetDlgItemText(IDC_MAIN_TABS,
+                 GetSettingString(kSettingsSection, kTabsEntry, kTabsDefault).c_str());
+  m_spin.SetRange(1, 80);
+  EnableClipboardButton();
+  return TRUE;
+}
+
+TabStopList CMainDlg::BuildTabStopList() {
+  std::string text = GetDlgItemText(IDC_MAIN_TABS);
+  TabStopList stops(TabWidthFromText(text));
+  WriteSettingString(kSettingsSection, kTabsEntry, text.c_str());
+  return stops;
+}
+
+void CMainDlg::EnableClipboardButton() {
+  CWnd button = GetDlgItem(IDC_MAIN_CONVERT_CLIPBOARD);
+  if (button.m_hWnd != nullptr) button.EnableWindow(IsClipboardFormatAvailable(CF_TEXT) != FALSE);
+}
+
+void CMainDlg::BrowseForFile(int boxId, bool openDialog) {
+  DWORD flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+  if (openDialog) flags |= OFN_FILEMUSTEXIST;
+  // The dialog's 260-character buffer takes the box's text cut to fit.
+  std::string current = GetDlgItemText(boxId);
+  CFileDialog dialog(openDialog, "", current.c_str(), flags, "All files (*.*)|*.*||", m_hWnd);
+  dialog.SetTitle("Browse");
+  if (RunFileDialog(dialog)) SetDlgItemText(boxId, dialog.GetPathName().c_str());
+}
+
+bool CMainDlg::RunFileDialog(CFileDialog& dialog) { return dialog.DoModal() == IDOK; }
+
+void CMainDlg::OnBrowseSource() { BrowseForFile(IDC_MAIN_SOURCE, true); }
+
+void CMainDlg::OnBrowseDestination() { BrowseForFile(IDC_MAIN_DESTINATION, false); }
+
+void CMainDlg::OnAbout() {
+  CAboutBoxDlg about;
+  about.DoModal();
+}
+
+LRESULT CMainDlg::OnPaint(WPARAM, LPARAM) {
+  if (!IsIconic()) return Default();
+  CPaintDC dc(m_hWnd);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(dc)), 0);
+  int cxIcon = GetSystemMetrics(SM_CXICON);
+  int cyIcon = GetSystemMetrics(SM_CYICON);
+  RECT rect = GetClientRect();
+  int x = (rect.right - rect.left - cxIcon + 1) / 2;
+  int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+  DrawIcon(dc, x, y, m_hIcon);
+  return 0;
+}
+
+LRESULT CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
+
+LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
+  if (AfxGetApp() != nullptr) AfxGetApp()->WinHelp(0, HELP_QUIT);
+  return Default();
+}
+
+LRESULT CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
+  if (LOWORD(wParam) != WA_INACTIVE) EnableClipboardButton();
+  return Default();
+}

@@ -1,0 +1,54 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "engine/tab_stops.h"
+#include "framework/controls.h"
+#include "framework/dialog.h"
+
+class CFileDialog;
+
+// The main window (template 102): the tab box, the three conversion commands,
+// the three file-name boxes with their histories, Browse, Exit, About and Help.
+// Enter and Esc end it (IDOK, IDCANCEL), and with it the program.
+class CMainDlg : public CDialog {
+ public:
+  explicit CMainDlg(HWND parent = nullptr);
+  ~CMainDlg() override;
+
+  CSpinButtonCtrl m_spin;
+  std::string m_strSource;  // a name from the command line, put over the source box
+  HICON m_hIcon;
+
+  // A fresh list from the tab box's text; stores the text as typed ("Tabs").
+  TabStopList BuildTabStopList();
+  // Enables the clipboard button when the clipboard holds text.
+  void EnableClipboardButton();
+  // Lets the user pick a file for box `boxId` (Open or Save As dialog).
+  void BrowseForFile(int boxId, bool openDialog);
+
+  // The conversion commands.
+  void ConvertClipboard();
+  void ConvertMultipleFiles();
+  void OnConvertFile();
+
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMap kMessageMap;
+  static const MessageMapEntry kMessageEntries[];
+
+ protected:
+  void DoDataExchange(CDataExchange& dx) override;
+  BOOL OnInitDialog() override;
+  // Runs the file dialog; a seam for tests. True when the user chose a name.
+  virtual bool RunFileDialog(CFileDialog& dialog);
+
+ private:
+  LRESULT OnPaint(WPARAM, LPARAM);
+  LRESULT OnQueryDragIcon(WPARAM, LPARAM);
+  LRESULT OnDestroy(WPARAM, LPARAM);
+  LRESULT OnActivate(WPARAM wParam, LPARAM);
+  void OnBrowseSource();
+  void OnBrowseDestination();
+  void OnAbout();
+};

@@ -1,0 +1,50 @@
+#include "app/module.h"
+
+#include <windows.h>
+
+#include <vector>
+
+std::string GetModulePath() {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  // 259 or more may be cut short: no path is better than a wrong one.
+  if (length == 0 || length >= MAX_PATH - 1) return std::string();
+  return std::string(path, length);
+}
+
+std::string FolderOfPath(const std::string& path) {
+  if (path.empty()) return std::string();
+  std::string drive;
+  std::string rest = path;
+  if (path.size() >= 2 && path[1] == ':') {
+    drive = path.substr(0, 2);
+    rest = path.substr(2);
+  }
+  std::string::size_type last = rest.find_last_of("\\/");
+  std::string folder = last == std::string::npos ? std::string() : rest.substr(0, last + 1);
+  if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
+  return drive + folder;
+}
+
+std::string GetModuleFolder() { return FolderOfPath(GetModulePath()); }
+
+bool RunCommandLine(const char* commandLine, const char* currentFolder) {
+  if (commandLine == nullptr) return false;
+  // CreateProcessA may write into its command line: give it a copy.
+  std::string text(commandLine);
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+                                NORMAL_PRIORITY_CLASS, nullptr, currentFolder, &startup, &process);
+  if (!started) return false;
+  // Not waited for; the handles are not needed.
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
