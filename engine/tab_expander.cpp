@@ -116,8 +116,6 @@ void TabExpander::Expand(const char* data, size_t size) {
   char* const limit = buffer + m_nCapacity;
   char* out = buffer + m_nUsed;
   uint64_t tabCount = m_nTabCount;
-  const bool oneShift = m_bOneShift;
-  const int shift = m_nLastShift;
 
   auto onTab = [&](const char* p) {
     const int64_t column = anchorColumn + (p - anchor);
@@ -153,6 +151,8 @@ void TabExpander::Expand(const char* data, size_t size) {
   const __m128i tab = _mm_set1_epi8('\t');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
+  const bool oneShift = m_bOneShift;
+  const int shift = m_nLastShift;
   while (end - p >= 64) {
     const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
