@@ -41,14 +41,15 @@ const char* const kWords[] = {"int",   "return", "if",     "else",  "for",    "w
 
 // Lines shaped like program text: indented by tabs (none to five levels, one
 // or two most often), now and then a blank line or a comment aligned by
-// tabs; about 35 bytes and 1.5 tabs a line, CRLF line ends.
+// tabs; about 35 bytes and 1.4 tabs a line (program text indented by tabs
+// measures about so), CRLF line ends.
 std::string SourceLine(std::mt19937& rng, bool tabs) {
   static const int kDepths[] = {0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 4, 5};
   if (rng() % 12 == 0) return "\r\n";
   std::string line;
   const int depth = kDepths[rng() % 20];
   for (int i = 0; i < depth; ++i) line += tabs ? "\t" : "        ";
-  const int words = 2 + static_cast<int>(rng() % 7);
+  const int words = 3 + static_cast<int>(rng() % 9);
   for (int i = 0; i < words; ++i) {
     if (i > 0) line += ' ';
     line += kWords[rng() % (sizeof kWords / sizeof *kWords)];
@@ -77,6 +78,13 @@ int Generate(const char* kind, const char* megabytes, const char* path) {
     if (std::strcmp(kind, "dense") == 0) text += DenseLine(rng);
     else text += SourceLine(rng, std::strcmp(kind, "source") == 0);
   }
+  size_t lines = 0, tabs = 0;
+  for (char ch : text) {
+    lines += ch == '\n';
+    tabs += ch == '\t';
+  }
+  std::printf("%s: %.1f MB, %zu lines, %.1f bytes and %.2f tabs a line\n", kind, text.size() / 1e6, lines,
+              static_cast<double>(text.size()) / lines, static_cast<double>(tabs) / lines);
   return WriteFile(path, text) ? 0 : 1;
 }
 

@@ -12,7 +12,10 @@
 
 namespace {
 
-constexpr DWORD kReadSize = 256 * 1024;
+// Small enough that both buffers stay in the processor cache: the system
+// copies in and out of them faster than with larger ones.
+constexpr DWORD kReadSize = 64 * 1024;
+constexpr size_t kWriteSize = 64 * 1024;
 
 class FileSink : public ByteSink {
  public:
@@ -38,7 +41,7 @@ uint64_t ConvertStream(const std::string& source, const std::string& destination
   CFile sourceFile(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
   CFile destinationFile(destination.c_str(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate);
   FileSink sink(destinationFile);
-  TabExpander expander(stops, sink);
+  TabExpander expander(stops, sink, kWriteSize);
   while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) expander.Expand(input.data(), got);
   expander.Flush();
   sourceFile.Close();
