@@ -86,5 +86,6 @@ for spec in source:200 notabs:200 dense:50; do
 done
 echo "Targets on source: core in memory >= 1500 MB/s; expand/ConvertFile >= 2; ConvertFile/copy <= 2.5."
 echo "(MB = 10^6 bytes of input. Wine times are whole processes; in brackets the call alone. The"
-echo " ConvertFile process also starts Wine's GUI side, for the wait cursor. Inputs stay in $data.)"
+echo " ConvertFile process also starts Wine's GUI side for the wait cursor, outside the brackets."
+echo " Inputs stay in $data.)"
 exit $status
