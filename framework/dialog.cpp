@@ -162,7 +162,7 @@ INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   try {
     handled = DispatchToMap(msg, wParam, lParam, result);
     // Commands no table of the dialog takes go on to the application (ID_HELP).
-    if (!handled && msg == WM_COMMAND && lParam == 0 && AfxGetApp() != nullptr) {
+    if (!handled && msg == WM_COMMAND && AfxGetApp() != nullptr) {
       handled = AfxGetApp()->OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
     }
   } catch (...) {

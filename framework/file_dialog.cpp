@@ -24,18 +24,20 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExt, const char
   }
   m_ofn.lStructSize = sizeof m_ofn;
   m_ofn.Flags = flags | OFN_EXPLORER;
-}
-
-void CFileDialog::SetTitle(const char* title) { m_strTitle = title != nullptr ? title : ""; }
-
-INT_PTR CFileDialog::DoModal() {
-  m_ofn.hwndOwner = m_hWndParent;
+  m_ofn.hwndOwner = parent;
   m_ofn.hInstance = GetModuleHandleA(nullptr);
   m_ofn.lpstrFilter = m_strFilter.empty() ? nullptr : m_strFilter.c_str();
   m_ofn.lpstrDefExt = m_strDefExt.c_str();
-  m_ofn.lpstrTitle = m_strTitle.empty() ? nullptr : m_strTitle.c_str();
   m_ofn.lpstrFile = m_szFileName;
   m_ofn.nMaxFile = MAX_PATH;
+}
+
+void CFileDialog::SetTitle(const char* title) {
+  m_strTitle = title != nullptr ? title : "";
+  m_ofn.lpstrTitle = m_strTitle.empty() ? nullptr : m_strTitle.c_str();
+}
+
+INT_PTR CFileDialog::DoModal() {
   if ((m_ofn.Flags & OFN_ENABLETEMPLATE) != 0) {
     m_ofn.Flags |= OFN_ENABLEHOOK;
     m_ofn.lpfnHook = HookProc;

@@ -17,6 +17,7 @@ class CFileDialog : public CDialog {
   // `filter` in pairs separated by "|", e.g. "All files (*.*)|*.*||".
   // `fileName` is the initial name; a longer one than the 260-character
   // buffer holds is cut to fit.
+  // Not copyable: m_ofn points into the object.
   CFileDialog(bool openFileDialog, const char* defaultExt = nullptr,
               const char* fileName = nullptr,
               DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* filter = nullptr,

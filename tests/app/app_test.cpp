@@ -1,0 +1,105 @@
+// The application's message boxes, and where the program lies.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/main_dlg.h"
+#include "app/module.h"
+#include "framework/win_app.h"
+#include "resources/resource.h"
+#include "tests/app/test_app.h"
+
+namespace {
+
+const char kTitle[] = "Orvane Zenvero";
+
+TEST(MessageBoxes, CarryTheTitleAndGetTheExclamationIconByTheRule) {
+  TestApp().Start("Velmora.exe");
+  struct Case {
+    UINT type;
+    UINT shown;
+  } cases[] = {
+      {MB_OK, MB_OK | MB_ICONEXCLAMATION},
+      {MB_OKCANCEL, MB_OKCANCEL | MB_ICONEXCLAMATION},
+      {MB_YESNOCANCEL, MB_YESNOCANCEL | MB_ICONEXCLAMATION},
+      {MB_YESNO, MB_YESNO | MB_ICONEXCLAMATION},
+      {MB_ABORTRETRYIGNORE, MB_ABORTRETRYIGNORE},
+      {MB_RETRYCANCEL, MB_RETRYCANCEL},
+      {MB_YESNO | MB_ICONQUESTION, MB_YESNO | MB_ICONQUESTION},
+      {MB_OK | MB_ICONINFORMATION, MB_OK | MB_ICONINFORMATION},
+      {MB_ICONEXCLAMATION, MB_ICONEXCLAMATION},
+      {MB_OKCANCEL | MB_DEFBUTTON2, MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONEXCLAMATION},
+  };
+  TestApp().m_nAnswer = IDNO;
+  for (const Case& c : cases) {
+    EXPECT_EQ(IDNO, AfxMessageBox("text", c.type));
+    ASSERT_FALSE(TestApp().m_Boxes.empty());
+    EXPECT_EQ(kTitle, TestApp().m_Boxes.back().caption);
+    EXPECT_EQ(c.shown, TestApp().m_Boxes.back().type) << std::hex << c.type;
+  }
+  // A string-table message is loaded first.
+  AfxMessageBox(IDS_OLE_INIT_FAILED, MB_OK);
+  EXPECT_EQ(
+      "OLE initialization failed.  Make sure that the OLE libraries are the correct version.",
+      TestApp().m_Boxes.back().text);
+}
+
+TEST(MessageBoxes, ARealBoxIsOwnedByTheMainWindowWhichWaitsDisabled) {
+  TestApp().Start("Velmora.exe");
+  TestApp().m_bRealBoxes = true;
+  CMainDlg dlg;
+  ASSERT_TRUE(dlg.Create());
+  TestApp().m_pMainWnd = &dlg;
+
+  std::string text;
+  HWND owner = nullptr;
+  bool ownerEnabled = true;
+  CActivationHook hook(kTitle, [&](HWND box) {
+    if (box == dlg.m_hWnd) return;
+    char buffer[256] = "";
+    GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+    text = buffer;
+    owner = GetWindow(box, GW_OWNER);
+    ownerEnabled = IsWindowEnabled(dlg) != FALSE;
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(IDCANCEL, AfxMessageBox("Please check.", MB_OKCANCEL));
+  EXPECT_EQ("Please check.", text);
+  EXPECT_EQ(dlg.m_hWnd, owner);
+  EXPECT_FALSE(ownerEnabled);
+  EXPECT_TRUE(IsWindowEnabled(dlg));
+  TestApp().m_pMainWnd = nullptr;
+}
+
+TEST(ModuleFolder, IsTheDriveAndFolderWithAFinalSeparator) {
+  struct Case {
+    const char* path;
+    const char* folder;
+  } cases[] = {
+      {"C:\\Program Files\\Orvane Zenvero\\Velmora.exe", "C:\\Program Files\\Orvane Zenvero\\"},
+      {"D:\\Velmora.exe", "D:\\"},
+      {"\\\\server\\share\\tools\\Velmora.exe", "\\\\server\\share\\tools\\"},
+      {"C:/tools/Velmora.exe", "C:/tools/"},
+      {"C:Velmora.exe", "C:\\"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.folder, FolderOfPath(c.path)) << c.path;
+
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string own(path, length);
+  EXPECT_EQ(own, GetModulePath());
+  EXPECT_EQ(own.substr(0, own.find_last_of('\\') + 1), GetModuleFolder());
+}
+
+TEST(RunCommandLine, StartsAProgramWithoutWaitingAndFailsForAMissingOne) {
+  EXPECT_FALSE(RunCommandLine("\"C:\\no such folder\\nothing.exe\" /x"));
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, MAX_PATH);
+  std::string command = "\"" + std::string(system) + "\\cmd.exe\" /c exit 0";
+  EXPECT_TRUE(RunCommandLine(command.c_str(), system));
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#include "tests/app/test_app.h"
+
+#include <shlwapi.h>
+
+#include "app/settings.h"
+
+namespace {
+CTestApp g_app;
+CActivationHook* g_hook = nullptr;
+}  // namespace
+
+CTestApp& TestApp() { return g_app; }
+
+void CTestApp::Start(const char* commandLine) {
+  InitApplication(GetModuleHandleA(nullptr), commandLine);
+  m_HelpCalls.clear();
+  m_Boxes.clear();
+  m_bHelpResult = TRUE;
+  m_nAnswer = IDOK;
+  m_bRealBoxes = false;
+  m_pMainWnd = nullptr;
+  SetProfileLocation("Orvane", "Zenvero");
+}
+
+BOOL CTestApp::CallWinHelp(HWND window, const char* file, UINT command, ULONG_PTR data) {
+  m_HelpCalls.push_back({window, file, command, data});
+  return m_bHelpResult;
+}
+
+int CTestApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  m_Boxes.push_back({owner, owner == nullptr || IsWindowEnabled(owner) != FALSE, text, caption,
+                     type});
+  if (m_bRealBoxes) return CConverterApp::ShowMessageBox(owner, text, caption, type);
+  return m_nAnswer;
+}
+
+void ClearSettings() { SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Orvane"); }
+
+CActivationHook::CActivationHook(const char* caption, std::function<void(HWND)> onActivate)
+    : m_strCaption(caption), m_onActivate(std::move(onActivate)) {
+  g_hook = this;
+  m_hHook = SetWindowsHookExA(WH_CBT, Proc, nullptr, GetCurrentThreadId());
+}
+
+CActivationHook::~CActivationHook() {
+  UnhookWindowsHookEx(m_hHook);
+  g_hook = nullptr;
+}
+
+LRESULT CALLBACK CActivationHook::Proc(int code, WPARAM wParam, LPARAM lParam) {
+  CActivationHook* self = g_hook;
+  if (self != nullptr && code == HCBT_ACTIVATE) {
+    HWND hwnd = reinterpret_cast<HWND>(wParam);
+    char caption[256] = "";
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (self->m_strCaption == caption) {
+      ++self->m_nCalls;
+      self->m_onActivate(hwnd);
+    }
+  }
+  return CallNextHookEx(self != nullptr ? self->m_hHook : nullptr, code, wParam, lParam);
+}
+
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}

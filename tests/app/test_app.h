@@ -1,0 +1,66 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/converter_app.h"
+
+// The application object of the test program: the real CConverterApp with
+// its two seams recorded (help calls; message boxes, unless real boxes are
+// wanted).
+class CTestApp : public CConverterApp {
+ public:
+  struct HelpCall {
+    HWND window;
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+  };
+  struct Box {
+    HWND owner;
+    bool ownerEnabled;
+    std::string text;
+    std::string caption;
+    UINT type;
+  };
+
+  std::vector<HelpCall> m_HelpCalls;
+  BOOL m_bHelpResult = TRUE;
+  std::vector<Box> m_Boxes;
+  int m_nAnswer = IDOK;
+  bool m_bRealBoxes = false;
+
+  // Framework start-up with this command line, and a clean record.
+  void Start(const char* commandLine);
+
+ protected:
+  BOOL CallWinHelp(HWND window, const char* file, UINT command, ULONG_PTR data) override;
+  int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+};
+
+CTestApp& TestApp();
+
+// Removes HKCU\Software\Orvane (the whole settings profile).
+void ClearSettings();
+
+// Calls `onActivate` from a WH_CBT hook each time a window of this thread
+// whose caption is `caption` is activated, while the object lives.
+class CActivationHook {
+ public:
+  CActivationHook(const char* caption, std::function<void(HWND)> onActivate);
+  ~CActivationHook();
+  CActivationHook(const CActivationHook&) = delete;
+  CActivationHook& operator=(const CActivationHook&) = delete;
+  int m_nCalls = 0;
+
+ private:
+  static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam);
+  std::string m_strCaption;
+  std::function<void(HWND)> m_onActivate;
+  HHOOK m_hHook;
+};
+
+// Runs the messages that are waiting for this thread's windows.
+void PumpMessages();
