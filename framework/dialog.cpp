@@ -148,7 +148,18 @@ LRESULT CDialog::Default() {
 }
 
 INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_INITDIALOG) return OnInitDialog();
+  if (msg == WM_INITDIALOG) {
+    RECT before = GetWindowRect();
+    INT_PTR result = OnInitDialog();
+    // A top-level dialog that its initialisation did not place is centred
+    // over its owner (or the screen).
+    RECT after = GetWindowRect();
+    if (m_hWnd != nullptr && (GetWindowLongA(m_hWnd, GWL_STYLE) & WS_CHILD) == 0 &&
+        EqualRect(&before, &after)) {
+      CenterWindow();
+    }
+    return result;
+  }
   if (msg == HelpIdMessage()) {
     SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, m_nIDHelp);
     return TRUE;

@@ -27,6 +27,8 @@ void DDX_Text(CDataExchange& dx, int id, std::string& value);
 // WM_INITDIALOG, is kept in DWLP_USER and cleared at WM_NCDESTROY and in the
 // destructor; messages before WM_INITDIALOG get FALSE.
 //
+// A top-level dialog that OnInitDialog leaves where the template put it is
+// centred over its owner, or over the screen when it has none.
 // Handled by the base: IDOK runs OnOK (data exchange, then EndDialog(IDOK)),
 // IDCANCEL runs OnCancel (EndDialog(IDCANCEL)). WM_COMMAND that no table
 // handles goes on to the application's map (ID_HELP). The dialog's help id,
