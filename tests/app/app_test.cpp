@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/main_dlg.h"
@@ -92,6 +93,63 @@ TEST(ModuleFolder, IsTheDriveAndFolderWithAFinalSeparator) {
   std::string own(path, length);
   EXPECT_EQ(own, GetModulePath());
   EXPECT_EQ(own.substr(0, own.find_last_of('\\') + 1), GetModuleFolder());
+}
+
+// Runs only in a copy of this program started by the next test, which says
+// how long the copy's path is.
+TEST(ModulePath, InACopyWithALongPath) {
+  char length[8] = "";
+  if (GetEnvironmentVariableA("VELMORA_MODULE_PATH_LENGTH", length, sizeof length) == 0) {
+    GTEST_SKIP() << "runs inside ModulePath.OfExactly259CharactersIsEmpty";
+  }
+  if (std::string(length) == "259") {
+    EXPECT_EQ("", GetModulePath());
+    EXPECT_EQ("", GetModuleFolder());
+  } else {
+    EXPECT_EQ(std::stoul(length), GetModulePath().size());
+    EXPECT_EQ('\\', GetModuleFolder().back());
+  }
+}
+
+TEST(ModulePath, OfExactly259CharactersIsEmpty) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string folder = std::string(temp) + "velmora-long";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  folder += "\\" + std::string(100, 'd');
+  CreateDirectoryA(folder.c_str(), nullptr);
+  folder += "\\" + std::string(230 - folder.size(), 'e');
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+
+  for (size_t total : {259u, 258u}) {
+    std::string path = folder + "\\";
+    path += std::string(total - path.size() - 4, 'x') + ".exe";
+    ASSERT_EQ(total, path.size());
+    ASSERT_TRUE(CopyFileA(self, path.c_str(), FALSE)) << GetLastError();
+
+    SetEnvironmentVariableA("VELMORA_MODULE_PATH_LENGTH", std::to_string(total).c_str());
+    std::string command = "\"" + path + "\" --gtest_filter=ModulePath.InACopyWithALongPath";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    SetEnvironmentVariableA("VELMORA_MODULE_PATH_LENGTH", nullptr);
+    ASSERT_TRUE(started) << GetLastError();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(0u, code) << "the copy with a path of " << total << " characters failed";
+    DeleteFileA(path.c_str());
+  }
+  for (int level = 0; level < 3; ++level) {
+    RemoveDirectoryA(folder.c_str());
+    folder.erase(folder.find_last_of('\\'));
+  }
 }
 
 TEST(RunCommandLine, StartsAProgramWithoutWaitingAndFailsForAMissingOne) {
