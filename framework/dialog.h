@@ -49,7 +49,8 @@ class CDialog : public CWnd {
   // the result in m_nModalResult.
   void EndDialog(int result);
 
-  // Runs DoDataExchange; false if it threw (the exception is kept).
+  // Runs DoDataExchange in one direction; its exceptions pass through (inside
+  // the dialog procedure they are kept and rethrown after the modal loop).
   bool UpdateData(bool saveAndValidate = true);
 
   UINT GetTemplateId() const { return m_nIDTemplate; }
