@@ -30,16 +30,16 @@ seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 mbps() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s / 1e6 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-for spec in source:200 notabs:200 dense:50; do
-  kind=${spec%%:*} size=${spec##*:}
+for job in source:200 notabs:200 dense:50; do
+  kind=${job%%:*} size=${job##*:}
   [ -f "$data/$kind.txt" ] || "$host_bench" generate "$kind" "$size" "$data/$kind.txt"
 done
 
 status=0
 printf '%-7s %6s | %-20s | %-20s | %-32s | %-32s | %s\n' input MB "expand -t 8" "core in memory" \
   "ConvertFile (Wine) [in-process]" "CopyFileA (Wine) [in-process]" "expand/ConvertFile, ConvertFile/copy"
-for spec in source:200 notabs:200 dense:50; do
-  kind=${spec%%:*}
+for job in source:200 notabs:200 dense:50; do
+  kind=${job%%:*}
   in=$data/$kind.txt
   bytes=$(stat -c %s "$in")
   # Each timed step starts with no dirty pages of an earlier one still being

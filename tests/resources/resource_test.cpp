@@ -18,7 +18,7 @@ namespace {
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
 
-struct ItemSpec {
+struct ExpectedItem {
     const char* cls;   // as the table names it; ordinal classes by their names
     int id;
     const char* text;  // "#128" stands for a reference to icon 128
@@ -27,13 +27,13 @@ struct ItemSpec {
     DWORD exStyle;
 };
 
-struct DialogSpec {
+struct ExpectedDialog {
     int id;
     const char* caption;
     DWORD style;
     DWORD exStyle;
     short x, y, cx, cy;
-    std::vector<ItemSpec> items;
+    std::vector<ExpectedItem> items;
 };
 
 struct Item {
@@ -180,24 +180,24 @@ Dialog ReadDialog(int id) {
     return d;
 }
 
-void ExpectDialog(const DialogSpec& spec) {
-    SCOPED_TRACE("dialog template " + std::to_string(spec.id));
+void ExpectDialog(const ExpectedDialog& dialog) {
+    SCOPED_TRACE("dialog template " + std::to_string(dialog.id));
     Dialog d;
-    ASSERT_NO_THROW(d = ReadDialog(spec.id));
-    EXPECT_EQ(spec.style, d.style) << std::hex;
-    EXPECT_EQ(spec.exStyle, d.exStyle);
-    EXPECT_EQ(spec.x, d.x);
-    EXPECT_EQ(spec.y, d.y);
-    EXPECT_EQ(spec.cx, d.cx);
-    EXPECT_EQ(spec.cy, d.cy);
+    ASSERT_NO_THROW(d = ReadDialog(dialog.id));
+    EXPECT_EQ(dialog.style, d.style) << std::hex;
+    EXPECT_EQ(dialog.exStyle, d.exStyle);
+    EXPECT_EQ(dialog.x, d.x);
+    EXPECT_EQ(dialog.y, d.y);
+    EXPECT_EQ(dialog.cx, d.cx);
+    EXPECT_EQ(dialog.cy, d.cy);
     EXPECT_EQ("", d.menu);
     EXPECT_EQ("", d.cls);
-    EXPECT_EQ(spec.caption, d.caption);
+    EXPECT_EQ(dialog.caption, d.caption);
     EXPECT_EQ(8, d.pointSize);
     EXPECT_EQ("MS Sans Serif", d.face);
-    ASSERT_EQ(spec.items.size(), d.items.size());
-    for (size_t i = 0; i < spec.items.size(); ++i) {
-        const ItemSpec& want = spec.items[i];
+    ASSERT_EQ(dialog.items.size(), d.items.size());
+    for (size_t i = 0; i < dialog.items.size(); ++i) {
+        const ExpectedItem& want = dialog.items[i];
         const Item& got = d.items[i];
         SCOPED_TRACE("control " + std::to_string(i) + " (id " + std::to_string(want.id) + ")");
         // Windows looks window classes up without regard to case.
@@ -213,7 +213,7 @@ void ExpectDialog(const DialogSpec& spec) {
     }
 }
 
-const DialogSpec kAboutBox = {
+const ExpectedDialog kAboutBox = {
     IDD_ABOUTBOX, "About Orvane Zenvero", kDialogStyle, 0, 0, 0, 260, 161, {
         {"STATIC", -1, "#128", 7, 7, 20, 20, kChild | SS_ICON, 0},
         {"STATIC", 1006, "Orvane Zenvero\x99", 40, 7, 119, 10, kChild | WS_GROUP | SS_LEFT | SS_NOPREFIX, 0},
@@ -229,7 +229,7 @@ const DialogSpec kAboutBox = {
          40, 121, 213, 32, kChild | WS_GROUP | SS_LEFT, 0},
     }};
 
-const DialogSpec kMainDialog = {
+const ExpectedDialog kMainDialog = {
     IDD_MAIN, "Orvane Zenvero", 0x90C800C0, WS_EX_APPWINDOW, 0, 0, 340, 197, {
         {"STATIC", -1, "&Tab locations:", 7, 30, 56, 8, 0x50020000, 0},
         {"EDIT", 1004, "", 63, 28, 32, 14, 0x50810080, 0},
@@ -251,7 +251,7 @@ const DialogSpec kMainDialog = {
         {"BUTTON", 57670, "&Help", 169, 7, 50, 13, 0x50010000, 0},
     }};
 
-const DialogSpec kConvertMultiple = {
+const ExpectedDialog kConvertMultiple = {
     IDD_CONVERT_MULTIPLE, "Convert Multiple Files", 0x80C800C0, 0, 0, 0, 300, 180, {
         {"BUTTON", 1, "&Yes", 93, 159, 50, 14, 0x50010001, 0},
         {"BUTTON", 2, "&No", 147, 159, 50, 14, 0x50010000, 0},
@@ -266,7 +266,7 @@ constexpr DWORD kPush = kChild | BS_PUSHBUTTON | WS_TABSTOP;
 constexpr DWORD kDefPush = kChild | BS_DEFPUSHBUTTON | WS_TABSTOP;
 constexpr DWORD kIcon = kChild | SS_ICON;
 
-const DialogSpec kDestination = {
+const ExpectedDialog kDestination = {
     IDD_SELFINSTALL_DESTINATION, "Choose Destination Location", 0x80C800C0, 0, 0, 0, 294, 199, {
         {"STATIC", 1013,
          "Setup will install the %s files in the following folder.  If the folder does not exist, it will be created.",
@@ -294,13 +294,13 @@ const DialogSpec kDestination = {
         {"STATIC", -1, "#137", 7, 7, 20, 20, kIcon, 0},
     }};
 
-const DialogSpec kMessage = {
+const ExpectedDialog kMessage = {
     IDD_SELFINSTALL_MESSAGE, "", 0x900000C0, 0, 0, 0, 169, 30, {
         {"STATIC", -1, "#137", 7, 7, 20, 20, kIcon, 0},
         {"STATIC", 1015, "m", 40, 11, 122, 8, kText, 0},
     }};
 
-const DialogSpec kLicense = {
+const ExpectedDialog kLicense = {
     IDD_SELFINSTALL_LICENSE, "License Agreement", 0x80C800C0, 0, 0, 0, 294, 199, {
         {"BUTTON", 2, "&No", 237, 178, 50, 14, kDefPush, 0},
         {"BUTTON", 1, "&Yes", 183, 178, 50, 14, kPush, 0},
@@ -319,7 +319,7 @@ constexpr DWORD kFolderList = kChild | LBS_NOTIFY | LBS_SORT | LBS_OWNERDRAWFIXE
                               LBS_DISABLENOSCROLL | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD kNameEdit = kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_OEMCONVERT;
 
-const DialogSpec kChooseFolder = {
+const ExpectedDialog kChooseFolder = {
     IDD_SELFINSTALL_CHOOSE_FOLDER, "Choose Folder", 0x80C800C0, 0, 109, 35, 164, 153, {
         {"STATIC", 1090, "&Folder:", 7, 7, 76, 10, kText, 0},
         {"EDIT", 1014, "", 7, 17, 150, 14, kNameEdit, 0},
@@ -344,25 +344,25 @@ const DialogSpec kChooseFolder = {
 
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-class DialogTemplateTest : public ::testing::TestWithParam<const DialogSpec*> {};
+class DialogTemplateTest : public ::testing::TestWithParam<const ExpectedDialog*> {};
 
 TEST_P(DialogTemplateTest, MatchesItsTable) { ExpectDialog(*GetParam()); }
 
 // Each template also has to make a real dialog: every control's class exists
 // and every icon static finds its icon.
 TEST_P(DialogTemplateTest, CreatesAWindowWithEveryControl) {
-    const DialogSpec& spec = *GetParam();
+    const ExpectedDialog& dialog = *GetParam();
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&icc);
-    HWND dlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec.id), nullptr,
+    HWND dlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.id), nullptr,
                                   PlainDialogProc, 0);
     ASSERT_NE(nullptr, dlg) << "error " << GetLastError();
     std::vector<HWND> children;
     for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
-    ASSERT_EQ(spec.items.size(), children.size());
+    ASSERT_EQ(dialog.items.size(), children.size());
     for (size_t i = 0; i < children.size(); ++i) {
-        const ItemSpec& want = spec.items[i];
+        const ExpectedItem& want = dialog.items[i];
         SCOPED_TRACE("control " + std::to_string(i));
         if (want.id != -1) {
             EXPECT_EQ(children[i], GetDlgItem(dlg, want.id));
@@ -383,7 +383,7 @@ TEST_P(DialogTemplateTest, CreatesAWindowWithEveryControl) {
 INSTANTIATE_TEST_SUITE_P(Templates, DialogTemplateTest,
                          ::testing::Values(&kAboutBox, &kMainDialog, &kConvertMultiple, &kDestination,
                                            &kMessage, &kLicense, &kChooseFolder),
-                         [](const ::testing::TestParamInfo<const DialogSpec*>& info) {
+                         [](const ::testing::TestParamInfo<const ExpectedDialog*>& info) {
                              return "Template" + std::to_string(info.param->id);
                          });
 
