@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "framework/command_line.h"
@@ -60,6 +61,10 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine {
   std::string m_strCommandLine;    // the whole command line
   std::string m_strCmdLineTail;    // the command line without the program's name
   CWnd* m_pMainWnd = nullptr;      // the main window while it exists
+  // The shell command the application was started for, once someone records
+  // one. Exit processing writes nothing to the profile; with AppUnregister
+  // (set by the uninstall) it must never start to.
+  std::unique_ptr<CCommandLineInfo> m_pCmdInfo;
 
  protected:
   // Seams over the system: tests override them to record and to answer.

@@ -1,0 +1,583 @@
+#include "installer/self_install.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+#include "app/about_dlg.h"
+#include "app/module.h"
+#include "app/settings.h"
+#include "framework/win_app.h"
+#include "installer/deferred.h"
+#include "installer/destination_dlg.h"
+#include "installer/license_dlg.h"
+#include "installer/message_dlg.h"
+#include "installer/registry_records.h"
+
+namespace {
+
+const char kUninstallSwitch[] = "/uninstall";
+const char kInstallSwitch[] = "/install";
+const char kInstallStep2Switch[] = "/installstep2";
+const char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const UINT kAppTitleId = 57344;
+// How long install step 2 waits for step 1 to finish its record.
+const DWORD kRecordWaitMs = 30000;
+
+bool MachineKeyDefault(const char* subkey) { return EnsureRegistryKey(HKEY_LOCAL_MACHINE, subkey); }
+
+CSelfInstallRoutines g_routines = DefaultSelfInstallRoutines();
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && !IsPathSeparator(folder.back())) folder += '\\';
+  return folder;
+}
+
+bool WriteRegistryDword(HKEY root, const std::string& subkey, const char* name, DWORD value) {
+  HKEY key;
+  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
+  LONG result = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                               sizeof value);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::string& subkey) {
+  HKEY key;
+  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// Held by install step 1 from before it starts the copy until its version
+// record is written; install step 2 takes it before it writes its own record,
+// so that step 1's clearing of the per-user record never comes after it.
+class CRecordLock {
+ public:
+  explicit CRecordLock(const std::string& instanceKey)
+      : m_hMutex(CreateMutexA(nullptr, FALSE, (instanceKey + "SelfInstallRecord").c_str())) {
+    if (m_hMutex == nullptr) return;
+    DWORD wait = WaitForSingleObject(m_hMutex, kRecordWaitMs);
+    m_bOwned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  }
+  ~CRecordLock() {
+    if (m_bOwned) ReleaseMutex(m_hMutex);
+    if (m_hMutex != nullptr) CloseHandle(m_hMutex);
+  }
+  CRecordLock(const CRecordLock&) = delete;
+  CRecordLock& operator=(const CRecordLock&) = delete;
+
+ private:
+  HANDLE m_hMutex;
+  bool m_bOwned = false;
+};
+
+// Whether `path` lies in `folder` (given with a final separator), comparing
+// without regard to letter case.
+bool IsInFolder(const std::string& path, const std::string& folder) {
+  if (folder.empty() || path.size() <= folder.size()) return false;
+  std::string head = Lower(path.substr(0, folder.size()));
+  std::replace(head.begin(), head.end(), '/', '\\');
+  std::string base = Lower(folder);
+  std::replace(base.begin(), base.end(), '/', '\\');
+  return head == base;
+}
+
+// The pending operations' file names: sources and targets of
+// PendingFileRenameOperations, without the "\??\" and "!" marks.
+std::vector<std::string> PendingRegistryNames() {
+  std::vector<std::string> names;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
+    return names;
+  }
+  DWORD type = 0;
+  DWORD size = 0;
+  const char* valueName = "PendingFileRenameOperations";
+  if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      type == REG_MULTI_SZ && size > 0) {
+    std::vector<char> data(size + 2, 0);
+    if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                         &size) == ERROR_SUCCESS) {
+      // Pairs of existing name and new name; an empty new name deletes.
+      // Read up to the recorded size only: empty strings are meaningful here.
+      size_t pos = 0;
+      while (pos < size) {
+        std::string name(data.data() + pos);
+        pos += name.size() + 1;
+        if (!name.empty() && name[0] == '!') name.erase(0, 1);
+        if (name.compare(0, 4, "\\??\\") == 0) name.erase(0, 4);
+        if (!name.empty()) names.push_back(name);
+      }
+    }
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+// The names in the "[Rename]" section of WinInit.Ini: both sides of every
+// line except the "NUL" of a deletion.
+std::vector<std::string> PendingWinInitNames() {
+  std::vector<std::string> names;
+  char windows[MAX_PATH];
+  UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return names;
+  std::string path = WithSeparator(windows) + "WinInit.Ini";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return names;
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (text.size() < (1u << 20) && ReadFile(file, buffer, sizeof buffer, &read, nullptr) &&
+         read > 0) {
+    text.append(buffer, read);
+  }
+  CloseHandle(file);
+
+  bool inRename = false;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inRename = Lower(line) == "[rename]";
+      continue;
+    }
+    size_t equals = line.find('=');
+    if (!inRename || equals == std::string::npos) continue;
+    std::string newName = line.substr(0, equals);
+    std::string existing = line.substr(equals + 1);
+    if (Lower(newName) != "nul" && !newName.empty()) names.push_back(newName);
+    if (!existing.empty()) names.push_back(existing);
+  }
+  return names;
+}
+
+}  // namespace
+
+// The values Run computes before it chooses the mode.
+struct CSelfInstall::Names {
+  std::string appTitle;
+  std::string registryKey;
+  std::string instanceKey;
+  std::string uninstallKey;
+  std::string modulePath;
+  std::string moduleFolder;
+  std::string appKey;
+  std::string selfInstallKey;
+  std::string currentVersion;
+  std::string recordedVersion;
+  std::string recordedFolder;
+};
+
+CSelfInstallRoutines DefaultSelfInstallRoutines() {
+  CSelfInstallRoutines routines;
+  routines.runCommandLine = RunCommandLine;
+  routines.showLicenseAgreement = ShowLicenseAgreement;
+  routines.chooseDestinationFolder = ChooseDestinationFolder;
+  routines.closeRunningPrograms = CloseRunningPrograms;
+  routines.getModulePath = GetModulePath;
+  routines.needsElevation = ProcessNeedsElevation;
+  routines.startElevated = StartElevated;
+  routines.ensureMachineKey = MachineKeyDefault;
+  return routines;
+}
+
+CSelfInstallRoutines SetSelfInstallRoutines(const CSelfInstallRoutines& routines) {
+  CSelfInstallRoutines previous = g_routines;
+  g_routines = routines;
+  return previous;
+}
+
+bool ProcessNeedsElevation() {
+  // Only systems from Vista on run administrators unelevated.
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version) || version.dwMajorVersion < 6) return false;
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  // TokenElevation (20) answers one DWORD: nonzero when elevated.
+  DWORD elevated = 0;
+  DWORD size = 0;
+  BOOL ok = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20), &elevated,
+                                sizeof elevated, &size);
+  CloseHandle(token);
+  return ok && elevated == 0;
+}
+
+DWORD StartElevated(const std::string& program, const std::string& arguments) {
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = "runas";
+  info.lpFile = program.c_str();
+  info.lpParameters = arguments.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (ShellExecuteExA(&info)) return 0;
+  DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+std::string QuotedCommand(const std::string& program, const std::string& arguments) {
+  return "\"" + program + "\" " + arguments;
+}
+
+std::string PerUserInstallFolder(const std::string& appTitle) {
+  char folder[MAX_PATH];
+  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder))) {
+    return std::string();
+  }
+  return WithSeparator(folder) + "Programs\\" + appTitle;
+}
+
+std::string FindPendingDeletionIn(const std::string& folder) {
+  std::string longFolder = WithSeparator(folder);
+  // WinInit.Ini names files by their short paths.
+  std::string shortFolder;
+  char shortPath[MAX_PATH];
+  DWORD length = GetShortPathNameA(folder.c_str(), shortPath, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) shortFolder = WithSeparator(shortPath);
+
+  std::vector<std::string> names = PendingRegistryNames();
+  std::vector<std::string> more = PendingWinInitNames();
+  names.insert(names.end(), more.begin(), more.end());
+  for (const std::string& name : names) {
+    if (IsInFolder(name, longFolder) || IsInFolder(name, shortFolder)) return name;
+  }
+  return std::string();
+}
+
+DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>& names) {
+  ULONGLONG total = 0;
+  for (const std::string& name : names) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA((folder + name).c_str(), GetFileExInfoStandard, &data)) {
+      ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      total += (size + 1023) / 1024;
+    }
+  }
+  return total > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(total);
+}
+
+void CreateFolderPath(const std::string& path) {
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = nullptr;
+  attributes.bInheritHandle = FALSE;
+  bool drive = path.size() >= 2 && path[1] == ':';
+  for (size_t i = 1; i < path.size(); ++i) {
+    if (!IsPathSeparator(path[i])) continue;
+    if (drive && (i == 1 || i == 2)) continue;
+    std::string prefix = path.substr(0, i);
+    if (IsMissingFolder(prefix) && !CreateDirectoryA(prefix.c_str(), &attributes)) return;
+  }
+  CreateDirectoryA(path.c_str(), &attributes);
+}
+
+CSelfInstall::CSelfInstall() = default;
+
+CSelfInstall::~CSelfInstall() = default;
+
+void CSelfInstall::OnInstalled(const std::string&) {}
+
+bool CSelfInstall::MachineKey(const std::string& subkey) const {
+  // A per-user installation keeps every record under HKEY_CURRENT_USER.
+  if (m_bPerUser) return false;
+  return g_routines.ensureMachineKey(subkey.c_str());
+}
+
+int CSelfInstall::Run(const std::string& tail) {
+  Names names;
+  CWinApp* app = AfxGetApp();
+  names.appTitle = app != nullptr ? app->m_strAppName : AfxLoadString(kAppTitleId);
+  names.registryKey = GetProfileRegistryKey();
+  names.instanceKey = names.registryKey + GetProfileName();
+  names.uninstallKey = std::string(kUninstallRoot) + "\\" + names.instanceKey;
+  names.modulePath = g_routines.getModulePath();
+  names.moduleFolder = FolderOfPath(names.modulePath);
+  names.appKey = "Software\\" + names.registryKey + "\\" + GetProfileName();
+  names.selfInstallKey = names.appKey + "\\SelfInstall";
+
+  if (tail == kUninstallSwitch) return RunUninstall(names);
+
+  names.currentVersion = GetVersionText();
+  names.recordedVersion =
+      GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry, "");
+  names.recordedFolder =
+      GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kDirectoryEntry, "");
+  if (names.recordedVersion.empty()) {
+    names.recordedVersion = GetSettingString(kSelfInstallSection, kVersionEntry, "");
+    names.recordedFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
+  }
+  // A record without a folder names no installed copy: handing over to it
+  // would start this program again and again.
+  if (names.recordedFolder.empty()) names.recordedVersion.clear();
+  return RunInstallCheck(names, tail);
+}
+
+CSelfInstall::Elevation CSelfInstall::ElevateIfNeeded(const std::string& tail) {
+  if (!g_routines.needsElevation()) return Elevation::NotNeeded;
+  std::string program = g_routines.getModulePath();
+  if (!program.empty() && g_routines.startElevated(program, tail) == 0) {
+    return Elevation::Restarted;
+  }
+  // Declined (ERROR_CANCELLED) or not possible: go on for this user only.
+  m_bPerUser = true;
+  return Elevation::Declined;
+}
+
+int CSelfInstall::RunInstallCheck(const Names& names, const std::string& tail) {
+  bool sameVersion = names.recordedVersion == names.currentVersion;
+  if (sameVersion && names.recordedFolder == names.moduleFolder && tail != kInstallSwitch &&
+      tail != kInstallStep2Switch) {
+    return 0;
+  }
+  if (tail == kInstallStep2Switch) return RunInstallStep2(names);
+
+  std::string question = "You are about to ";
+  if (!sameVersion) {
+    question += names.recordedFolder.empty() ? "install a new copy" : "install a different version";
+  } else if (tail == kInstallSwitch) {
+    question += "re-install the same version";
+  } else {
+    std::string command = QuotedCommand(names.recordedFolder + m_ExeName, tail);
+    if (g_routines.runCommandLine(command.c_str(), nullptr)) return 1;
+    question += "re-install the same version";
+  }
+  question += " of " + names.appTitle + ".\n\nIt is recommended to close all " + names.appTitle +
+              " windows before continuing.\n\nDo you want to continue?";
+
+  if (ElevateIfNeeded(tail) == Elevation::Restarted) return 1;
+
+  m_Window.ShowWithTitle(SW_SHOW, "Setup");
+  if (InstallerMessageBox(m_Window.GetSafeHwnd(), question, MB_YESNO | MB_ICONQUESTION) == IDNO) {
+    return 1;
+  }
+  return RunInstallStep1(names, m_bPerUser);
+}
+
+int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
+  HWND backdrop = m_Window.GetSafeHwnd();
+  if (g_routines.closeRunningPrograms(backdrop, m_CloseWindowClass, m_CloseWindowTitle,
+                                      names.appTitle, m_ProgramsToClose) == 1) {
+    return 1;
+  }
+  if (g_routines.showLicenseAgreement(backdrop, names.moduleFolder)) return 1;
+
+  std::string installFolder = names.recordedFolder;
+  if (installFolder.empty() && perUser) installFolder = PerUserInstallFolder(names.appTitle);
+  if (g_routines.chooseDestinationFolder(backdrop, installFolder, names.moduleFolder,
+                                         names.appTitle, m_FilesToCopy)) {
+    return 1;
+  }
+
+  // Files that the next start of Windows deletes must not be replaced by
+  // the new ones first.
+  std::string pending = FindPendingDeletionIn(installFolder);
+  if (!pending.empty()) {
+    InstallerMessageBox(backdrop,
+                        "The file " + pending +
+                            " is to be deleted or replaced when Windows next starts, left by an "
+                            "earlier installation or uninstall.\n\nPlease restart the computer "
+                            "before installing " +
+                            names.appTitle + " into " + installFolder + ".",
+                        MB_OK | MB_ICONEXCLAMATION);
+    return 1;
+  }
+
+  int desktopChoice = 0;
+  if (m_bAskDesktopShortcut && !m_Shortcuts.empty()) {
+    for (const CSelfInstallShortcut& shortcut : m_Shortcuts) {
+      if (shortcut.ShellFolder != "Desktop") continue;
+      if (shortcut.Exists()) {
+        desktopChoice = 1;
+      } else {
+        desktopChoice = InstallerMessageBox(backdrop,
+                                            "Would you like to add a desktop shortcut to " +
+                                                names.appTitle + "?",
+                                            MB_YESNO | MB_ICONQUESTION) == IDYES
+                            ? 1
+                            : 0;
+      }
+      break;
+    }
+  }
+  WriteSettingInt(kSettingsSection, kCreateDesktopShortcutEntry, desktopChoice);
+
+  auto progress = std::make_unique<CSelfInstallMessageDlg>("Installing the program...", backdrop);
+  installFolder = WithSeparator(installFolder);
+
+  if (lstrcmpiA(names.moduleFolder.c_str(), installFolder.c_str()) == 0) {
+    progress.reset();
+    return RunInstallStep2(names);
+  }
+
+  CreateFolderPath(installFolder);
+  for (const std::string& name : m_FilesToCopy) {
+    if (CopyFileA((names.moduleFolder + name).c_str(), (installFolder + name).c_str(), FALSE)) {
+      continue;
+    }
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) continue;
+    ShowLastErrorMessage(backdrop, "Error copying the file " + name + ".");
+    return 1;
+  }
+
+  {
+    CRecordLock lock(names.instanceKey);
+    std::string command = QuotedCommand(installFolder + m_ExeName, kInstallStep2Switch);
+    if (!g_routines.runCommandLine(command.c_str(), installFolder.c_str())) {
+      InstallerMessageBox(backdrop, "Error running the newly installed program.",
+                          MB_ICONEXCLAMATION);
+      return 1;
+    }
+    DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
+    if (MachineKey(names.appKey)) {
+      WriteRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry,
+                          names.currentVersion.c_str());
+    } else {
+      WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
+    }
+  }
+  return 1;
+}
+
+int CSelfInstall::RunInstallStep2(const Names& names) {
+  // The copy started by step 1 inherits its elevation: unelevated on a
+  // system that wants elevation means a per-user installation.
+  if (!m_bPerUser && g_routines.needsElevation()) m_bPerUser = true;
+
+  SetRunAtStartup(m_RunArguments, m_bRunAtStartup);
+  SetAppPath(m_ExeName, m_AppPathPath, m_bAppPath);
+  for (const CSelfInstallRegValue& value : m_RegValues) {
+    WriteRegistryString(value.Root, value.SubKey.c_str(), value.ValueName.c_str(),
+                        value.Value.c_str());
+  }
+  for (const CSelfInstallShortcut& shortcut : m_Shortcuts) shortcut.Install(names.moduleFolder);
+  WriteSettingString(kSettingsSection, kCreateDesktopShortcutEntry, nullptr);
+
+  if (!names.modulePath.empty()) {
+    HKEY root = HKEY_LOCAL_MACHINE;
+    bool made = MachineKey(names.uninstallKey);
+    if (!made) {
+      // The system's list of a user's own programs.
+      root = HKEY_CURRENT_USER;
+      made = EnsureRegistryKey(root, names.uninstallKey.c_str());
+    }
+    if (made) {
+      const char* key = names.uninstallKey.c_str();
+      std::string displayName = names.appTitle + " " + names.currentVersion;
+      std::string uninstall = QuotedCommand(names.modulePath, kUninstallSwitch);
+      WriteRegistryString(root, key, "DisplayName", displayName.c_str());
+      WriteRegistryString(root, key, "UninstallString", uninstall.c_str());
+      WriteRegistryString(root, key, "DisplayVersion", names.currentVersion.c_str());
+      WriteRegistryString(root, key, "Publisher", names.registryKey.c_str());
+      WriteRegistryString(root, key, "DisplayIcon", names.modulePath.c_str());
+      WriteRegistryString(root, key, "InstallLocation", names.moduleFolder.c_str());
+      WriteRegistryDword(root, key, "EstimatedSize",
+                         InstalledSizeKB(names.moduleFolder, m_FilesToCopy));
+      WriteRegistryDword(root, key, "NoModify", 1);
+      WriteRegistryDword(root, key, "NoRepair", 1);
+    }
+  }
+
+  OnInstalled(names.moduleFolder);
+
+  CRecordLock lock(names.instanceKey);
+  DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
+  if (MachineKey(names.selfInstallKey)) {
+    const char* key = names.selfInstallKey.c_str();
+    WriteRegistryString(HKEY_LOCAL_MACHINE, key, kDirectoryEntry, names.moduleFolder.c_str());
+    WriteRegistryString(HKEY_LOCAL_MACHINE, key, kVersionEntry, names.currentVersion.c_str());
+  } else {
+    WriteSettingString(kSelfInstallSection, kDirectoryEntry, names.moduleFolder.c_str());
+    WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
+  }
+  return 0;
+}
+
+int CSelfInstall::RunUninstall(const Names& names) {
+  // Removing a machine-wide installation needs an elevated process.
+  if (KeyExists(HKEY_LOCAL_MACHINE, names.uninstallKey) ||
+      KeyExists(HKEY_LOCAL_MACHINE, names.selfInstallKey)) {
+    if (ElevateIfNeeded(kUninstallSwitch) == Elevation::Restarted) return 1;
+  }
+
+  HWND backdrop = m_Window.GetSafeHwnd();
+  m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
+  if (InstallerMessageBox(backdrop, "Are you sure you want to uninstall " + names.appTitle + "?",
+                          MB_YESNO | MB_ICONQUESTION) == IDNO) {
+    return 1;
+  }
+  if (g_routines.closeRunningPrograms(backdrop, m_CloseWindowClass, m_CloseWindowTitle,
+                                      names.appTitle, m_ProgramsToClose) == 1) {
+    return 1;
+  }
+
+  auto progress =
+      std::make_unique<CSelfInstallMessageDlg>("Uninstalling the program...", backdrop);
+  for (const CSelfInstallShortcut& shortcut : m_Shortcuts) shortcut.Remove();
+
+  DeleteRegKeyTree(HKEY_CURRENT_USER, names.appKey);
+  DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.appKey);
+  DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.uninstallKey);
+  DeleteRegKeyTree(HKEY_CURRENT_USER, names.uninstallKey);
+  if (m_bRunAtStartup) SetRunAtStartup("", 0);
+  if (m_bAppPath) SetAppPath(m_ExeName, "", 0);
+  for (const CSelfInstallRegValue& value : m_RegValues) {
+    DeleteRegistryValue(value.Root, value.SubKey.c_str(), value.ValueName.c_str());
+  }
+  for (const CSelfInstallRegKey& key : m_RegKeys) DeleteRegKeyTree(key.Root, key.SubKey);
+  DeleteRegKeyIfNoSubkeys(HKEY_CURRENT_USER, "Software\\" + names.registryKey);
+  DeleteRegKeyIfNoSubkeys(HKEY_LOCAL_MACHINE, "Software\\" + names.registryKey);
+
+  // The framework writes no profile settings at exit once the shell command
+  // says the application is being unregistered.
+  CWinApp* app = AfxGetApp();
+  if (app != nullptr && app->m_pCmdInfo == nullptr) {
+    app->m_pCmdInfo = std::make_unique<CCommandLineInfo>();
+    app->m_pCmdInfo->m_nShellCommand = CCommandLineInfo::AppUnregister;
+  }
+
+  bool deferred = false;
+  std::vector<std::string> files = m_FilesToCopy;
+  files.insert(files.end(), m_FilesToDelete.begin(), m_FilesToDelete.end());
+  for (const std::string& name : files) {
+    if (DeleteFileOrDefer(names.moduleFolder + name) == 1) deferred = true;
+  }
+  // The folder goes too once nothing is left in it: now, or after the
+  // deferred deletions at the next start (it stays if anything else is in it).
+  if (!names.moduleFolder.empty()) {
+    std::string folder = names.moduleFolder.substr(0, names.moduleFolder.size() - 1);
+    if (!RemoveDirectoryA(folder.c_str()) && deferred) {
+      MoveFileAtRestart(folder.c_str(), nullptr);
+    }
+  }
+
+  progress->DestroyWindow();
+  if (deferred &&
+      InstallerMessageBox(backdrop,
+                          "Some of the files could not be deleted because they are in use. "
+                          "Please reboot the computer to finish uninstalling " +
+                              names.appTitle + ".\n\nDo you want to reboot the computer now?",
+                          MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    m_Window.DestroyWindow();
+    ExitWindowsWithPrivilege(EWX_REBOOT);
+  }
+  progress.reset();
+  return 1;
+}

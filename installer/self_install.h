@@ -1,0 +1,138 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/close_programs.h"
+#include "installer/self_install_window.h"
+#include "installer/shortcuts.h"
+
+// A registry string value that install step 2 writes (under an existing key)
+// and uninstall deletes.
+class CSelfInstallRegValue {
+ public:
+  CSelfInstallRegValue(HKEY root, const std::string& subKey, const std::string& valueName,
+                       const std::string& value)
+      : Root(root), SubKey(subKey), ValueName(valueName), Value(value) {}
+  HKEY Root;
+  std::string SubKey;
+  std::string ValueName;
+  std::string Value;
+};
+
+// A registry key tree that uninstall deletes.
+class CSelfInstallRegKey {
+ public:
+  CSelfInstallRegKey(HKEY root, const std::string& subKey) : Root(root), SubKey(subKey) {}
+  HKEY Root;
+  std::string SubKey;
+};
+
+// The install manifest and the installer in one object. The application fills
+// the fields at every start and calls Run with the command-line tail:
+//   "/uninstall"    removes the installation,
+//   "/installstep2" records the freshly copied program, then starts normally,
+//   anything else   starts normally, hands over to the installed copy, or
+//                   asks and copies the program into an install folder.
+class CSelfInstall {
+ public:
+  CSelfInstall();
+  virtual ~CSelfInstall();
+  CSelfInstall(const CSelfInstall&) = delete;
+  CSelfInstall& operator=(const CSelfInstall&) = delete;
+
+  // 1: end the program now; 0: go on with the normal start.
+  int Run(const std::string& tail);
+
+  // Called once at the end of install step 2, after the shortcuts and the
+  // uninstall entry and before the installation record. Does nothing here.
+  virtual void OnInstalled(const std::string& installFolder);
+
+  std::vector<std::string> m_FilesToCopy;    // copied by install step 1, deleted by uninstall
+  std::vector<std::string> m_FilesToDelete;  // deleted by uninstall only
+  int m_bRunAtStartup = 0;
+  std::string m_RunArguments;
+  int m_bAppPath = 0;
+  std::string m_AppPathPath;
+  std::vector<CSelfInstallShortcut> m_Shortcuts;
+  std::vector<CSelfInstallRegValue> m_RegValues;
+  std::vector<CSelfInstallRegKey> m_RegKeys;
+  std::vector<CSelfInstallProgram> m_ProgramsToClose;
+  std::string m_CloseWindowClass;
+  std::string m_CloseWindowTitle;
+  std::string m_ExeName;
+  int m_bAskDesktopShortcut = 0;
+  CSelfInstallWindow m_Window;
+
+ private:
+  struct Names;
+
+  int RunInstallCheck(const Names& names, const std::string& tail);
+  int RunInstallStep1(const Names& names, bool perUser);
+  int RunInstallStep2(const Names& names);
+  int RunUninstall(const Names& names);
+  // Ends the run and restarts it elevated when the system wants that; on a
+  // declined elevation the run goes on as a per-user installation.
+  enum class Elevation { NotNeeded, Restarted, Declined };
+  Elevation ElevateIfNeeded(const std::string& tail);
+  bool MachineKey(const std::string& subkey) const;
+
+  bool m_bPerUser = false;
+};
+
+// Creates every missing folder of `path`, one level at a time.
+void CreateFolderPath(const std::string& path);
+
+// The command-line text of a program path in double quotes, a blank and the
+// arguments.
+std::string QuotedCommand(const std::string& program, const std::string& arguments);
+
+// The install folder proposed to a per-user installation:
+// %LOCALAPPDATA%\Programs\<application title>; empty when unknown.
+std::string PerUserInstallFolder(const std::string& appTitle);
+
+// The first file that a deletion or renaming at the next start of Windows
+// will take out of `folder` (or a folder below it), from the pending
+// operations in the registry and the "[Rename]" section of WinInit.Ini;
+// empty when there is none.
+std::string FindPendingDeletionIn(const std::string& folder);
+
+// The KB that the files occupy in `folder` (each rounded up to whole KB).
+DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>& names);
+
+// Where the installer meets the system. Tests replace them, so that no
+// process is started, no dialog waits for a user and no machine-wide key is
+// needed; every member is set (the defaults are the real routines).
+struct CSelfInstallRoutines {
+  // Starts a process without waiting (RunCommandLine).
+  bool (*runCommandLine)(const char* commandLine, const char* currentFolder);
+  // The licence dialog; true when the licence was declined.
+  bool (*showLicenseAgreement)(HWND parent, const std::string& sourceFolder);
+  // The destination dialog; true when the user did not accept.
+  bool (*chooseDestinationFolder)(HWND parent, std::string& folder,
+                                  const std::string& sourceFolder, const std::string& appTitle,
+                                  const std::vector<std::string>& fileNames);
+  // Closing running copies; 1 when the user cancelled.
+  int (*closeRunningPrograms)(HWND owner, const std::string& windowClass,
+                              const std::string& windowTitle, const std::string& programName,
+                              const std::vector<CSelfInstallProgram>& more);
+  // The running program's full path (GetModulePath).
+  std::string (*getModulePath)();
+  // True when the system separates administrators from elevated processes
+  // and this process is not elevated.
+  bool (*needsElevation)();
+  // Starts the program elevated with these arguments; 0 when started,
+  // otherwise the system error (ERROR_CANCELLED: the user declined).
+  DWORD (*startElevated)(const std::string& program, const std::string& arguments);
+  // Makes a key under HKEY_LOCAL_MACHINE (EnsureRegistryKey); false refuses.
+  bool (*ensureMachineKey)(const char* subkey);
+};
+
+CSelfInstallRoutines DefaultSelfInstallRoutines();
+// Installs the routines; returns the previous set.
+CSelfInstallRoutines SetSelfInstallRoutines(const CSelfInstallRoutines& routines);
+
+// The real elevation routines.
+bool ProcessNeedsElevation();
+DWORD StartElevated(const std::string& program, const std::string& arguments);
