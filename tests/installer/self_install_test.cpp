@@ -1,0 +1,791 @@
+// The self-installer's decisions and what they leave behind, run in this
+// process on the real registry and files of the scratch prefix. Starting
+// processes, the licence and destination answers, elevation, machine-wide
+// writes and the restart go through the installer's seams; message boxes are
+// answered by a script.
+#include <windows.h>
+#include <ole2.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_self_install.h"
+#include "app/settings.h"
+#include "installer/deferred.h"
+#include "installer/self_install.h"
+#include "tests/app/test_app.h"
+#include "tests/settings/registry_probe.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const char kTitle[] = "Orvane Zenvero";
+const char kAppKey[] = "Software\\Orvane\\Zenvero";
+const char kRecordKey[] = "Software\\Orvane\\Zenvero\\SelfInstall";
+const char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvaneZenvero";
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const std::string kVersion = "1.20";  // the test program carries the program's version resource
+const char kNewCopy[] =
+    "You are about to install a new copy of Orvane Zenvero.\n\nIt is recommended to close all "
+    "Orvane Zenvero windows before continuing.\n\nDo you want to continue?";
+
+// Answers message boxes in order from a list; the last answer repeats.
+class CScriptedBoxes : public CMessageBoxRecorder {
+ public:
+  explicit CScriptedBoxes(std::deque<int> answers) : m_Answers(std::move(answers)) {}
+  int DoMessageBox(const char* text, UINT type) override {
+    m_Boxes.push_back({text, type});
+    int answer = m_Answers.front();
+    if (m_Answers.size() > 1) m_Answers.pop_front();
+    return answer;
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const Box& box : m_Boxes) texts.push_back(box.text);
+    return texts;
+  }
+
+ private:
+  std::deque<int> m_Answers;
+};
+
+// What the seams saw and how they answer.
+struct Started {
+  std::string commandLine;
+  std::string folder;
+};
+struct World {
+  std::string modulePath;
+  std::vector<Started> started;
+  bool startSucceeds = true;
+  std::function<void(const Started&)> onStart;
+  bool licenseDeclined = false;
+  bool destinationCancelled = false;
+  std::string destination;  // empty: keep the proposal
+  std::vector<std::string> proposals;
+  int closeResult = 0;
+  int closeCalls = 0;
+  bool needsElevation = false;
+  DWORD elevationResult = ERROR_CANCELLED;
+  std::vector<std::string> elevatedStarts;
+  bool machineWritable = true;
+  std::vector<UINT> exitCalls;
+};
+World* g_world = nullptr;
+
+bool FakeRun(const char* commandLine, const char* folder) {
+  Started s{commandLine, folder != nullptr ? folder : "<none>"};
+  g_world->started.push_back(s);
+  if (g_world->onStart) g_world->onStart(s);
+  return g_world->startSucceeds;
+}
+bool FakeLicense(HWND, const std::string&) { return g_world->licenseDeclined; }
+bool FakeDestination(HWND, std::string& folder, const std::string&, const std::string& title,
+                     const std::vector<std::string>&) {
+  g_world->proposals.push_back(folder);
+  if (g_world->destinationCancelled) return true;
+  if (!g_world->destination.empty()) {
+    folder = g_world->destination;
+  } else if (folder.empty()) {
+    folder = "C:\\Program Files\\" + title;
+  }
+  return false;
+}
+int FakeClose(HWND, const std::string&, const std::string&, const std::string&,
+              const std::vector<CSelfInstallProgram>&) {
+  ++g_world->closeCalls;
+  return g_world->closeResult;
+}
+std::string FakeModulePath() { return g_world->modulePath; }
+bool FakeNeedsElevation() { return g_world->needsElevation; }
+DWORD FakeStartElevated(const std::string& program, const std::string& arguments) {
+  g_world->elevatedStarts.push_back(program + "|" + arguments);
+  return g_world->elevationResult;
+}
+bool FakeMachineKey(const char* subkey) {
+  return g_world->machineWritable && EnsureRegistryKey(HKEY_LOCAL_MACHINE, subkey);
+}
+BOOL WINAPI FakeExitWindows(UINT flags, DWORD) {
+  g_world->exitCalls.push_back(flags);
+  return TRUE;
+}
+
+// A REG_MULTI_SZ value from its strings.
+std::string MultiString(const std::vector<std::string>& items) {
+  std::string data;
+  for (const std::string& item : items) data += item + std::string(1, '\0');
+  return data + std::string(1, '\0');
+}
+
+std::string Folder(const std::string& path) { return path + "\\"; }
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ProgramsFolder() {
+  return QueryRaw(HKEY_CURRENT_USER,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  "Programs")
+      .Text()
+      .c_str();
+}
+
+void ClearInstallation() {
+  DeleteTree(HKEY_CURRENT_USER, "Software\\Orvane");
+  DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvane");
+  DeleteTree(HKEY_CURRENT_USER, kUninstallKey);
+  DeleteTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+  RemoveTree(ProgramsFolder() + "\\" + kTitle);
+  RemoveTree(ProgramsFolder() + "\\Zenvero");
+}
+
+class SelfInstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp().Start("Velmora.exe");
+    TestApp().m_pCmdInfo.reset();
+    OleInitialize(nullptr);  // the links are shell objects
+    ClearInstallation();
+    g_world = &m_world;
+    CSelfInstallRoutines routines = DefaultSelfInstallRoutines();
+    routines.runCommandLine = FakeRun;
+    routines.showLicenseAgreement = FakeLicense;
+    routines.chooseDestinationFolder = FakeDestination;
+    routines.closeRunningPrograms = FakeClose;
+    routines.getModulePath = FakeModulePath;
+    routines.needsElevation = FakeNeedsElevation;
+    routines.startElevated = FakeStartElevated;
+    routines.ensureMachineKey = FakeMachineKey;
+    m_previous = SetSelfInstallRoutines(routines);
+    m_previousExit = SetExitWindowsRoutine(FakeExitWindows);
+
+    m_dist = Folder(m_root / "dist");
+    CreateDirectoryA(m_dist.c_str(), nullptr);
+    // The distribution without the help contents file.
+    for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp", "License.rtf"}) {
+      WriteWholeFile(m_dist + name, std::string("content of ") + name);
+    }
+    m_world.modulePath = m_dist + "Velmora.exe";
+    m_install = m_root / "Programs\\Orvane Zenvero";
+  }
+  void TearDown() override {
+    SetSelfInstallRoutines(m_previous);
+    SetExitWindowsRoutine(m_previousExit);
+    TestApp().m_pCmdInfo.reset();
+    g_world = nullptr;
+    ClearInstallation();
+    OleUninitialize();
+  }
+
+  int Run(const std::string& tail) {
+    CAppSelfInstall manifest;
+    manifest.Fill(kTitle);
+    return manifest.Run(tail);
+  }
+  void WriteMachineRecord(const std::string& version, const std::string& folder) {
+    SetRawString(HKEY_LOCAL_MACHINE, kRecordKey, "Version", version);
+    SetRawString(HKEY_LOCAL_MACHINE, kRecordKey, "Directory", folder);
+  }
+  void WriteUserRecord(const std::string& version, const std::string& folder) {
+    SetRawString(HKEY_CURRENT_USER, kRecordKey, "Version", version);
+    SetRawString(HKEY_CURRENT_USER, kRecordKey, "Directory", folder);
+  }
+  // Runs install step 2 as the copy in the install folder.
+  int RunStep2() {
+    m_world.modulePath = Folder(m_install) + "Velmora.exe";
+    return Run("/installstep2");
+  }
+
+  World m_world;
+  CSelfInstallRoutines m_previous{};
+  ExitWindowsRoutine m_previousExit = nullptr;
+  CTempDir m_root;
+  std::string m_dist;
+  std::string m_install;
+};
+
+TEST(AppManifest, ListsTheProgramsFilesLinksAndCaption) {
+  TestApp().Start("Velmora.exe");
+  CAppSelfInstall manifest;
+  manifest.Fill(kTitle);
+  EXPECT_EQ("Velmora.exe", manifest.m_ExeName);
+  EXPECT_EQ((std::vector<std::string>{"Readme.txt", "Velmora.exe", "Velmora.hlp", "Velmora.cnt"}),
+            manifest.m_FilesToCopy);
+  EXPECT_EQ((std::vector<std::string>{"Velmora.gid", "License.rtf", "setup.exe", "File_id.diz"}),
+            manifest.m_FilesToDelete);
+  struct Link {
+    const char* name;
+    const char* target;
+    const char* arguments;
+    int icon;
+  } links[] = {{"Orvane Zenvero", "Velmora.exe", "", 0},
+               {"Read Me", "Readme.txt", "", 0},
+               {"Uninstall Orvane Zenvero", "Velmora.exe", "/uninstall", 2}};
+  ASSERT_EQ(3u, manifest.m_Shortcuts.size());
+  for (size_t i = 0; i < 3; ++i) {
+    const CSelfInstallShortcut& s = manifest.m_Shortcuts[i];
+    EXPECT_EQ(links[i].name, s.Name);
+    EXPECT_EQ(links[i].target, s.Target);
+    EXPECT_EQ(links[i].arguments, s.Arguments);
+    EXPECT_EQ(links[i].icon, s.IconIndex);
+    EXPECT_EQ("Programs", s.ShellFolder);
+    EXPECT_EQ(kTitle, s.SubFolder);
+  }
+  EXPECT_EQ("", manifest.m_CloseWindowClass);
+  EXPECT_EQ(kTitle, manifest.m_CloseWindowTitle);
+  EXPECT_EQ(0, manifest.m_bRunAtStartup);
+  EXPECT_EQ("", manifest.m_RunArguments);
+  EXPECT_EQ(0, manifest.m_bAppPath);
+  EXPECT_EQ("", manifest.m_AppPathPath);
+  EXPECT_EQ(0, manifest.m_bAskDesktopShortcut);
+  EXPECT_TRUE(manifest.m_RegValues.empty());
+  EXPECT_TRUE(manifest.m_RegKeys.empty());
+  EXPECT_TRUE(manifest.m_ProgramsToClose.empty());
+  // The backdrop exists from the start, hidden and without a title.
+  EXPECT_TRUE(IsWindow(manifest.m_Window.GetSafeHwnd()));
+  EXPECT_FALSE(IsWindowVisible(manifest.m_Window.GetSafeHwnd()));
+}
+
+// Every tail against every kind of record: what the check decides. The
+// question is answered No, so nothing is installed.
+TEST_F(SelfInstallTest, InstallationCheckDecidesByTailAndRecord) {
+  enum Record { kNone, kHere, kElsewhere, kOtherVersion, kHereOtherCase, kEmptyFolder, kUserOnly,
+                kMachineVersionEmpty };
+  struct Case {
+    Record record;
+    const char* tail;
+    bool startSucceeds;
+    int result;
+    const char* question;  // the middle of the question, or "" for none
+    const char* handOver;  // the hand-over command line, or ""
+  } cases[] = {
+      {kNone, "", true, 1, "install a new copy", ""},
+      {kNone, "/install", true, 1, "install a new copy", ""},
+      {kNone, "/INSTALL", true, 1, "install a new copy", ""},
+      {kHere, "", true, 0, "", ""},
+      {kHere, "notes.txt", true, 0, "", ""},
+      {kHere, "/INSTALL", true, 0, "", ""},
+      {kHere, " /install", true, 0, "", ""},
+      {kHere, "/install ", true, 0, "", ""},
+      {kHere, "/install", true, 1, "re-install the same version", ""},
+      {kElsewhere, "", true, 1, "", "\"C:\\Other\\Velmora.exe\" "},
+      {kElsewhere, "notes.txt", true, 1, "", "\"C:\\Other\\Velmora.exe\" notes.txt"},
+      {kElsewhere, "", false, 1, "re-install the same version", "\"C:\\Other\\Velmora.exe\" "},
+      {kElsewhere, "/install", true, 1, "re-install the same version", ""},
+      {kOtherVersion, "", true, 1, "install a different version", ""},
+      {kOtherVersion, "/install", true, 1, "install a different version", ""},
+      {kHereOtherCase, "", true, 1, "", "*"},
+      {kEmptyFolder, "", true, 1, "install a new copy", ""},
+      {kUserOnly, "", true, 0, "", ""},
+      {kMachineVersionEmpty, "", true, 0, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("record ") + std::to_string(c.record) + " tail '" + c.tail + "'");
+    ClearInstallation();
+    m_world.started.clear();
+    m_world.startSucceeds = c.startSucceeds;
+    std::string lowered = m_dist;
+    for (char& ch : lowered) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+    switch (c.record) {
+      case kNone: break;
+      case kHere: WriteMachineRecord(kVersion, m_dist); break;
+      case kElsewhere: WriteMachineRecord(kVersion, "C:\\Other\\"); break;
+      case kOtherVersion: WriteMachineRecord("1.10", m_dist); break;
+      case kHereOtherCase: WriteMachineRecord(kVersion, lowered); break;
+      case kEmptyFolder: WriteMachineRecord(kVersion, ""); break;
+      case kUserOnly: WriteUserRecord(kVersion, m_dist); break;
+      case kMachineVersionEmpty:
+        WriteMachineRecord("", "C:\\Other\\");
+        WriteUserRecord(kVersion, m_dist);
+        break;
+    }
+    CScriptedBoxes boxes({IDNO});
+    EXPECT_EQ(c.result, Run(c.tail));
+    if (*c.question == 0) {
+      EXPECT_TRUE(boxes.m_Boxes.empty());
+    } else {
+      ASSERT_EQ(1u, boxes.m_Boxes.size());
+      std::string expected = std::string("You are about to ") + c.question +
+                             " of Orvane Zenvero.\n\nIt is recommended to close all Orvane "
+                             "Zenvero windows before continuing.\n\nDo you want to continue?";
+      EXPECT_EQ(expected, boxes.m_Boxes[0].text);
+      EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.m_Boxes[0].type);
+    }
+    std::string handOver = c.handOver;
+    if (handOver == "*") handOver = "\"" + lowered + "Velmora.exe\" ";
+    if (handOver.empty()) {
+      EXPECT_TRUE(m_world.started.empty());
+    } else {
+      ASSERT_EQ(1u, m_world.started.size());
+      EXPECT_EQ(handOver, m_world.started[0].commandLine);
+      EXPECT_EQ("<none>", m_world.started[0].folder);
+    }
+    // Declining changes nothing.
+    EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                          "CreateDesktopShortcut").exists);
+    EXPECT_EQ(0, m_world.closeCalls);
+  }
+}
+
+TEST_F(SelfInstallTest, StepOneCopiesStartsTheCopyAndLeavesTheRecordToIt) {
+  WriteUserRecord("0.90", "");  // a stale per-user record goes
+  CScriptedBoxes boxes({IDYES});
+  m_world.destination = m_install;  // no final separator: one is added
+  EXPECT_EQ(1, Run("/install"));
+  EXPECT_EQ(std::vector<std::string>{kNewCopy}, boxes.Texts());
+  // No recorded folder: the destination dialog makes its own proposal.
+  EXPECT_EQ(std::vector<std::string>{""}, m_world.proposals);
+  EXPECT_EQ(1, m_world.closeCalls);
+
+  std::string folder = Folder(m_install);
+  std::string text;
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp"}) {
+    ASSERT_TRUE(ReadWholeFile(folder + name, &text)) << name;
+    EXPECT_EQ(std::string("content of ") + name, text);
+  }
+  EXPECT_FALSE(FileExists(folder + "Velmora.cnt"));  // missing: skipped
+  EXPECT_FALSE(FileExists(folder + "License.rtf"));  // not in the list
+  ASSERT_EQ(1u, m_world.started.size());
+  EXPECT_EQ("\"" + folder + "Velmora.exe\" /installstep2", m_world.started[0].commandLine);
+  EXPECT_EQ(folder, m_world.started[0].folder);
+
+  // The version goes machine-wide only into an existing record key; on a
+  // first installation only step 2 records.
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecordKey));
+  EXPECT_EQ(0u, QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                         "CreateDesktopShortcut").Dword());
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+TEST_F(SelfInstallTest, StepOneOverAnOlderVersionProposesItsFolderAndUpdatesTheVersion) {
+  WriteMachineRecord("1.10", Folder(m_install));
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run(""));
+  EXPECT_EQ(std::vector<std::string>{Folder(m_install)}, m_world.proposals);
+  EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));
+  EXPECT_EQ(kVersion, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Version").Text().c_str());
+}
+
+TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
+  // Links of the older folder layout, and a file of the user's beside them.
+  std::string oldFolder = ProgramsFolder() + "\\Zenvero";
+  CreateDirectoryA(oldFolder.c_str(), nullptr);
+  for (const char* name : {"Zenvero.lnk", "Read Me.lnk", "Uninstall Zenvero.lnk"}) {
+    WriteWholeFile(oldFolder + "\\" + name, "old link");
+  }
+  SetRawDword(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "CreateDesktopShortcut",
+              0);
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  WriteWholeFile(Folder(m_install) + "Velmora.exe", std::string(3000, 'x'));
+  WriteWholeFile(Folder(m_install) + "Readme.txt", "r");
+
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(0, RunStep2());
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  EXPECT_TRUE(m_world.started.empty());
+
+  std::string folder = Folder(m_install);
+  EXPECT_EQ(folder, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
+  EXPECT_EQ(kVersion, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Version").Text().c_str());
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecordKey));
+  EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                        "CreateDesktopShortcut").exists);
+
+  struct Value {
+    const char* name;
+    std::string text;
+  } values[] = {{"DisplayName", "Orvane Zenvero 1.20"},
+                {"UninstallString", "\"" + folder + "Velmora.exe\" /uninstall"},
+                {"DisplayVersion", "1.20"},
+                {"Publisher", "Orvane"},
+                {"DisplayIcon", folder + "Velmora.exe"},
+                {"InstallLocation", folder}};
+  for (const Value& v : values) {
+    RawValue raw = QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, v.name);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), raw.type) << v.name;
+    EXPECT_EQ(v.text, raw.Text().c_str()) << v.name;
+  }
+  EXPECT_EQ(4u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").Dword());  // 3 + 1 KB
+  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify").Dword());
+  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair").Dword());
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+
+  std::string links = ProgramsFolder() + "\\" + kTitle + "\\";
+  for (const char* name : {"Orvane Zenvero.lnk", "Read Me.lnk", "Uninstall Orvane Zenvero.lnk"}) {
+    EXPECT_TRUE(FileExists(links + name)) << name;
+  }
+  EXPECT_FALSE(FileExists(oldFolder));
+
+  // The next plain start from the install folder is an ordinary start.
+  EXPECT_EQ(0, Run(""));
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+}
+
+TEST_F(SelfInstallTest, StepOneStopsOnEveryRefusal) {
+  struct Case {
+    const char* what;
+    int closeResult;
+    bool licenseDeclined;
+    bool destinationCancelled;
+  } cases[] = {{"closing cancelled", 1, false, false},
+               {"licence declined", 0, true, false},
+               {"destination cancelled", 0, false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    m_world.closeResult = c.closeResult;
+    m_world.licenseDeclined = c.licenseDeclined;
+    m_world.destinationCancelled = c.destinationCancelled;
+    m_world.destination = m_install;
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install"));
+    EXPECT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_FALSE(FileExists(m_install));
+    EXPECT_TRUE(m_world.started.empty());
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings"));
+  }
+}
+
+TEST_F(SelfInstallTest, CopyAndStartFailuresAreReportedAndLeaveNoRecord) {
+  m_world.destination = m_install;
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  // A folder in the way of a file cannot be overwritten.
+  std::string blocked = Folder(m_install) + "Readme.txt";
+  CreateDirectoryA(blocked.c_str(), nullptr);
+  {
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install"));
+    ASSERT_EQ(2u, boxes.m_Boxes.size());
+    EXPECT_EQ(0u, boxes.m_Boxes[1].text.find("Error copying the file Readme.txt.\n\n"))
+        << boxes.m_Boxes[1].text;
+    EXPECT_GT(boxes.m_Boxes[1].text.size(), strlen("Error copying the file Readme.txt.\n\n"));
+    EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), boxes.m_Boxes[1].type & MB_ICONMASK);
+    EXPECT_TRUE(m_world.started.empty());
+  }
+  RemoveDirectoryA(blocked.c_str());
+
+  m_world.startSucceeds = false;
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/install"));
+  ASSERT_EQ(2u, boxes.m_Boxes.size());
+  EXPECT_EQ("Error running the newly installed program.", boxes.m_Boxes[1].text);
+  EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), boxes.m_Boxes[1].type);
+  EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));  // the files stay
+  EXPECT_FALSE(QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Version").exists);
+  EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Version").exists);
+}
+
+TEST_F(SelfInstallTest, ChoosingTheRunningFolderInstallsInThisProcess) {
+  std::string upper = m_dist;
+  for (char& ch : upper) ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+  m_world.destination = upper;
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(0, Run("/install"));
+  EXPECT_TRUE(m_world.started.empty());
+  // Step 2 records the folder the program runs from, as it is spelt.
+  EXPECT_EQ(m_dist, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// Machine-wide writes refused: the record is kept per user, the copy's
+// record survives step 1, and the next start recognises the installation.
+TEST_F(SelfInstallTest, RefusedMachineWritesKeepThePerUserRecord) {
+  m_world.machineWritable = false;
+  m_world.destination = m_install;
+  // The copy runs step 2 in another thread as soon as step 1 starts it, and
+  // gets every chance to finish before step 1 goes on: its record must
+  // outlive step 1's clearing of the per-user record.
+  static DWORD mainThread;
+  static std::string copyPath;
+  mainThread = GetCurrentThreadId();
+  copyPath = Folder(m_install) + "Velmora.exe";
+  CSelfInstallRoutines routines = SetSelfInstallRoutines(DefaultSelfInstallRoutines());
+  routines.getModulePath = [] {
+    return GetCurrentThreadId() == mainThread ? g_world->modulePath : copyPath;
+  };
+  SetSelfInstallRoutines(routines);
+  HANDLE copy = nullptr;
+  m_world.onStart = [&](const Started&) {
+    copy = CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+          CAppSelfInstall manifest;
+          manifest.Fill(kTitle);
+          return static_cast<DWORD>(manifest.Run("/installstep2"));
+        },
+        nullptr, 0, nullptr);
+    WaitForSingleObject(copy, 2000);
+  };
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/install"));
+  ASSERT_NE(nullptr, copy);
+  WaitForSingleObject(copy, INFINITE);
+  CloseHandle(copy);
+  routines.getModulePath = FakeModulePath;
+  SetSelfInstallRoutines(routines);
+
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
+  EXPECT_EQ(kVersion, QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Version").Text().c_str());
+  // No machine-wide entry: the user's own list of programs has it.
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_EQ("\"" + Folder(m_install) + "Velmora.exe\" /uninstall",
+            QueryRaw(HKEY_CURRENT_USER, kUninstallKey, "UninstallString").Text().c_str());
+
+  m_world.modulePath = Folder(m_install) + "Velmora.exe";
+  CScriptedBoxes later({IDNO});
+  EXPECT_EQ(0, Run(""));
+  EXPECT_TRUE(later.m_Boxes.empty());
+}
+
+TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
+  m_world.needsElevation = true;
+  // Elevation granted: the elevated copy takes the run over, nothing asked.
+  m_world.elevationResult = 0;
+  {
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install"));
+    EXPECT_TRUE(boxes.m_Boxes.empty());
+    EXPECT_EQ(std::vector<std::string>{m_dist + "Velmora.exe|/install"}, m_world.elevatedStarts);
+  }
+  // Neither the ordinary start nor the hand-over asks for elevation.
+  WriteMachineRecord(kVersion, m_dist);
+  EXPECT_EQ(0, Run(""));
+  WriteMachineRecord(kVersion, "C:\\Other\\");
+  EXPECT_EQ(1, Run(""));
+  EXPECT_EQ(1u, m_world.elevatedStarts.size());
+  ClearInstallation();
+
+  // Declined: a per-user installation below the local application data.
+  m_world.elevationResult = ERROR_CANCELLED;
+  m_world.destination = m_install;
+  m_world.started.clear();
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/install"));
+  EXPECT_EQ(std::vector<std::string>{kNewCopy}, boxes.Texts());
+  ASSERT_EQ(1u, m_world.proposals.size());
+  std::string proposal = m_world.proposals[0];
+  EXPECT_NE(std::string::npos, proposal.find("\\AppData\\Local\\Programs\\Orvane Zenvero"))
+      << proposal;
+  ASSERT_EQ(1u, m_world.started.size());
+  // Step 2 in the unelevated copy keeps everything per user, though the
+  // machine-wide keys could be written here.
+  EXPECT_EQ(0, RunStep2());
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+
+  // Uninstalling a per-user installation needs no elevation.
+  m_world.elevatedStarts.clear();
+  CScriptedBoxes no({IDNO});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_TRUE(m_world.elevatedStarts.empty());
+  // A machine-wide one asks for it before the question.
+  WriteMachineRecord(kVersion, Folder(m_install));
+  m_world.elevationResult = 0;
+  CScriptedBoxes none({IDNO});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(std::vector<std::string>{Folder(m_install) + "Velmora.exe|/uninstall"},
+            m_world.elevatedStarts);
+  EXPECT_TRUE(none.m_Boxes.empty());
+}
+
+// Saves the pending operations of the prefix and puts them back.
+class CPendingOperationsGuard {
+ public:
+  CPendingOperationsGuard()
+      : m_Saved(QueryRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations")) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    m_strWinInit = std::string(windows) + "\\WinInit.Ini";
+    m_bHadWinInit = ReadWholeFile(m_strWinInit, &m_strWinInitText);
+  }
+  ~CPendingOperationsGuard() {
+    if (m_Saved.exists) {
+      SetRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations", m_Saved.type,
+             m_Saved.data.data(), static_cast<DWORD>(m_Saved.data.size()));
+    } else {
+      HKEY key;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == 0) {
+        RegDeleteValueA(key, "PendingFileRenameOperations");
+        RegCloseKey(key);
+      }
+    }
+    if (m_bHadWinInit) {
+      WriteWholeFile(m_strWinInit, m_strWinInitText);
+    } else {
+      DeleteFileA(m_strWinInit.c_str());
+    }
+  }
+  void SetPending(const std::string& multiString) {
+    SetRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations", REG_MULTI_SZ,
+           multiString.data(), static_cast<DWORD>(multiString.size()));
+  }
+  std::string m_strWinInit;
+
+ private:
+  RawValue m_Saved;
+  bool m_bHadWinInit;
+  std::string m_strWinInitText;
+};
+
+TEST_F(SelfInstallTest, PendingDeletionInTheFolderRefusesTheInstallation) {
+  CPendingOperationsGuard guard;
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  std::string file = Folder(m_install) + "Velmora.exe";
+  WriteWholeFile(file, "old");
+  m_world.destination = m_install;
+
+  // Found in the registry (other letter case, a deletion: empty new name),
+  // and in WinInit.Ini by its short path.
+  std::string upper = file;
+  for (char& ch : upper) ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+  char shortPath[MAX_PATH];
+  ASSERT_GT(GetShortPathNameA(file.c_str(), shortPath, MAX_PATH), 0u);
+  struct Case {
+    const char* where;
+    std::string registry;  // multi-string, or empty for none
+    std::string winInit;   // WinInit.Ini text, or empty for none
+  } cases[] = {
+      {"registry", MultiString({"\\??\\C:\\elsewhere\\a.txt", "", "\\??\\" + upper, ""}), ""},
+      {"WinInit.Ini", "", "[boot]\r\nx=1\r\n[Rename]\r\nNUL=" + std::string(shortPath) + "\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    if (!c.registry.empty()) guard.SetPending(c.registry);
+    if (!c.winInit.empty()) WriteWholeFile(guard.m_strWinInit, c.winInit);
+    EXPECT_FALSE(FindPendingDeletionIn(m_install).empty());
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install"));
+    ASSERT_EQ(2u, boxes.m_Boxes.size());
+    EXPECT_NE(std::string::npos, boxes.m_Boxes[1].text.find("Please restart the computer"))
+        << boxes.m_Boxes[1].text;
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), boxes.m_Boxes[1].type);
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(file, &text));
+    EXPECT_EQ("old", text);  // nothing copied
+    EXPECT_TRUE(m_world.started.empty());
+    guard.SetPending(MultiString({"\\??\\C:\\elsewhere\\a.txt", ""}));
+    DeleteFileA(guard.m_strWinInit.c_str());
+  }
+  // Pending operations elsewhere, or on a folder that merely starts alike,
+  // do not stand in the way.
+  guard.SetPending(MultiString({"\\??\\" + Folder(m_install + "x") + "a.txt", ""}));
+  EXPECT_EQ("", FindPendingDeletionIn(m_install));
+}
+
+TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) {
+  CPendingOperationsGuard guard;
+  // An installation made by step 2, plus a file of the user's elsewhere in
+  // the profile that must go with the per-user key.
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  std::string folder = Folder(m_install);
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp", "Velmora.cnt",
+                           "Velmora.gid", "License.rtf", "setup.exe", "File_id.diz"}) {
+    WriteWholeFile(folder + name, name);
+  }
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
+
+  // No: nothing is removed.
+  {
+    CScriptedBoxes boxes({IDNO});
+    EXPECT_EQ(1, Run("/uninstall"));
+    EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
+              boxes.Texts());
+    EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+    EXPECT_EQ(0, m_world.closeCalls);
+  }
+  // Closing cancelled: nothing either.
+  m_world.closeResult = 1;
+  {
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/uninstall"));
+    EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+  }
+  m_world.closeResult = 0;
+
+  // The program's own file is in use (read-only stands in for that here):
+  // its deletion is deferred and the reboot question comes.
+  SetFileAttributesA((folder + "Velmora.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  ASSERT_EQ(2u, boxes.m_Boxes.size());
+  EXPECT_EQ("Some of the files could not be deleted because they are in use. Please reboot the "
+            "computer to finish uninstalling Orvane Zenvero.\n\nDo you want to reboot the "
+            "computer now?",
+            boxes.m_Boxes[1].text);
+  EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.m_Boxes[1].type);
+  EXPECT_EQ(std::vector<UINT>{EWX_REBOOT}, m_world.exitCalls);
+
+  for (const char* name : {"Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.gid",
+                           "License.rtf", "setup.exe", "File_id.diz"}) {
+    EXPECT_FALSE(FileExists(folder + name)) << name;
+  }
+  RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
+  ASSERT_TRUE(pending.exists);
+  std::string pendingText(pending.data.begin(), pending.data.end());
+  char shortExe[MAX_PATH];
+  GetShortPathNameA((folder + "Velmora.exe").c_str(), shortExe, MAX_PATH);
+  EXPECT_TRUE(pendingText.find(shortExe) != std::string::npos ||
+              pendingText.find(folder + "Velmora.exe") != std::string::npos);
+  SetFileAttributesA((folder + "Velmora.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  EXPECT_FALSE(FileExists(ProgramsFolder() + "\\" + kTitle));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  // The framework will not write the profile back at exit.
+  ASSERT_NE(nullptr, TestApp().m_pCmdInfo);
+  EXPECT_EQ(CCommandLineInfo::AppUnregister, TestApp().m_pCmdInfo->m_nShellCommand);
+}
+
+TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) {
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Velmora.exe", "x");
+  WriteWholeFile(folder + "notes.txt", "the user's");
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Other", "Keep", "1");
+
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_TRUE(m_world.exitCalls.empty());
+  EXPECT_FALSE(FileExists(folder + "Velmora.exe"));
+  // A folder with the user's file in it stays, with the file.
+  EXPECT_TRUE(FileExists(folder + "notes.txt"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\Other"));
+}
+
+TEST(CreateFolderPath, MakesEveryMissingLevel) {
+  CTempDir root;
+  std::string deep = root / "a\\b/c\\d";
+  CreateFolderPath(deep);
+  EXPECT_TRUE(GetFileAttributesA(deep.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(deep.c_str()));
+  // A file in the way stops the walk; nothing is made beyond it.
+  WriteWholeFile(root / "file", "x");
+  CreateFolderPath(root / "file\\sub\\deeper\\");
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((root / "file\\sub").c_str()));
+}
+
+}  // namespace
