@@ -49,6 +49,14 @@ void DeleteKeyTreeBelow(HKEY parent, const std::string& name) {
   RegDeleteKeyA(parent, name.c_str());
 }
 
+// The Run entry's command: the quoted program path, then a blank and the
+// arguments when there are any.
+std::string RunCommand(const std::string& path, const std::string& arguments) {
+  std::string command = "\"" + path + "\"";
+  if (!arguments.empty()) command += " " + arguments;
+  return command;
+}
+
 }  // namespace
 
 std::string GetInstanceKey() {
@@ -87,12 +95,6 @@ std::string GetAppPathKey(const std::string& exeName) {
   return std::string(kAppPathsKeyBase) + "\\" + exeName;
 }
 
-std::string QuotedCommand(const std::string& path, const std::string& arguments) {
-  std::string command = "\"" + path + "\"";
-  if (!arguments.empty()) command += " " + arguments;
-  return command;
-}
-
 void SetRunAtStartup(const std::string& arguments, int enable) {
   // Without a name the write would land in the Run key's default value.
   const std::string instanceKey = GetInstanceKey();
@@ -101,7 +103,7 @@ void SetRunAtStartup(const std::string& arguments, int enable) {
     const std::string modulePath = GetModulePath();
     if (modulePath.empty()) return;
     WriteRegistryString(HKEY_CURRENT_USER, kRunKey, instanceKey.c_str(),
-                        QuotedCommand(modulePath, arguments).c_str());
+                        RunCommand(modulePath, arguments).c_str());
   } else {
     DeleteRegistryValue(HKEY_CURRENT_USER, kRunKey, instanceKey.c_str());
   }

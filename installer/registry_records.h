@@ -17,7 +17,6 @@ constexpr const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\
 constexpr const char kDisplayNameValue[] = "DisplayName";
 constexpr const char kUninstallStringValue[] = "UninstallString";
 constexpr const char kAppPathPathValue[] = "Path";  // beside the default value
-constexpr const char kUninstallSwitch[] = "/uninstall";
 
 // The installation record: "Version" and "Directory" (kVersionEntry and
 // kDirectoryEntry of app/settings.h) in the self-install key, machine-wide, or
@@ -38,10 +37,6 @@ std::string GetSelfInstallKey();
 std::string GetUninstallKey();
 // kAppPathsKeyBase + "\" + exeName; empty when exeName is.
 std::string GetAppPathKey(const std::string& exeName);
-
-// A double-quoted path, then a blank and the arguments when there are any:
-// "C:\Program Files\Orvane Zenvero\Velmora.exe" /uninstall
-std::string QuotedCommand(const std::string& path, const std::string& arguments);
 
 // enable nonzero: writes the Run value (HKCU, kRunKey, instance key) = the
 // quoted module path plus the arguments; the Run key must exist already, it is
