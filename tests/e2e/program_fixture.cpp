@@ -66,8 +66,43 @@ void ProgramTest::StartProgram(const std::string& arguments) {
   ASSERT_TRUE(m_app.Start(commandLine, m_work.GetPath())) << commandLine << ": " << GetLastError();
   m_hMain = m_app.WaitForWindow({kAppTitle, "#32770"});
   ASSERT_NE(nullptr, m_hMain) << "no main window";
-  // Wait until the dialog has been filled (the tab box is never empty then).
+  // Wait until the dialog has been filled (the tab box is never empty then)
+  // and activated (which sets the clipboard button).
   ASSERT_TRUE(WaitUntil([&] { return !GetControlText(m_hMain, 1004).empty(); }));
+  ASSERT_TRUE(WaitUntil([&] {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(m_hMain, nullptr), &info) && info.hwndActive == m_hMain &&
+           GetForegroundWindow() == m_hMain;
+  })) << "the main window is not active";
+}
+
+void ProgramTest::Type(int id, const std::string& text) {
+  ASSERT_TRUE(TypeText(m_hMain, id, text)) << "box " << id << " shows \"" << GetControlText(m_hMain, id)
+                                           << "\", not \"" << text << "\"";
+}
+
+void ProgramTest::Press(int id) { ASSERT_TRUE(PressButton(m_hMain, id)) << "button " << id; }
+
+void ProgramTest::ExpectNotice(const std::string& text, int focusId) {
+  MessageBoxInfo box;
+  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox(&box, {IDOK}));
+  EXPECT_EQ(text, box.text);
+  ASSERT_NO_FATAL_FAILURE(Answer(box, IDOK));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
+  if (focusId != 0) ExpectFocusOn(focusId);
+}
+
+void ProgramTest::ExpectQuestion(const std::string& text, int answer) {
+  MessageBoxInfo box;
+  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox(&box, {IDYES, IDNO}));
+  EXPECT_EQ(text, box.text);
+  ASSERT_NO_FATAL_FAILURE(Answer(box, answer));
+}
+
+void ProgramTest::ExpectFocusOn(int id) {
+  EXPECT_TRUE(WaitUntil([&] { return GetFocusedControlId(m_hMain) == id; }, 2000))
+      << "focus on " << GetFocusedControlId(m_hMain) << ", not " << id;
 }
 
 void ProgramTest::ExpectMessageBox(MessageBoxInfo* box, const std::vector<int>& buttons) {
