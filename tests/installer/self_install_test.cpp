@@ -40,7 +40,10 @@ class CScriptedBoxes : public CMessageBoxRecorder {
  public:
   explicit CScriptedBoxes(std::deque<int> answers) : m_Answers(std::move(answers)) {}
   int DoMessageBox(const char* text, UINT type) override {
-    m_Boxes.push_back({text, type});
+    return DoOwnedMessageBox(nullptr, text, "", type);
+  }
+  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
+    m_Boxes.push_back({text, type, caption, owner});
     int answer = m_Answers.front();
     if (m_Answers.size() > 1) m_Answers.pop_front();
     return answer;
@@ -317,6 +320,8 @@ TEST_F(SelfInstallTest, InstallationCheckDecidesByTailAndRecord) {
                              "Zenvero windows before continuing.\n\nDo you want to continue?";
       EXPECT_EQ(expected, boxes.m_Boxes[0].text);
       EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.m_Boxes[0].type);
+      EXPECT_EQ("Orvane Zenvero Setup", boxes.m_Boxes[0].caption);
+      EXPECT_NE(nullptr, boxes.m_Boxes[0].owner);
     }
     std::string handOver = c.handOver;
     if (handOver == "*") handOver = "\"" + lowered + "Velmora.exe\" ";
@@ -706,6 +711,7 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
     EXPECT_EQ(1, Run("/uninstall"));
     EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
               boxes.Texts());
+    EXPECT_EQ("Orvane Zenvero Uninstall", boxes.m_Boxes[0].caption);
     EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
     EXPECT_EQ(0, m_world.closeCalls);
