@@ -1,0 +1,408 @@
+// Installing and uninstalling the real program as a user does, driven from
+// outside in the test's Wine prefix: setup.exe from a copy of the
+// distribution folder, the questions and dialogs of the installer, the
+// installed copy's main window; then the uninstall with its reboot question
+// answered Yes, after which the restart of the prefix finishes the job.
+//
+// Two ctest steps share the installation: "Install" leaves it in place and
+// "Uninstall" removes it. The restart ends every windowed process of the
+// prefix; this test process has no window, so it lives on to check.
+//
+// With VELMORA_SCREENSHOTS set to a Windows folder, a picture of the screen is
+// saved there at every step of the installer (install-*.bmp).
+#include <windows.h>
+#include <objbase.h>
+#include <psapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/settings/registry_probe.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/ui_driver.h"
+
+namespace {
+
+const char kTitle[] = "Orvane Zenvero";
+const char kSetupCaption[] = "Orvane Zenvero Setup";
+const char kUninstallCaption[] = "Orvane Zenvero Uninstall";
+const char kRecordKey[] = "Software\\Orvane\\Zenvero\\SelfInstall";
+const char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvaneZenvero";
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const std::vector<std::string> kInstalledFiles = {"Readme.txt", "Velmora.exe", "Velmora.hlp",
+                                                  "Velmora.cnt"};
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Text(HKEY root, const char* key, const char* name) {
+  RawValue value = QueryRaw(root, key, name);
+  return value.exists ? std::string(value.Text().c_str()) : std::string("<missing>");
+}
+
+std::string InstallFolder() {
+  return Text(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+              "ProgramFilesDir") +
+         "\\" + kTitle;
+}
+
+std::string LinkFolder() {
+  return Text(HKEY_CURRENT_USER,
+              "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+              "Programs") +
+         "\\" + kTitle;
+}
+
+// A picture of the whole screen for the documentation, when asked for.
+void Screenshot(const char* name) {
+  const char* folder = std::getenv("VELMORA_SCREENSHOTS");
+  if (folder == nullptr || *folder == 0) return;
+  Sleep(300);  // let the window paint
+  SaveWindowImage(GetDesktopWindow(), std::string(folder) + "\\install-" + name + ".bmp");
+}
+
+// The full path of the program that owns `window`.
+std::string ProgramOf(HWND window) {
+  DWORD id = 0;
+  GetWindowThreadProcessId(window, &id);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  if (process == nullptr) return std::string();
+  char path[MAX_PATH] = "";
+  GetModuleFileNameExA(process, nullptr, path, MAX_PATH);
+  CloseHandle(process);
+  return path;
+}
+
+struct Search {
+  std::string caption;
+  std::string className;
+  bool messageBox;
+  HWND found;
+};
+
+// A visible top-level window of any process with this caption and class
+// that is (or is not) a message box.
+HWND FindTop(const std::string& caption, const std::string& className, bool messageBox) {
+  Search search{caption, className, messageBox, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        Search* s = reinterpret_cast<Search*>(data);
+        char cls[64] = "";
+        GetClassNameA(window, cls, sizeof cls);
+        if (!IsWindowVisible(window) || s->className != cls) return TRUE;
+        if (GetWindowTextOf(window) != s->caption) return TRUE;
+        if (IsMessageBox(window) != s->messageBox) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForTop(const std::string& caption, bool messageBox, DWORD timeout = kUiWait) {
+  HWND window = nullptr;
+  WaitUntil([&] { return (window = FindTop(caption, "#32770", messageBox)) != nullptr; },
+            timeout);
+  return window;
+}
+
+// The progress box: a captionless dialog whose text control 1015 reads `text`.
+HWND FindProgressBox(const std::string& text) {
+  Search search{text, "#32770", false, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        Search* s = reinterpret_cast<Search*>(data);
+        char cls[64] = "";
+        GetClassNameA(window, cls, sizeof cls);
+        if (!IsWindowVisible(window) || s->className != cls) return TRUE;
+        if (GetControlText(window, 1015) != s->caption) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Waits for a message box with this caption, checks its text and buttons and
+// presses `answer`.
+void Answer(const std::string& caption, const std::string& text, std::vector<int> buttons,
+            int answer, const char* screenshot = nullptr) {
+  HWND box = WaitForTop(caption, true);
+  ASSERT_NE(nullptr, box) << "no box: " << text;
+  MessageBoxInfo info = ReadMessageBox(box);
+  EXPECT_EQ(text, info.text);
+  EXPECT_EQ(buttons, info.buttons);
+  if (screenshot != nullptr) Screenshot(screenshot);
+  ASSERT_TRUE(PressButton(box, answer));
+  ASSERT_TRUE(WaitForWindowGone(box));
+}
+
+std::string Question(const char* what) {
+  return std::string("You are about to ") + what +
+         " of Orvane Zenvero.\n\nIt is recommended to close all Orvane Zenvero windows before "
+         "continuing.\n\nDo you want to continue?";
+}
+
+struct Link {
+  std::string path, arguments, folder, description, iconFile;
+  int icon = -1;
+};
+
+bool ReadLink(const std::string& file, Link* link) {
+  IShellLinkA* shellLink = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&shellLink)))) {
+    return false;
+  }
+  IPersistFile* persist = nullptr;
+  bool ok = SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
+                                                reinterpret_cast<void**>(&persist)));
+  if (ok) {
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+    ok = SUCCEEDED(persist->Load(wide, STGM_READ));
+    persist->Release();
+  }
+  if (ok) {
+    char text[MAX_PATH] = "";
+    shellLink->GetPath(text, MAX_PATH, nullptr, 0);
+    link->path = text;
+    shellLink->GetArguments(text, MAX_PATH);
+    link->arguments = text;
+    shellLink->GetWorkingDirectory(text, MAX_PATH);
+    link->folder = text;
+    shellLink->GetDescription(text, MAX_PATH);
+    link->description = text;
+    shellLink->GetIconLocation(text, MAX_PATH, &link->icon);
+    link->iconFile = text;
+  }
+  shellLink->Release();
+  return ok;
+}
+
+// The distribution as a user unpacks it: every file of <build>/dist.
+class CDistributionCopy {
+ public:
+  CDistributionCopy() {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((GetDistFolder() + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        CopyFileA((GetDistFolder() + data.cFileName).c_str(), (m_dir / data.cFileName).c_str(),
+                  FALSE);
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  std::string Folder() const { return m_dir.GetPath() + "\\"; }
+
+ private:
+  CTempDir m_dir;
+};
+
+class InstallE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize(nullptr);
+    DisableWindowManagerWaits("Velmora.exe");
+    DisableWindowManagerWaits("setup.exe");
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  // Runs setup.exe from the distribution copy and waits for the question.
+  void StartSetup(const CDistributionCopy& copy) {
+    CDrivenProcess setup;
+    ASSERT_TRUE(setup.Start("\"" + copy.Folder() + "setup.exe\"", copy.Folder()));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(setup.WaitForExit(kUiWait, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+  }
+
+  // The licence dialog: Yes.
+  void AcceptLicence() {
+    HWND licence = WaitForTop("License Agreement", false);
+    ASSERT_NE(nullptr, licence) << "no licence";
+    Screenshot("licence");
+    ASSERT_TRUE(PressButton(licence, IDOK));
+    ASSERT_TRUE(WaitForWindowGone(licence));
+  }
+
+  // The destination dialog: expects `folder` and presses Install.
+  void AcceptDestination(const std::string& folder, bool screenshot) {
+    HWND destination = WaitForTop("Choose Destination Location", false);
+    ASSERT_NE(nullptr, destination) << "no destination dialog";
+    EXPECT_EQ(folder, GetControlText(destination, 1014));
+    if (screenshot) Screenshot("destination");
+    ASSERT_TRUE(PressButton(destination, IDOK));
+  }
+
+  // Waits for the installed copy's main window.
+  HWND WaitForInstalledMainWindow() {
+    HWND main = nullptr;
+    WaitUntil([&] {
+      main = FindTop(kTitle, "#32770", false);
+      return main != nullptr && lstrcmpiA(ProgramOf(main).c_str(),
+                                          (InstallFolder() + "\\Velmora.exe").c_str()) == 0;
+    });
+    return main;
+  }
+
+  void CloseMainWindow(HWND main) {
+    ASSERT_TRUE(PressButton(main, IDCANCEL));  // Exit
+    ASSERT_TRUE(WaitForWindowGone(main));
+  }
+};
+
+TEST_F(InstallE2e, Install) {
+  // A machine that never had the program.
+  DeleteTree(HKEY_CURRENT_USER, "Software\\Orvane");
+  DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvane");
+  DeleteTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+  DeleteTree(HKEY_CURRENT_USER, kUninstallKey);
+  RemoveTree(InstallFolder());
+  RemoveTree(LinkFolder());
+  CDistributionCopy copy;
+  ASSERT_TRUE(FileExists(copy.Folder() + "setup.exe"));
+
+  ASSERT_NO_FATAL_FAILURE(StartSetup(copy));
+  ASSERT_NO_FATAL_FAILURE(
+      Answer(kSetupCaption, Question("install a new copy"), {IDYES, IDNO}, IDYES, "question"));
+  ASSERT_NO_FATAL_FAILURE(AcceptLicence());
+  ASSERT_NO_FATAL_FAILURE(AcceptDestination(InstallFolder(), true));
+  ASSERT_NO_FATAL_FAILURE(Answer(kSetupCaption,
+                                 "The folder \"" + InstallFolder() +
+                                     "\" doesn't exist.  Do you want to create it?",
+                                 {IDYES, IDNO}, IDYES));
+  // The progress box is up for half a second at least.
+  HWND progress = nullptr;
+  EXPECT_TRUE(WaitUntil(
+      [&] { return (progress = FindProgressBox("Installing the program...")) != nullptr; }));
+  if (progress != nullptr) Screenshot("progress");
+
+  HWND main = WaitForInstalledMainWindow();
+  ASSERT_NE(nullptr, main) << "the installed copy did not open its main window";
+  Screenshot("finished");
+
+  // What the installation left, seen from outside.
+  std::string folder = InstallFolder() + "\\";
+  for (const std::string& name : kInstalledFiles) {
+    std::string installed, original;
+    if (!FileExists(copy.Folder() + name)) continue;
+    ASSERT_TRUE(ReadWholeFile(folder + name, &installed)) << name;
+    ASSERT_TRUE(ReadWholeFile(copy.Folder() + name, &original)) << name;
+    EXPECT_TRUE(installed == original) << name;
+  }
+  EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+  EXPECT_TRUE(FileExists(folder + "Readme.txt"));
+  for (const char* name : {"setup.exe", "File_id.diz", "License.rtf"}) {
+    EXPECT_FALSE(FileExists(folder + name)) << name;
+  }
+  EXPECT_EQ("1.20", Text(HKEY_LOCAL_MACHINE, kRecordKey, "Version"));
+  EXPECT_EQ(folder, Text(HKEY_LOCAL_MACHINE, kRecordKey, "Directory"));
+  EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Version").exists);
+  EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                        "CreateDesktopShortcut").exists);
+  EXPECT_EQ("Orvane Zenvero 1.20", Text(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
+  EXPECT_EQ("\"" + folder + "Velmora.exe\" /uninstall",
+            Text(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
+  EXPECT_EQ("1.20", Text(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"));
+  EXPECT_EQ("Orvane", Text(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"));
+  EXPECT_EQ(folder + "Velmora.exe", Text(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon"));
+  EXPECT_EQ(folder, Text(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"));
+  EXPECT_GT(QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").Dword(), 0u);
+  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify").Dword());
+  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair").Dword());
+
+  struct Expected {
+    const char* name;
+    const char* target;
+    const char* arguments;
+    int icon;
+  } links[] = {{"Orvane Zenvero", "Velmora.exe", "", 0},
+               {"Read Me", "Readme.txt", "", 0},
+               {"Uninstall Orvane Zenvero", "Velmora.exe", "/uninstall", 2}};
+  for (const Expected& e : links) {
+    Link link;
+    ASSERT_TRUE(ReadLink(LinkFolder() + "\\" + e.name + ".lnk", &link)) << e.name;
+    EXPECT_EQ(0, lstrcmpiA((folder + e.target).c_str(), link.path.c_str())) << link.path;
+    EXPECT_EQ(e.arguments, link.arguments);
+    EXPECT_EQ(0, lstrcmpiA(folder.c_str(), (link.folder + "\\").c_str()) *
+                     lstrcmpiA(folder.c_str(), link.folder.c_str()))
+        << link.folder;
+    EXPECT_EQ(e.name, link.description);
+    EXPECT_EQ(e.icon, link.icon);
+  }
+
+  // The next install closes the running copy before it copies anything.
+  ASSERT_NO_FATAL_FAILURE(StartSetup(copy));
+  ASSERT_NO_FATAL_FAILURE(Answer(kSetupCaption, Question("re-install the same version"),
+                                 {IDYES, IDNO}, IDYES));
+  ASSERT_NO_FATAL_FAILURE(AcceptLicence());
+  EXPECT_FALSE(IsWindow(main)) << "the running copy was not closed";
+  ASSERT_NO_FATAL_FAILURE(AcceptDestination(folder, false));
+  main = WaitForInstalledMainWindow();
+  ASSERT_NE(nullptr, main);
+  ASSERT_NO_FATAL_FAILURE(CloseMainWindow(main));
+
+  // A plain start of the distribution copy hands over to the installed one.
+  CDrivenProcess plain;
+  ASSERT_TRUE(plain.Start("\"" + copy.Folder() + "Velmora.exe\"", copy.Folder()));
+  EXPECT_TRUE(plain.WaitForExit());
+  main = WaitForInstalledMainWindow();
+  ASSERT_NE(nullptr, main) << "no hand-over to the installed copy";
+  EXPECT_EQ(nullptr, FindTop(kSetupCaption, "#32770", true));
+  ASSERT_NO_FATAL_FAILURE(CloseMainWindow(main));
+}
+
+TEST_F(InstallE2e, Uninstall) {
+  std::string folder = InstallFolder() + "\\";
+  std::string command = Text(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+  ASSERT_EQ("\"" + folder + "Velmora.exe\" /uninstall", command) << "nothing installed";
+  // Settings of the user's that go with the program.
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
+
+  CDrivenProcess uninstall;
+  ASSERT_TRUE(uninstall.Start(command, folder));
+  ASSERT_NO_FATAL_FAILURE(Answer(kUninstallCaption,
+                                 "Are you sure you want to uninstall Orvane Zenvero?",
+                                 {IDYES, IDNO}, IDYES, "uninstall-question"));
+
+  HWND reboot = WaitForTop(kUninstallCaption, true);
+  ASSERT_NE(nullptr, reboot);
+  EXPECT_EQ("Some of the files could not be deleted because they are in use. Please reboot the "
+            "computer to finish uninstalling Orvane Zenvero.\n\nDo you want to reboot the "
+            "computer now?",
+            ReadMessageBox(reboot).text);
+  Screenshot("uninstall-reboot");
+  // Everything but the running program is gone already.
+  for (const std::string& name : kInstalledFiles) {
+    if (name != "Velmora.exe") EXPECT_FALSE(FileExists(folder + name)) << name;
+  }
+  EXPECT_FALSE(FileExists(LinkFolder()));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
+  EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+
+  // Yes: the prefix restarts; the uninstaller ends with the other windowed
+  // programs and the deferred deletions are carried out.
+  ASSERT_TRUE(PressButton(reboot, IDYES));
+  EXPECT_TRUE(uninstall.WaitForExit(30000));
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "Velmora.exe"); }, 30000))
+      << "the program's file is still there";
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder); }, 10000)) << "the folder is still there";
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
+  EXPECT_TRUE(!pending.exists || pending.data.size() <= 2);
+}
+
+}  // namespace
