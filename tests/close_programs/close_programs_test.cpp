@@ -48,6 +48,7 @@ bool WaitForThread(HANDLE thread) {
 struct CopyBehaviour {
   bool agreesToEnd = true;      // answer to WM_QUERYENDSESSION
   bool closesOnRequest = true;  // WM_CLOSE destroys the window
+  bool goesWhenAsked = false;   // WM_QUERYENDSESSION destroys the window and answers 0
 };
 
 class CCopyWindow {
@@ -57,7 +58,8 @@ class CCopyWindow {
       : m_strCaption(caption),
         m_strClass(className),
         m_bAgreesToEnd(behaviour.agreesToEnd),
-        m_bClosesOnRequest(behaviour.closesOnRequest) {
+        m_bClosesOnRequest(behaviour.closesOnRequest),
+        m_bGoesWhenAsked(behaviour.goesWhenAsked) {
     m_hReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_hRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, &m_nThreadId);
@@ -144,6 +146,10 @@ class CCopyWindow {
     switch (msg) {
       case WM_QUERYENDSESSION:
         ++self->m_nQueries;
+        if (self->m_bGoesWhenAsked) {
+          DestroyWindow(hwnd);
+          return FALSE;
+        }
         return self->m_bAgreesToEnd ? TRUE : FALSE;
       case WM_CLOSE:
         ++self->m_nCloses;
@@ -179,6 +185,7 @@ class CCopyWindow {
   std::string m_strClass;
   std::atomic<bool> m_bAgreesToEnd;
   std::atomic<bool> m_bClosesOnRequest;
+  std::atomic<bool> m_bGoesWhenAsked;
   HWND m_hWnd = nullptr;
   HANDLE m_hThread = nullptr;
   DWORD m_nThreadId = 0;
@@ -338,6 +345,18 @@ TEST_F(ClosePrograms, RefusingCopyIsEndedByHand) {
   EXPECT_FALSE(copy.IsOpen());
   EXPECT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ(0, copy.m_nCloses);
+}
+
+// A copy that is gone by the time its answer comes is nothing to ask about.
+TEST_F(ClosePrograms, CopyGoneWhileAskedIsNotAskedAbout) {
+  CopyBehaviour goes;
+  goes.goesWhenAsked = true;
+  CCopyWindow copy(kTitle, kCopyClass, goes);
+  CScriptedBoxes boxes({});
+  EXPECT_EQ(0, Close());
+  EXPECT_FALSE(copy.IsOpen());
+  EXPECT_EQ(1, copy.m_nQueries);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
 }
 
 // A hung copy cannot hold the search: its message gives up and the user is
