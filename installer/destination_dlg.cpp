@@ -373,10 +373,12 @@ BOOL CSelfInstallChooseFolderDlg::OnInitDialog() {
 
 void CSelfInstallChooseFolderDlg::OnFolderChange() {
   m_strFolder = GetDlgItemText(IDC_CHOOSE_FOLDER);
+  Default();  // the platform sees its notifications as well
 }
 
 void CSelfInstallChooseFolderDlg::OnFolderListSelChange() {
   HWND list = GetDlgItem(IDC_CHOOSE_FOLDER_LIST);
+  Default();
   LRESULT selected = ::SendMessageA(list, LB_GETCURSEL, 0, 0);
   if (selected == LB_ERR) return;
   int index = static_cast<int>(selected);

@@ -318,7 +318,10 @@ TEST_F(DestinationDialog, BrowseOpensInTheDeepestExistingFolderAndTakesTheTypedO
   std::string chooserShown, chooserCurrent, fileName, destinationOwner;
   bool chooserOwned = false, hiddenAsTemplate = false;
   std::string shownAfter, driveAfter, availableAfter, neededAfter;
+  HWND destination = nullptr;
+  m_script.WatchText("Checking necessary disk space...");
   m_script.OnShown(kDestinationCaption, [&](HWND dlg) {
+    destination = dlg;
     PostCommand(dlg, IDC_DEST_BROWSE);
     m_script.OnShown(kChooserCaption, [&, dlg](HWND chooser) {
       chooserShown = ItemText(chooser, IDC_CHOOSE_FOLDER);
@@ -345,6 +348,11 @@ TEST_F(DestinationDialog, BrowseOpensInTheDeepestExistingFolderAndTakesTheTypedO
   EXPECT_TRUE(Choose(folder));
   EXPECT_TRUE(m_script.Finished());
   EXPECT_EQ(start, folder);  // the destination dialog was cancelled
+  // The progress box came up while the figures were worked out: owned by the
+  // backdrop while the dialog was being built, then by the dialog.
+  ASSERT_EQ(2u, m_script.m_TextOwners.size());
+  EXPECT_EQ(static_cast<HWND>(m_backdrop), m_script.m_TextOwners[0]);
+  EXPECT_EQ(destination, m_script.m_TextOwners[1]);
 
   EXPECT_TRUE(chooserOwned);
   EXPECT_TRUE(hiddenAsTemplate);

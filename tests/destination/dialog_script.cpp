@@ -60,6 +60,12 @@ LRESULT CALLBACK CDialogScript::HookProc(int code, WPARAM wParam, LPARAM lParam)
       call->wParam != FALSE) {
     PostMessageA(g_script->m_hHelper, kRunStep, 0, reinterpret_cast<LPARAM>(call->hwnd));
   }
+  if (code == HC_ACTION && g_script != nullptr && call->message == WM_SETTEXT &&
+      call->lParam != 0 && !g_script->m_strWatchedText.empty() &&
+      g_script->m_strWatchedText == reinterpret_cast<const char*>(call->lParam) &&
+      (GetWindowLongA(call->hwnd, GWL_STYLE) & WS_CHILD) != 0) {
+    g_script->m_TextOwners.push_back(GetWindow(GetAncestor(call->hwnd, GA_ROOT), GW_OWNER));
+  }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Drives this thread's modal dialogs from inside their own modal loops.
 // Each step waits for a window with its caption to be shown (a hook sees its
@@ -30,6 +31,11 @@ class CDialogScript {
   // Runs `action` once the messages posted until now have been handled.
   void Later(std::function<void()> action);
 
+  // Records, for each window that has a control set to `text`, the owner of
+  // that window (the progress box's owner, for instance), in m_TextOwners.
+  void WatchText(const std::string& text) { m_strWatchedText = text; }
+  std::vector<HWND> m_TextOwners;
+
   // All steps ran, and the watchdog never had to step in.
   bool Finished() const { return m_Steps.empty() && !m_bTimedOut; }
   bool TimedOut() const { return m_bTimedOut; }
@@ -47,6 +53,7 @@ class CDialogScript {
   HHOOK m_hHook = nullptr;
   HWND m_hHelper = nullptr;
   bool m_bTimedOut = false;
+  std::string m_strWatchedText;
 };
 
 // Posts a button press (WM_COMMAND with BN_CLICKED) to a dialog.
