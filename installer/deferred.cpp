@@ -11,7 +11,7 @@ std::string g_strWinInitFolder;               // empty: the Windows folder
 constexpr char kRenameHeader[] = "[Rename]\r\n";
 constexpr size_t kRenameHeaderLength = sizeof kRenameHeader - 1;
 // A WinInit.Ini is a few lines; one beyond this is not read into memory.
-constexpr LONGLONG kWinInitSizeLimit = 16 * 1024 * 1024;
+constexpr DWORD kWinInitSizeLimit = 16 * 1024 * 1024;
 
 // A kernel handle closed once when it goes; INVALID_HANDLE_VALUE and null
 // both mean none.
@@ -65,9 +65,8 @@ bool ReadAll(HANDLE file, std::string& content, DWORD size) {
 
 // Writes content from offset on at the same offset and cuts the file there.
 bool WriteFrom(HANDLE file, const std::string& content, size_t offset) {
-  LARGE_INTEGER position;
-  position.QuadPart = static_cast<LONGLONG>(offset);
-  if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return false;
+  if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    return false;
   const DWORD size = static_cast<DWORD>(content.size() - offset);
   DWORD written = 0;
   if (size > 0 && (!WriteFile(file, content.data() + offset, size, &written, nullptr) ||
@@ -84,11 +83,12 @@ BOOL AddWinInitRequest(const std::string& line) {
   CHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return FALSE;
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file, &size) || size.QuadPart > kWinInitSizeLimit) return FALSE;
+  DWORD sizeHigh = 0;
+  const DWORD size = GetFileSize(file, &sizeHigh);
+  if (size == INVALID_FILE_SIZE || sizeHigh != 0 || size > kWinInitSizeLimit) return FALSE;
   try {
     std::string original;
-    if (!ReadAll(file, original, static_cast<DWORD>(size.QuadPart))) return FALSE;
+    if (!ReadAll(file, original, size)) return FALSE;
     std::string content = original;
     const size_t insertAt = PlaceRenameRequest(content);
     content.insert(insertAt, line);

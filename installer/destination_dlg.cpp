@@ -13,6 +13,7 @@
 
 namespace {
 
+const char kChooseFolderTitle[] = "Choose Folder";  // the caption of template 1536
 const char kCheckingSpace[] = "Checking necessary disk space...";
 const char kRootRefused[] =
     "You cannot install this program in the root directory.  Please select a different "
@@ -354,6 +355,9 @@ CSelfInstallChooseFolderDlg::CSelfInstallChooseFolderDlg(HWND parent)
   m_ofn.Flags &= ~OFN_EXPLORER;
   m_ofn.lpstrDefExt = nullptr;
   m_ofn.lpTemplateName = MAKEINTRESOURCEA(IDD_SELFINSTALL_CHOOSE_FOLDER);
+  // Without a title some platforms caption the dialog "Save As" whatever the
+  // template says; give it the template's own caption.
+  SetTitle(kChooseFolderTitle);
 }
 
 BOOL CSelfInstallChooseFolderDlg::OnInitDialog() {
@@ -369,10 +373,12 @@ BOOL CSelfInstallChooseFolderDlg::OnInitDialog() {
 
 void CSelfInstallChooseFolderDlg::OnFolderChange() {
   m_strFolder = GetDlgItemText(IDC_CHOOSE_FOLDER);
+  Default();  // the platform sees its notifications as well
 }
 
 void CSelfInstallChooseFolderDlg::OnFolderListSelChange() {
   HWND list = GetDlgItem(IDC_CHOOSE_FOLDER_LIST);
+  Default();
   LRESULT selected = ::SendMessageA(list, LB_GETCURSEL, 0, 0);
   if (selected == LB_ERR) return;
   int index = static_cast<int>(selected);

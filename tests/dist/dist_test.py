@@ -13,7 +13,8 @@ import zipfile
 ZIP = DIST = None
 
 EXPECTED = {
-    "Velmora.exe", "Velmora.hlp", "Velmora.cnt", "setup.exe", "Readme.txt", "File_id.diz",
+    "Velmora.exe", "Velmora.hlp", "Velmora.cnt", "License.rtf", "setup.exe", "Readme.txt",
+    "File_id.diz",
 }
 
 
@@ -33,10 +34,11 @@ class ZipTest(unittest.TestCase):
                     self.assertEqual(dist_bytes(name), z.read(name))
             self.assertIsNone(z.testzip())
 
-    def test_programs_are_windows_executables(self):
-        for name in ("Velmora.exe", "setup.exe"):
+    def test_files_are_what_their_names_say(self):
+        for name, start in (("Velmora.exe", b"MZ"), ("setup.exe", b"MZ"),
+                            ("License.rtf", b"{\\rtf")):
             with self.subTest(name=name):
-                self.assertEqual(b"MZ", dist_bytes(name)[:2])
+                self.assertEqual(start, dist_bytes(name)[:len(start)])
 
 
 class TextFilesTest(unittest.TestCase):

@@ -56,6 +56,22 @@ TEST_F(ConvertFileCommand, ConvertsOneFileAndAnotherThenNoEndsTheProgram) {
   EXPECT_EQ("out.txt", Setting("Destination2"));
 }
 
+TEST_F(ConvertFileCommand, ConvertsTheFileNamedOnTheCommandLine) {
+  // As when a file is dropped on the program's icon.
+  ASSERT_TRUE(WriteWholeFile(WorkFile("my notes.txt"), "x\ty"));
+  SetRawDword(HKEY_CURRENT_USER, kSettingsPath, "SourceNum", 1);
+  SetRawString(HKEY_CURRENT_USER, kSettingsPath, "Source1", "remembered.txt");
+  ASSERT_NO_FATAL_FAILURE(StartProgram("\"my notes.txt\""));
+  EXPECT_EQ("my notes.txt", GetControlText(m_hMain, kSource));
+  ASSERT_NO_FATAL_FAILURE(Type(kDestination, "out.txt"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("1") + kAnother, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("x       y", ReadWorkFile("out.txt"));
+  EXPECT_EQ("my notes.txt", Setting("Source1"));
+  EXPECT_EQ("remembered.txt", Setting("Source2"));
+}
+
 TEST_F(ConvertFileCommand, RefusesBadNamesWithTheFocusOnTheirBox) {
   ASSERT_TRUE(WriteWholeFile(WorkFile("src.txt"), "\tx"));
   SetRawDword(HKEY_CURRENT_USER, kSettingsPath, "SourceNum", 2);

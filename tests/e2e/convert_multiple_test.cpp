@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@
 #include "tests/settings/registry_probe.h"
 
 namespace {
+
+std::vector<std::string> KeysOf(const std::map<std::string, std::string>& map) {
+  std::vector<std::string> keys;
+  for (const auto& entry : map) keys.push_back(entry.first);
+  return keys;
+}
 
 constexpr int kPattern = 1015, kConvertMultiple = 3, kReport = 1017;
 
@@ -115,6 +122,39 @@ TEST_F(ConvertMultipleCommand, FilesThatCannotBeWrittenOrReadKeepTheirTabs) {
   ASSERT_NO_FATAL_FAILURE(CloseResults(results, IDCANCEL));
   ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
   EXPECT_EQ("*.txt", Setting("MultipleFiles1"));
+}
+
+TEST_F(ConvertMultipleCommand, StarDotStarGivesEveryEntryALineAndFoldersTheirFailure) {
+  ASSERT_TRUE(CreateDirectoryA(WorkFile("texts").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(WorkFile("texts\\sub").c_str(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(WorkFile("texts\\a.txt"), "\ta"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Type(kPattern, "texts\\*.*"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertMultiple));
+
+  HWND results = nullptr;
+  const std::vector<std::string> lines = ReportLines(&results);
+  ASSERT_NE(nullptr, results);
+  const std::string folder = WorkFile("texts") + "\\";
+  // Entry name -> outcome.
+  std::map<std::string, std::string> outcomes;
+  for (const std::string& line : lines) {
+    ASSERT_EQ(folder, line.substr(0, folder.size())) << line;
+    const size_t colon = line.find(": ", folder.size());
+    ASSERT_NE(std::string::npos, colon) << line;
+    outcomes[line.substr(folder.size(), colon - folder.size())] = line.substr(colon + 2);
+  }
+  ASSERT_EQ((std::vector<std::string>{".", "..", "a.txt", "sub"}), KeysOf(outcomes));
+  EXPECT_EQ("1 tabs converted", outcomes["a.txt"]);
+  // The folder itself, its parent and the subfolder cannot be opened as files.
+  for (const char* entry : {".", "..", "sub"}) {
+    const std::string& outcome = outcomes[entry];
+    EXPECT_EQ(0u, outcome.find("Error converting file: ")) << outcome;
+    EXPECT_NE(std::string::npos, outcome.find(folder + entry)) << outcome;
+  }
+  EXPECT_EQ("        a", ReadWorkFile("texts\\a.txt"));
+  ASSERT_NO_FATAL_FAILURE(CloseResults(results, IDOK));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
 }
 
 TEST_F(ConvertMultipleCommand, RefusesAnEmptyPatternAndOneThatMatchesNothing) {

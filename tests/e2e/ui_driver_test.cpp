@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 
@@ -102,6 +103,24 @@ TEST_F(UiDriver, KillEndsAProgramThatStillRuns) {
   CDrivenProcess missing;
   EXPECT_FALSE(missing.Start("\"" + GetDistFolder() + "NoSuchProgram.exe\""));
   EXPECT_FALSE(missing.IsRunning());
+}
+
+TEST_F(UiDriver, AttachesToAProgramFoundByItsWindow) {
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  HWND found = WaitForAnyWindow({kAppTitle, "#32770"});
+  EXPECT_EQ(m_hMain, found);
+  EXPECT_EQ(m_app.GetId(), ProcessOfWindow(found));
+  const std::vector<DWORD> running = FindProcessesByName("velmora.EXE");
+  EXPECT_NE(running.end(), std::find(running.begin(), running.end(), m_app.GetId()));
+
+  CDrivenProcess attached;
+  ASSERT_TRUE(attached.Attach(ProcessOfWindow(found)));
+  EXPECT_EQ(m_hMain, attached.FindWindow({kAppTitle, "#32770"}));
+  ASSERT_TRUE(PressButton(m_hMain, IDCANCEL));
+  DWORD code = 1;
+  EXPECT_TRUE(attached.WaitForExit(kUiWait, &code));
+  EXPECT_EQ(0u, code);
+  EXPECT_FALSE(attached.Attach(m_app.GetId() + 1000000));
 }
 
 TEST(UiDriverMessageBox, ReadsAMessageBoxAndPressesItsButtons) {

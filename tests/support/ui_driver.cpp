@@ -1,5 +1,7 @@
 #include "tests/support/ui_driver.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -132,6 +134,14 @@ bool CDrivenProcess::Start(const std::string& commandLine, const std::string& fo
   return true;
 }
 
+bool CDrivenProcess::Attach(DWORD processId) {
+  Kill();
+  m_hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId);
+  if (m_hProcess == nullptr) return false;
+  m_dwId = processId;
+  return true;
+}
+
 bool CDrivenProcess::IsRunning() const {
   return m_hProcess != nullptr && WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT;
 }
@@ -200,6 +210,50 @@ bool CDrivenProcess::FindMessageBox(MessageBoxInfo* box) const {
 
 bool CDrivenProcess::WaitForMessageBox(MessageBoxInfo* box, DWORD timeout) const {
   return WaitUntil([&] { return FindMessageBox(box); }, timeout);
+}
+
+HWND WaitForAnyWindow(const WindowQuery& query, DWORD timeout) {
+  struct Search {
+    const WindowQuery* query;
+    HWND found;
+  } search{&query, nullptr};
+  WaitUntil(
+      [&] {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+              auto* s = reinterpret_cast<Search*>(param);
+              if (s->query->visibleOnly && !IsWindowVisible(window)) return TRUE;
+              if (!s->query->className.empty() && ClassOf(window) != s->query->className) return TRUE;
+              if (!s->query->caption.empty() && GetWindowTextOf(window) != s->query->caption) return TRUE;
+              s->found = window;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      timeout);
+  return search.found;
+}
+
+DWORD ProcessOfWindow(HWND window) {
+  DWORD id = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &id);
+  return id;
+}
+
+std::vector<DWORD> FindProcessesByName(const std::string& exeName) {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    std::string name = entry.szExeFile;
+    name.erase(0, name.find_last_of("\\/") + 1);
+    if (lstrcmpiA(name.c_str(), exeName.c_str()) == 0) ids.push_back(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return ids;
 }
 
 // --- message boxes ---

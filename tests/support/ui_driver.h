@@ -30,8 +30,8 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout = kUiWait);
 std::string GetDistFolder();
 
 // Under Wine, asks that the windows of program `exeName` ("Velmora.exe") be
-// left unmanaged by the X window manager (HKCU\Software\Wine\AppDefaults\
-// <exeName>\X11 Driver, "Managed" = "N"). Without a window manager, as under
+// left unmanaged by the X window manager: value "Managed" = "N" in
+// HKCU\Software\Wine\AppDefaults\<exeName>\X11 Driver. Without a window manager, as under
 // Xvfb, Wine otherwise waits 2 s for each window that hides. Takes effect for
 // processes started afterwards; CDrivenProcess::Start does it for its program.
 // Harmless on Windows.
@@ -66,8 +66,14 @@ class CDrivenProcess {
   // Starts `commandLine` (put a program path with blanks in double quotes)
   // with `folder` as its current folder (empty: this process's). The window
   // is shown normally. False, with GetLastError set, when it cannot start.
-  // Calls DisableWindowManagerWaits for the program first.
+  // Calls DisableWindowManagerWaits for the program first (only for it: call
+  // it yourself for programs that this one starts, e.g. setup.exe's).
   bool Start(const std::string& commandLine, const std::string& folder = "");
+
+  // Takes over a running process that another one started (a program that
+  // setup.exe or an installer step started): from now on this object waits
+  // for it and kills it like one it started. False when it cannot be opened.
+  bool Attach(DWORD processId);
 
   DWORD GetId() const { return m_dwId; }
   HANDLE GetHandle() const { return m_hProcess; }
@@ -77,7 +83,7 @@ class CDrivenProcess {
   // with its exit code in *exitCode when asked.
   bool WaitForExit(DWORD timeout = kUiWait, DWORD* exitCode = nullptr) const;
   // Ends the process now if it still runs and waits for it; the windows and
-  // boxes it had go with it.
+  // boxes it had go with it. Processes it started live on: Attach to them.
   void Kill();
 
   // The process's top-level windows, in z-order.
@@ -97,6 +103,16 @@ class CDrivenProcess {
   HANDLE m_hProcess = nullptr;
   DWORD m_dwId = 0;
 };
+
+// The first top-level window of any process that matches; null when none
+// came within `timeout` ms. With ProcessOfWindow and CDrivenProcess::Attach
+// it finds programs started by other programs.
+HWND WaitForAnyWindow(const WindowQuery& query, DWORD timeout = kUiWait);
+// The id of the process that owns `window`, or 0.
+DWORD ProcessOfWindow(HWND window);
+// The ids of the running processes whose file name is `exeName` (compared
+// ignoring case, e.g. "Velmora.exe").
+std::vector<DWORD> FindProcessesByName(const std::string& exeName);
 
 // True for a dialog window built by MessageBox: class "#32770", a static
 // text with id 0xFFFF, and only buttons with the standard ids (1 to 11) and
