@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include "app/about_dlg.h"
+#include "app/module.h"
 #include "app/settings.h"
 
 namespace {
@@ -20,6 +22,22 @@ void CTestApp::Start(const char* commandLine) {
   m_bRealBoxes = false;
   m_pMainWnd = nullptr;
   SetProfileLocation("Orvane", "Zenvero");
+  RecordInstallationHere();
+}
+
+void RecordInstallationHere() {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Orvane\\Zenvero\\SelfInstall", 0, nullptr, 0,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const std::string version = GetVersionText();
+  const std::string folder = GetModuleFolder();
+  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                 static_cast<DWORD>(version.size() + 1));
+  RegSetValueExA(key, "Directory", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                 static_cast<DWORD>(folder.size() + 1));
+  RegCloseKey(key);
 }
 
 BOOL CTestApp::CallWinHelp(HWND window, const char* file, UINT command, ULONG_PTR data) {

@@ -32,7 +32,9 @@ class CTestApp : public CConverterApp {
   int m_nAnswer = IDOK;
   bool m_bRealBoxes = false;
 
-  // Framework start-up with this command line, and a clean record.
+  // Framework start-up with this command line, and a clean record. The test
+  // program counts as installed where it runs (RecordInstallationHere), so
+  // that InitializeInstance goes on to the main window.
   void Start(const char* commandLine);
 
  protected:
@@ -41,6 +43,10 @@ class CTestApp : public CConverterApp {
 };
 
 CTestApp& TestApp();
+
+// Records the running test program as the installed copy of this version,
+// machine-wide: the installer then lets its start go on normally.
+void RecordInstallationHere();
 
 // Removes HKCU\Software\Orvane (the whole settings profile).
 void ClearSettings();
