@@ -60,10 +60,11 @@ std::string LinkFolder() {
 }
 
 // A picture of the whole screen for the documentation, when asked for.
-void Screenshot(const char* name) {
+// `settle` ms let a new window paint first.
+void Screenshot(const char* name, DWORD settle = 300) {
   const char* folder = std::getenv("VELMORA_SCREENSHOTS");
   if (folder == nullptr || *folder == 0) return;
-  Sleep(300);  // let the window paint
+  Sleep(settle);
   SaveWindowImage(GetDesktopWindow(), std::string(folder) + "\\install-" + name + ".bmp");
 }
 
@@ -290,7 +291,7 @@ TEST_F(InstallE2e, Install) {
   HWND progress = nullptr;
   EXPECT_TRUE(WaitUntil(
       [&] { return (progress = FindProgressBox("Installing the program...")) != nullptr; }));
-  if (progress != nullptr) Screenshot("progress");
+  if (progress != nullptr) Screenshot("progress", 0);  // it paints itself at once
 
   HWND main = WaitForInstalledMainWindow();
   ASSERT_NE(nullptr, main) << "the installed copy did not open its main window";
