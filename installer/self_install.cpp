@@ -561,7 +561,8 @@ int CSelfInstall::RunUninstall(const Names& names) {
   }
   // The folder goes too once nothing is left in it: now, or after the
   // deferred deletions at the next start (it stays if anything else is in it).
-  if (!names.moduleFolder.empty()) {
+  // (Never a drive root: "C:" alone would name the current folder.)
+  if (names.moduleFolder.size() > 3) {
     std::string folder = names.moduleFolder.substr(0, names.moduleFolder.size() - 1);
     if (!RemoveDirectoryA(folder.c_str()) && deferred) {
       MoveFileAtRestart(folder.c_str(), nullptr);
