@@ -1,0 +1,272 @@
+// The three conversion commands of the main window: Convert File (button
+// 1018), Convert Multiple Files (button 3) and Convert Clipboard (button 1010).
+// Each reports through the message-box routine, and ends the program through
+// OnCancel when the user answers No after a success.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/convert_multiple_dlg.h"
+#include "app/history.h"
+#include "app/main_dlg.h"
+#include "engine/convert.h"
+#include "engine/expand_text.h"
+#include "engine/file_names.h"
+#include "engine/replace_file.h"
+#include "framework/clipboard.h"
+#include "framework/file.h"
+#include "framework/message_box.h"
+#include "framework/wait_cursor.h"
+#include "framework/win_app.h"
+#include "resources/resource.h"
+
+namespace {
+
+const char kIntermediateFile[] = "orvanezenvero.tmp";
+
+void FocusOn(const CWnd& dlg, int id) { dlg.GetDlgItem(id).SetFocus(); }
+
+CComboBox Box(const CWnd& dlg, int id) { return CComboBox(::GetDlgItem(dlg, id)); }
+
+// The entries a search for the pattern finds, in the search's order. Taken
+// whole before any file changes, so that files written meanwhile in the
+// folder cannot be met twice or added to the run.
+std::vector<std::string> FindEntries(const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// The pattern's folder resolved to a full path, ending in a separator.
+std::string FullFolderOf(const std::string& pattern) {
+  std::vector<char> path(MAX_PATH);
+  char* filePart = nullptr;
+  DWORD length = GetFullPathNameA(pattern.c_str(), static_cast<DWORD>(path.size()), path.data(), &filePart);
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = GetFullPathNameA(pattern.c_str(), static_cast<DWORD>(path.size()), path.data(), &filePart);
+  }
+  if (length == 0 || length >= path.size()) return {};
+  std::string folder = filePart != nullptr ? std::string(path.data(), filePart) : std::string(path.data(), length);
+  if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
+  return folder;
+}
+
+// Clipboard failures: the step that failed, as the message shows it.
+enum ClipboardError {
+  kClipboardOk = 0,
+  kOpenFailed = 1,
+  kNoTextData = 2,
+  kTextLockFailed = 3,
+  kOutputAllocFailed = 4,
+  kOutputGrowFailed = 5,  // not reached: the output is sized exactly before it is written
+  kEmptyFailed = 6,
+  kBlockAllocFailed = 7,
+  kBlockLockOrSetFailed = 8,
+  kException = 99,
+};
+
+// Converts the clipboard's text in place; returns the error code, and the
+// count through tabCount. The clipboard is closed and its text unlocked when
+// this returns.
+int ConvertClipboardText(CMainDlg& dlg, uint64_t& tabCount) {
+  try {
+    CClipboard clipboard(dlg.m_hWnd);
+    if (!clipboard.IsOpen()) return kOpenFailed;
+    HANDLE data = GetClipboardData(CF_TEXT);
+    if (data == nullptr) return kNoTextData;
+    CGlobalLock text(data);
+    if (text.Get() == nullptr) return kTextLockFailed;
+
+    const TabStopList stops = dlg.BuildTabStopList();
+    // The text ends at its 0, or at the end of the block if a program left none.
+    const char* input = static_cast<const char*>(text.Get());
+    const size_t length = strnlen(input, GlobalSize(data));
+
+    const ExpandedTextSize measured = MeasureExpandedText(input, length, stops);
+    // Room for the final 0 too; a size the address space cannot hold fails as
+    // an allocation would.
+    if (measured.m_nBytes >= SIZE_MAX) return kOutputAllocFailed;
+    const size_t size = static_cast<size_t>(measured.m_nBytes) + 1;
+    std::unique_ptr<char[]> output(new (std::nothrow) char[size]);
+    if (!output) return kOutputAllocFailed;
+    ExpandTextInto(input, length, stops, output.get(), size - 1);
+    output[size - 1] = '\0';
+    tabCount = measured.m_nTabCount;
+    text.Unlock();
+
+    if (!EmptyClipboard()) return kEmptyFailed;
+    CGlobalMemory block(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
+    if (block.Get() == nullptr) return kBlockAllocFailed;
+    {
+      CGlobalLock target(block.Get());
+      if (target.Get() == nullptr) return kBlockLockOrSetFailed;
+      std::memcpy(target.Get(), output.get(), size);
+    }
+    // Once accepted, the block is the clipboard's; a refused one is freed here.
+    if (SetClipboardData(CF_TEXT, block.Get()) == nullptr) return kBlockLockOrSetFailed;
+    block.Release();
+    return kClipboardOk;
+  } catch (const std::exception&) {
+    return kException;
+  }
+}
+
+std::string AppTitle() {
+  CWinApp* app = AfxGetApp();
+  return app != nullptr && !app->m_strAppName.empty() ? app->m_strAppName : "Orvane Zenvero";
+}
+
+}  // namespace
+
+void CMainDlg::OnConvertFile() {
+  CComboBox sourceBox = Box(*this, IDC_MAIN_SOURCE);
+  CComboBox destinationBox = Box(*this, IDC_MAIN_DESTINATION);
+
+  const std::string sourceText = sourceBox.GetWindowText();
+  if (sourceText.empty()) {
+    AfxMessageBox("Please enter a source file name.", MB_OK | MB_ICONEXCLAMATION);
+    FocusOn(*this, IDC_MAIN_SOURCE);
+    return;
+  }
+  std::string source;
+  switch (LookUpFile(sourceText, &source)) {
+    case FileLookup::found:
+      break;
+    case FileLookup::tooLong:
+      AfxMessageBox("The source file name is too long.  Please enter a shorter source file name.",
+                    MB_OK | MB_ICONEXCLAMATION);
+      FocusOn(*this, IDC_MAIN_SOURCE);
+      return;
+    case FileLookup::missing:
+      AfxMessageBox(("Unable to open " + sourceText + ".  Please enter another source file name.").c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
+      FocusOn(*this, IDC_MAIN_SOURCE);
+      RemoveFromHistory(sourceBox, kSourceHistory);
+      return;
+  }
+
+  const std::string destinationText = destinationBox.GetWindowText();
+  if (destinationText.empty()) {
+    AfxMessageBox("Please enter a destination file name.", MB_OK | MB_ICONEXCLAMATION);
+    FocusOn(*this, IDC_MAIN_DESTINATION);
+    return;
+  }
+  // An existing destination becomes its full path; a new one stays as typed.
+  std::string destination = destinationText;
+  const FileLookup destinationLookup = LookUpFile(destinationText, &destination);
+  if (destinationLookup == FileLookup::tooLong) {
+    AfxMessageBox("The destination file name is too long.  Please enter a shorter destination file name.",
+                  MB_OK | MB_ICONEXCLAMATION);
+    FocusOn(*this, IDC_MAIN_DESTINATION);
+    return;
+  }
+  const bool destinationExists = destinationLookup == FileLookup::found;
+
+  if (EqualIgnoringAsciiCase(destination, source)) {
+    AfxMessageBox(
+        "The source file and the destination file cannot be the same file.  Please enter a different "
+        "destination file name.",
+        MB_OK | MB_ICONEXCLAMATION);
+    FocusOn(*this, IDC_MAIN_DESTINATION);
+    return;
+  }
+
+  if (destinationExists) {
+    const std::string question =
+        destination + "\nThe destination file already exists.\n\nDo you want to replace the existing file?";
+    if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+      FocusOn(*this, IDC_MAIN_DESTINATION);
+      return;
+    }
+  } else {
+    // Created empty as a test that it can be written; the conversion rewrites it.
+    CFile test;
+    CFileException error;
+    if (!test.Open(destination.c_str(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate, &error)) {
+      AfxMessageBox(
+          "The destination file cannot be opened for writing.  Please enter a different destination file name.",
+          MB_OK | MB_ICONEXCLAMATION);
+      FocusOn(*this, IDC_MAIN_DESTINATION);
+      RemoveFromHistory(destinationBox, kDestinationHistory);
+      return;
+    }
+    test.Abort();
+  }
+
+  const TabStopList stops = BuildTabStopList();
+  const int result = ConvertFile(source, destination, stops);
+  if (result < 0) return;
+  AddToHistory(sourceBox, kSourceHistory);
+  AddToHistory(destinationBox, kDestinationHistory);
+  if (result == IDNO) OnCancel();
+}
+
+void CMainDlg::ConvertMultipleFiles() {
+  CComboBox patternBox = Box(*this, IDC_MAIN_PATTERN);
+  const std::string pattern = patternBox.GetWindowText();
+  if (pattern.empty()) {
+    AfxMessageBox(
+        "Please enter the source file names. Use the wildcard characters * and ? to specify the files to "
+        "convert. For example: *.txt.",
+        MB_OK | MB_ICONEXCLAMATION);
+    FocusOn(*this, IDC_MAIN_PATTERN);
+    return;
+  }
+  const TabStopList stops = BuildTabStopList();
+
+  std::string report;
+  {
+    CWaitCursor wait;
+    const std::string folder = FullFolderOf(pattern);
+    const std::vector<std::string> names = folder.empty() ? std::vector<std::string>() : FindEntries(pattern);
+    for (const std::string& name : names) {
+      const std::string path = folder + name;
+      report += path + ": ";
+      if (ConvertFile(path, kIntermediateFile, stops, &report) >= 0 && !ReplaceWithCopy(kIntermediateFile, path))
+        report += " - Copy failed. Tabs not converted.";
+      report += "\r\n";
+    }
+  }
+
+  if (report.empty()) {
+    AfxMessageBox("No files were converted. Check the source files path.", MB_OK | MB_ICONINFORMATION);
+    FocusOn(*this, IDC_MAIN_PATTERN);
+    RemoveFromHistory(patternBox, kMultipleFilesHistory);
+    return;
+  }
+  AddToHistory(patternBox, kMultipleFilesHistory);
+  CConvertMultipleDlg results(m_hWnd);
+  results.m_strReport = report;
+  if (results.DoModal() == IDCANCEL) OnCancel();
+}
+
+void CMainDlg::ConvertClipboard() {
+  if (!IsClipboardFormatAvailable(CF_TEXT)) {
+    AfxMessageBox("The clipboard does not contain any text.", MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  uint64_t tabCount = 0;
+  const int error = ConvertClipboardText(*this, tabCount);
+  if (error != kClipboardOk) {
+    const std::string text =
+        "There was an error converting the text on the clipboard (" + std::to_string(error) + ").";
+    AfxMessageBox(text.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  const std::string question =
+      TabsConvertedText(tabCount) + ".\n\nDo you want to continue to use " + AppTitle() + "?";
+  if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) == IDNO) OnCancel();
+}

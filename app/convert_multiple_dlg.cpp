@@ -1,0 +1,14 @@
+#include "app/convert_multiple_dlg.h"
+
+#include "resources/resource.h"
+
+// No handlers of its own: Yes and No are the base's IDOK and IDCANCEL.
+const MessageMap CConvertMultipleDlg::kMessageMap = {&CDialog::kMessageMap, nullptr, 0};
+
+CConvertMultipleDlg::CConvertMultipleDlg(HWND parent) : CDialog(IDD_CONVERT_MULTIPLE, parent) {}
+
+CConvertMultipleDlg::~CConvertMultipleDlg() = default;
+
+void CConvertMultipleDlg::DoDataExchange(CDataExchange& dx) {
+  DDX_Text(dx, IDC_MULTIPLE_REPORT, m_strReport);
+}

@@ -1,0 +1,71 @@
+#include "engine/file_names.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+bool IsSeparator(char ch) { return ch == '\\' || ch == '/'; }
+
+// The root that GetVolumeInformationA wants: "C:\" or "\\server\share\".
+std::string RootOfPath(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    size_t server = path.find_first_of("\\/", 2);
+    if (server == std::string::npos) return path + "\\";
+    size_t share = path.find_first_of("\\/", server + 1);
+    if (share == std::string::npos) return path + "\\";
+    return path.substr(0, share + 1);
+  }
+  return {};
+}
+
+}  // namespace
+
+FileLookup LookUpFile(const std::string& name, std::string* fullPath) {
+  char path[MAX_PATH];
+  char* filePart = nullptr;
+  SetLastError(0);
+  const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, &filePart);
+  // Longer than the buffer: the call returns the size it would need (or,
+  // in Wine, fails with ERROR_FILENAME_EXCED_RANGE for a long typed name).
+  if (length >= MAX_PATH || (length == 0 && GetLastError() == ERROR_FILENAME_EXCED_RANGE))
+    return FileLookup::tooLong;
+  if (length == 0) return FileLookup::missing;
+
+  DWORD flags = 0;
+  const std::string root = RootOfPath(path);
+  if (root.empty() ||
+      !GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+    return FileLookup::missing;
+
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return FileLookup::missing;
+  FindClose(search);
+
+  std::string result(path, length);
+  if (!(flags & FILE_CASE_PRESERVED_NAMES)) CharUpperBuffA(&result[0], static_cast<DWORD>(result.size()));
+  // A wildcard name keeps its wildcards: it names no one file, and opening
+  // it must fail rather than pick whichever entry the search met first.
+  const bool wildcards = filePart != nullptr && std::strpbrk(filePart, "*?") != nullptr;
+  if (!(flags & FILE_UNICODE_ON_DISK) && filePart != nullptr && !wildcards) {
+    result = result.substr(0, static_cast<size_t>(filePart - path)) + found.cFileName;
+    if (result.size() >= MAX_PATH) return FileLookup::tooLong;
+  }
+  *fullPath = result;
+  return FileLookup::found;
+}
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+

@@ -1,0 +1,62 @@
+#pragma once
+#include <windows.h>
+
+// The clipboard held open for a window while the object lives.
+class CClipboard {
+ public:
+  explicit CClipboard(HWND owner) : m_bOpen(OpenClipboard(owner) != FALSE) {}
+  ~CClipboard() { Close(); }
+  CClipboard(const CClipboard&) = delete;
+  CClipboard& operator=(const CClipboard&) = delete;
+
+  bool IsOpen() const { return m_bOpen; }
+  void Close() {
+    if (m_bOpen) CloseClipboard();
+    m_bOpen = false;
+  }
+
+ private:
+  bool m_bOpen;
+};
+
+// A global memory block owned by the program until Release hands it on (to
+// SetClipboardData); freed with the object otherwise.
+class CGlobalMemory {
+ public:
+  CGlobalMemory(UINT flags, SIZE_T size) : m_hMemory(GlobalAlloc(flags, size)) {}
+  ~CGlobalMemory() {
+    if (m_hMemory != nullptr) GlobalFree(m_hMemory);
+  }
+  CGlobalMemory(const CGlobalMemory&) = delete;
+  CGlobalMemory& operator=(const CGlobalMemory&) = delete;
+
+  HGLOBAL Get() const { return m_hMemory; }
+  HGLOBAL Release() {
+    HGLOBAL memory = m_hMemory;
+    m_hMemory = nullptr;
+    return memory;
+  }
+
+ private:
+  HGLOBAL m_hMemory;
+};
+
+// A lock on a global memory block, undone with the object or by Unlock.
+class CGlobalLock {
+ public:
+  explicit CGlobalLock(HGLOBAL memory)
+      : m_hMemory(memory), m_pData(memory != nullptr ? GlobalLock(memory) : nullptr) {}
+  ~CGlobalLock() { Unlock(); }
+  CGlobalLock(const CGlobalLock&) = delete;
+  CGlobalLock& operator=(const CGlobalLock&) = delete;
+
+  void* Get() const { return m_pData; }
+  void Unlock() {
+    if (m_pData != nullptr) GlobalUnlock(m_hMemory);
+    m_pData = nullptr;
+  }
+
+ private:
+  HGLOBAL m_hMemory;
+  void* m_pData;
+};

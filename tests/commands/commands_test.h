@@ -1,0 +1,114 @@
+#pragma once
+// The main window's conversion commands on the real template, driven as a
+// user would: texts typed into the boxes, the button pressed, the message
+// boxes answered from a script.
+//
+// Message boxes of the commands (caption "Orvane Zenvero"):
+//   Convert File (1018)
+//     48 "Please enter a source file name."                          focus 1005
+//     48 "The source file name is too long.  Please enter a shorter source file name."   focus 1005
+//     48 "Unable to open <typed>.  Please enter another source file name."   focus 1005, name leaves "Source"
+//     48 "Please enter a destination file name."                     focus 1006
+//     48 "The destination file name is too long.  Please enter a shorter destination file name."   focus 1006
+//     48 "The source file and the destination file cannot be the same file.  Please enter a different destination file name."   focus 1006
+//     36 "<destination full path>\nThe destination file already exists.\n\nDo you want to replace the existing file?"   No: focus 1006
+//     48 "The destination file cannot be opened for writing.  Please enter a different destination file name."   focus 1006, name leaves "Destination"
+//     36 "<n> tabs converted.\n\nDo you want to convert another file?"   No ends the program
+//     48 "Error converting file.\nSource: <s>\nDestination: <d>\n\n<cause>"
+//   Convert Multiple Files (3)
+//     48 "Please enter the source file names. Use the wildcard characters * and ? to specify the files to convert. For example: *.txt."   focus 1015
+//     64 "No files were converted. Check the source files path."     focus 1015, pattern leaves "MultipleFiles"
+//     dialog "Convert Multiple Files" (129), report in edit 1017, one line per entry:
+//        "<full path>: <n> tabs converted\r\n"
+//        "<full path>: Error converting file: <cause>\r\n"
+//        "<full path>: <n> tabs converted - Copy failed. Tabs not converted.\r\n"
+//     Yes (IDOK) keeps the window, No (IDCANCEL) ends the program
+//   Convert Clipboard (1010)
+//     64 "The clipboard does not contain any text."
+//     48 "There was an error converting the text on the clipboard (<code>)."  codes 1-8, 99
+//     36 "<n> tabs converted.\n\nDo you want to continue to use Orvane Zenvero?"   No ends the program
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/main_dlg.h"
+#include "framework/message_box.h"
+#include "tests/app/test_app.h"
+#include "tests/support/temp_dir.h"
+
+constexpr UINT kRefusal = MB_OK | MB_ICONEXCLAMATION;
+constexpr UINT kNotice = MB_OK | MB_ICONINFORMATION;
+constexpr UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
+
+// Answers message boxes from a script (IDOK once it runs out) and records
+// each box with the window that held the clipboard open meanwhile.
+class CScriptedBoxes : public CMessageBoxRoutine {
+ public:
+  struct Box {
+    std::string text;
+    UINT type;
+    HWND clipboardOpenFor;  // the window that held the clipboard open meanwhile
+  };
+  explicit CScriptedBoxes(std::deque<int> answers = {})
+      : m_Answers(std::move(answers)), m_pPrevious(SetMessageBoxRoutine(this)) {}
+  ~CScriptedBoxes() override { SetMessageBoxRoutine(m_pPrevious); }
+  CScriptedBoxes(const CScriptedBoxes&) = delete;
+  CScriptedBoxes& operator=(const CScriptedBoxes&) = delete;
+
+  int DoMessageBox(const char* text, UINT type) override {
+    m_Boxes.push_back({text, type, GetOpenClipboardWindow()});
+    if (m_Answers.empty()) return IDOK;
+    const int answer = m_Answers.front();
+    m_Answers.pop_front();
+    return answer;
+  }
+
+  std::deque<int> m_Answers;
+  std::vector<Box> m_Boxes;
+
+ private:
+  CMessageBoxRoutine* m_pPrevious;
+};
+
+// Sets the current directory for the life of the object.
+class CCurrentDirectory {
+ public:
+  explicit CCurrentDirectory(const std::string& folder) {
+    GetCurrentDirectoryA(MAX_PATH, m_szPrevious);
+    EXPECT_TRUE(SetCurrentDirectoryA(folder.c_str())) << folder;
+  }
+  ~CCurrentDirectory() { SetCurrentDirectoryA(m_szPrevious); }
+  CCurrentDirectory(const CCurrentDirectory&) = delete;
+  CCurrentDirectory& operator=(const CCurrentDirectory&) = delete;
+
+ private:
+  char m_szPrevious[MAX_PATH];
+};
+
+// The file's whole content ("<unreadable>" when it cannot be read).
+std::string Content(const std::string& path);
+
+// A fresh settings store, the application started, and the main window open
+// modeless as the program's main window.
+class CommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  void SetText(int id, const std::string& text) { SetDlgItemTextA(m_Dlg, id, text.c_str()); }
+  std::string Text(int id) const;
+  void Press(int id) { SendDlgItemMessageA(m_Dlg, id, BM_CLICK, 0, 0); }
+  // Whether the box (or its edit field) has the focus.
+  bool HasFocus(int id) const;
+  // The box's drop-down list, top to bottom.
+  std::vector<std::string> List(int id) const;
+  // The window still open (the program goes on).
+  bool IsOpen() const { return m_Dlg.m_hWnd != nullptr && IsWindow(m_Dlg.m_hWnd); }
+
+  CTempDir m_Dir;
+  CMainDlg m_Dlg;
+};

@@ -1,0 +1,184 @@
+// Convert Clipboard on the real clipboard: the text converted in place, the
+// notice for no text, the error for a clipboard held by someone else, and
+// the clipboard closed before any message.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "app/settings.h"
+#include "resources/resource.h"
+#include "tests/commands/commands_test.h"
+#include "tests/engine/reference_expand.h"
+
+namespace {
+
+// Puts a block of exactly these bytes on the clipboard as CF_TEXT, with
+// more formats if given.
+void PutOnClipboard(const std::string& bytes, UINT extraFormat = 0) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes.size());
+  std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+  GlobalUnlock(memory);
+  SetClipboardData(CF_TEXT, memory);
+  if (extraFormat != 0) {
+    HGLOBAL extra = GlobalAlloc(GMEM_MOVEABLE, 4);
+    std::memcpy(GlobalLock(extra), "xyz", 4);
+    GlobalUnlock(extra);
+    SetClipboardData(extraFormat, extra);
+  }
+  CloseClipboard();
+}
+
+void PutText(const std::string& text) { PutOnClipboard(std::string(text) + '\0'); }
+
+void PutBitmapOnly() {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HBITMAP bitmap = CreateBitmap(4, 4, 1, 1, nullptr);
+  SetClipboardData(CF_BITMAP, bitmap);
+  CloseClipboard();
+}
+
+// The clipboard's CF_TEXT, or "<none>".
+std::string ClipboardText() {
+  if (!OpenClipboard(nullptr)) return "<busy>";
+  std::string text = "<none>";
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* p = static_cast<const char*>(GlobalLock(data))) {
+      text = std::string(p, strnlen(p, GlobalSize(data)));
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+using ConvertClipboard = CommandTest;
+
+TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
+  std::string dense;  // tab-dense text, a few hundred kilobytes once expanded
+  while (dense.size() < 60000) dense += "\t\tx\t\r\n";
+  const struct Case {
+    const char* name;
+    const char* tabs;
+    std::string text;
+    std::string bytes;  // as put on the clipboard, when not text and its 0
+    std::string expected;
+    const char* count;
+  } cases[] = {
+      {"lines start their own columns", "4", "a\tb\r\n\tc\r\nxyz\t", "", "a   b\r\n    c\r\nxyz ", "3"},
+      {"no tabs", "8", "plain text\r\n", "", "plain text\r\n", "0"},
+      {"a width of 2000 with a tab at column 0", "2000", "\tx", "", std::string(2000, ' ') + "x", "1"},
+      {"empty text", "8", "", "", "", "0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.bytes.empty())
+      PutText(c.text);
+    else
+      PutOnClipboard(c.bytes);
+    SetText(IDC_MAIN_TABS, c.tabs);
+    CScriptedBoxes boxes({IDYES});
+    Press(IDC_MAIN_CONVERT_CLIPBOARD);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(std::string(c.count) + " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?",
+              boxes.m_Boxes[0].text);
+    EXPECT_EQ(kQuestion, boxes.m_Boxes[0].type);
+    EXPECT_EQ(nullptr, boxes.m_Boxes[0].clipboardOpenFor);
+    EXPECT_TRUE(ClipboardText() == c.expected) << ClipboardText().substr(0, 80);
+    EXPECT_EQ(c.tabs, GetSettingString("Settings", "Tabs", ""));
+    EXPECT_TRUE(IsOpen());
+  }
+
+  // Tab-dense text comes back complete, as the expansion rule gives it.
+  PutText(dense);
+  SetText(IDC_MAIN_TABS, "7");
+  int64_t column = 0;
+  uint64_t tabs = 0;
+  const std::string expected = ReferenceExpand(dense, TabStopList{7}, column, tabs);
+  CScriptedBoxes boxes({IDYES});
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ(std::to_string(tabs) + " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?",
+            boxes.m_Boxes[0].text);
+  EXPECT_TRUE(ClipboardText() == expected) << "the clipboard differs from the rule's output";
+}
+
+TEST_F(ConvertClipboard, OtherFormatsGoAndNoEndsTheProgram) {
+  const UINT custom = RegisterClipboardFormatA("Velmora test format");
+  PutOnClipboard(std::string("a\tb") + '\0', custom);
+  ASSERT_TRUE(IsClipboardFormatAvailable(custom));
+  SetText(IDC_MAIN_TABS, "4");
+  CScriptedBoxes boxes({IDNO});
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_EQ(IDCANCEL, m_Dlg.m_nModalResult);
+  EXPECT_EQ("a   b", ClipboardText());
+  EXPECT_FALSE(IsClipboardFormatAvailable(custom));
+}
+
+TEST_F(ConvertClipboard, UnicodeTextIsReadAsTheSystemsText) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  const wchar_t text[] = L"x\ty";
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+  std::memcpy(GlobalLock(memory), text, sizeof text);
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+  SetText(IDC_MAIN_TABS, "4");
+  CScriptedBoxes boxes({IDYES});
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
+  EXPECT_EQ("x   y", ClipboardText());
+}
+
+TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
+  PutBitmapOnly();
+  WriteSettingString("Settings", "Tabs", "untouched");
+  CScriptedBoxes boxes({IDNO});
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("The clipboard does not contain any text.", boxes.m_Boxes[0].text);
+  EXPECT_EQ(kNotice, boxes.m_Boxes[0].type);
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+  EXPECT_EQ("untouched", GetSettingString("Settings", "Tabs", ""));
+  EXPECT_TRUE(IsOpen());
+}
+
+TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
+  PutText("a\tb");
+  HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  // Another thread stands for another program: the clipboard is opened per thread.
+  std::thread holder([&] {
+    BOOL ok = OpenClipboard(nullptr);
+    SetEvent(opened);
+    WaitForSingleObject(release, 10000);
+    if (ok) CloseClipboard();
+  });
+  WaitForSingleObject(opened, 10000);
+
+  CScriptedBoxes boxes;
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  SetEvent(release);
+  holder.join();
+  CloseHandle(opened);
+  CloseHandle(release);
+
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("There was an error converting the text on the clipboard (1).", boxes.m_Boxes[0].text);
+  EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
+  EXPECT_NE(m_Dlg.m_hWnd, boxes.m_Boxes[0].clipboardOpenFor);
+  EXPECT_EQ("a\tb", ClipboardText());
+  EXPECT_TRUE(IsOpen());
+}
+
+}  // namespace

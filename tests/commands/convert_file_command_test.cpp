@@ -1,0 +1,203 @@
+// Convert File: the name checks in their order, the replace question, the
+// empty test file, the conversion and the histories.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/history.h"
+#include "app/settings.h"
+#include "resources/resource.h"
+#include "tests/commands/commands_test.h"
+
+namespace {
+
+using ConvertFileCommand = CommandTest;
+using Names = std::vector<std::string>;
+
+const char kTabbed[] = "a\tb\r\n\tc\r\n";
+const char kExpanded4[] = "a   b\r\n    c\r\n";
+
+void Remember(const char* history, const Names& names) {
+  WriteSettingInt("Settings", (std::string(history) + "Num").c_str(), static_cast<int>(names.size()));
+  for (size_t i = 0; i < names.size(); ++i)
+    WriteSettingString("Settings", (history + std::to_string(i + 1)).c_str(), names[i].c_str());
+}
+
+TEST_F(ConvertFileCommand, RefusesBadNamesWithTheMessageAndFocusOnTheBox) {
+  CCurrentDirectory here(m_Dir.GetPath());
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "taken.txt", "keep"));
+  // Full paths have 259 characters at most: a name short enough to type may
+  // still be too long once the current folder is put before it.
+  const std::string fitsAlone(MAX_PATH - 10, 'n');
+  const std::string typedTooLong(400, 'x');
+
+  const struct Case {
+    const char* name;
+    std::string source, destination, message;
+    int focus;
+    Names sourceHistory, destinationHistory;  // after the refusal
+  } cases[] = {
+      {"empty source", "", "", "Please enter a source file name.", IDC_MAIN_SOURCE, {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"missing source", "gone.txt", "", "Unable to open gone.txt.  Please enter another source file name.",
+       IDC_MAIN_SOURCE, {"a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"source in a missing folder", "nowhere\\a.txt", "new.txt",
+       "Unable to open nowhere\\a.txt.  Please enter another source file name.", IDC_MAIN_SOURCE,
+       {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"source too long with the folder", fitsAlone, "new.txt",
+       "The source file name is too long.  Please enter a shorter source file name.", IDC_MAIN_SOURCE,
+       {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"source too long as typed", typedTooLong, "new.txt",
+       "The source file name is too long.  Please enter a shorter source file name.", IDC_MAIN_SOURCE,
+       {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"empty destination", "a.txt", "", "Please enter a destination file name.", IDC_MAIN_DESTINATION,
+       {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"destination too long", "a.txt", fitsAlone,
+       "The destination file name is too long.  Please enter a shorter destination file name.",
+       IDC_MAIN_DESTINATION, {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"same file in other case", "a.txt", "A.TXT",
+       "The source file and the destination file cannot be the same file.  Please enter a different destination "
+       "file name.",
+       IDC_MAIN_DESTINATION, {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"same file relative and absolute", m_Dir / "a.txt", ".\\a.txt",
+       "The source file and the destination file cannot be the same file.  Please enter a different destination "
+       "file name.",
+       IDC_MAIN_DESTINATION, {"gone.txt", "a.txt"}, {"nowhere\\out.txt", "out.txt"}},
+      {"destination that cannot be created", "a.txt", "nowhere\\out.txt",
+       "The destination file cannot be opened for writing.  Please enter a different destination file name.",
+       IDC_MAIN_DESTINATION, {"gone.txt", "a.txt"}, {"out.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Remember("Source", {"gone.txt", "a.txt"});
+    Remember("Destination", {"nowhere\\out.txt", "out.txt"});
+    // Reload the lists as the window shows them at start-up.
+    SetText(IDC_MAIN_TABS, "4");
+    LoadHistory(CComboBox(GetDlgItem(m_Dlg, IDC_MAIN_SOURCE)), "Source", false);
+    LoadHistory(CComboBox(GetDlgItem(m_Dlg, IDC_MAIN_DESTINATION)), "Destination", false);
+    SetText(IDC_MAIN_SOURCE, c.source);
+    SetText(IDC_MAIN_DESTINATION, c.destination);
+    SetFocus(GetDlgItem(m_Dlg, IDC_MAIN_TABS));
+    WriteSettingString("Settings", "Tabs", "untouched");
+
+    CScriptedBoxes boxes;
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(c.message, boxes.m_Boxes[0].text);
+    EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
+    EXPECT_TRUE(HasFocus(c.focus));
+    EXPECT_TRUE(IsOpen());
+    // The boxes keep what was typed; only a refused name leaves its history.
+    EXPECT_EQ(c.source, Text(IDC_MAIN_SOURCE));
+    EXPECT_EQ(c.destination, Text(IDC_MAIN_DESTINATION));
+    EXPECT_EQ(c.sourceHistory, List(IDC_MAIN_SOURCE));
+    EXPECT_EQ(c.destinationHistory, List(IDC_MAIN_DESTINATION));
+    // Nothing converted, no tab text stored, no file made.
+    EXPECT_EQ("untouched", GetSettingString("Settings", "Tabs", ""));
+    EXPECT_EQ(kTabbed, Content(m_Dir / "a.txt"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_Dir / "new.txt").c_str()));
+  }
+}
+
+TEST_F(ConvertFileCommand, AnExistingDestinationIsReplacedOnlyAfterYes) {
+  const std::string source = m_Dir / "a.txt";
+  const std::string destination = m_Dir / "out.txt";
+  ASSERT_TRUE(WriteWholeFile(source, kTabbed));
+  ASSERT_TRUE(WriteWholeFile(destination, "old content"));
+  SetText(IDC_MAIN_TABS, "4");
+  SetText(IDC_MAIN_SOURCE, source);
+  SetText(IDC_MAIN_DESTINATION, destination);
+  const std::string question =
+      destination + "\nThe destination file already exists.\n\nDo you want to replace the existing file?";
+
+  {
+    CScriptedBoxes boxes({IDNO});
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(question, boxes.m_Boxes[0].text);
+    EXPECT_EQ(kQuestion, boxes.m_Boxes[0].type);
+    EXPECT_TRUE(HasFocus(IDC_MAIN_DESTINATION));
+    EXPECT_EQ("old content", Content(destination));
+    EXPECT_TRUE(List(IDC_MAIN_SOURCE).empty());
+  }
+  {
+    CScriptedBoxes boxes({IDYES, IDYES});
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(2u, boxes.m_Boxes.size());
+    EXPECT_EQ(question, boxes.m_Boxes[0].text);
+    EXPECT_EQ("2 tabs converted.\n\nDo you want to convert another file?", boxes.m_Boxes[1].text);
+    EXPECT_EQ(kQuestion, boxes.m_Boxes[1].type);
+    EXPECT_EQ(kExpanded4, Content(destination));
+    EXPECT_TRUE(IsOpen());
+    EXPECT_EQ(Names{source}, List(IDC_MAIN_SOURCE));
+    EXPECT_EQ(Names{destination}, List(IDC_MAIN_DESTINATION));
+    EXPECT_EQ("4", GetSettingString("Settings", "Tabs", ""));
+  }
+}
+
+TEST_F(ConvertFileCommand, NoAfterSuccessKeepsTheTypedNamesAndEndsTheProgram) {
+  CCurrentDirectory here(m_Dir.GetPath());
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  Remember("Source", {"older.txt", "A.TXT"});
+  LoadHistory(CComboBox(GetDlgItem(m_Dlg, IDC_MAIN_SOURCE)), "Source", false);
+  SetText(IDC_MAIN_TABS, " 4 spaces");
+  SetText(IDC_MAIN_SOURCE, "a.txt");
+  SetText(IDC_MAIN_DESTINATION, "new.txt");
+
+  CScriptedBoxes boxes({IDNO});
+  Press(IDC_MAIN_CONVERT_FILE);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("2 tabs converted.\n\nDo you want to convert another file?", boxes.m_Boxes[0].text);
+  EXPECT_EQ(kExpanded4, Content(m_Dir / "new.txt"));
+  EXPECT_FALSE(IsOpen());
+  EXPECT_EQ(IDCANCEL, m_Dlg.m_nModalResult);
+  // As typed, not as full paths; the other-case entry gives way.
+  EXPECT_EQ("a.txt", GetSettingString("Settings", "Source1", ""));
+  EXPECT_EQ("older.txt", GetSettingString("Settings", "Source2", ""));
+  EXPECT_EQ(2, GetSettingInt("Settings", "SourceNum", 0));
+  EXPECT_EQ("new.txt", GetSettingString("Settings", "Destination1", ""));
+  EXPECT_EQ(" 4 spaces", GetSettingString("Settings", "Tabs", ""));
+}
+
+TEST_F(ConvertFileCommand, AConversionFailureLeavesTheEmptyTestFileAndTheHistories) {
+  const std::string held = m_Dir / "held.txt";
+  ASSERT_TRUE(WriteWholeFile(held, kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "b.txt", kTabbed));
+  HANDLE writer = CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+
+  const struct Case {
+    const char* name;
+    std::string source;   // as typed
+    std::string expected; // the source as the conversion names it
+    std::string destination;
+    std::string cause;    // the start of the failure's description
+  } cases[] = {
+      {"source held open for writing", held, held, m_Dir / "out1.txt",
+       "A sharing violation occurred while accessing " + held + "."},
+      // Wildcards that match pass the existence check; the open then fails.
+      {"wildcard source", m_Dir / "*.txt", m_Dir / "*.txt", m_Dir / "out2.txt",
+       "An unknown error occurred while accessing " + m_Dir / "*.txt" + "."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetText(IDC_MAIN_SOURCE, c.source);
+    SetText(IDC_MAIN_DESTINATION, c.destination);
+    CScriptedBoxes boxes;
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    const std::string start = "Error converting file.\nSource: " + c.expected + "\nDestination: " + c.destination +
+                              "\n\n" + c.cause;
+    EXPECT_EQ(start, boxes.m_Boxes[0].text.substr(0, start.size()));
+    EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
+    EXPECT_EQ("", Content(c.destination));  // the test file stays, empty
+    EXPECT_TRUE(List(IDC_MAIN_SOURCE).empty());
+    EXPECT_TRUE(List(IDC_MAIN_DESTINATION).empty());
+    EXPECT_TRUE(IsOpen());
+  }
+  CloseHandle(writer);
+  EXPECT_EQ(kTabbed, Content(held));
+}
+
+}  // namespace

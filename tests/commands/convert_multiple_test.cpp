@@ -1,0 +1,267 @@
+// Convert Multiple Files: the pattern check, the report, the intermediate
+// file, the results dialog, the histories, and a copy back that never spoils
+// the file it replaces.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/history.h"
+#include "app/settings.h"
+#include "resources/resource.h"
+#include "tests/commands/commands_test.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const char kTabbed[] = "\tone\r\ntwo\t3\r\n";  // 2 tabs
+const char kExpanded[] = "        one\r\ntwo     3\r\n";
+
+// The report's lines, sorted (the directory search decides their order).
+Names SortedLines(const std::string& report) {
+  Names lines;
+  size_t start = 0;
+  for (size_t end; (end = report.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(report.substr(start, end - start));
+  EXPECT_EQ(report.size(), start) << "the report does not end with a line end";
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+Names Sorted(Names names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The names in a folder, without the dot entries.
+Names FolderContent(const std::string& folder) {
+  Names names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return Sorted(names);
+}
+
+class ConvertMultipleFiles : public CommandTest {
+ protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    // The intermediate file goes to the current folder: a folder of its own.
+    m_pHere.reset(new CCurrentDirectory(m_Work.GetPath()));
+    m_Folder = m_Dir.GetPath();
+  }
+  void TearDown() override {
+    m_pHere.reset();
+    CommandTest::TearDown();
+  }
+  // Presses the button with the pattern; the results dialog, if it comes, is
+  // answered with `answer`. Returns the report it showed ("" if none).
+  std::string Run(const std::string& pattern, int answer = IDOK) {
+    SetText(IDC_MAIN_PATTERN, pattern);
+    std::string report;
+    // The hook knows the results dialog by its caption.
+    CActivationHook hook("Convert Multiple Files", [&](HWND results) {
+      report = CWnd(GetDlgItem(results, IDC_MULTIPLE_REPORT)).GetWindowText();
+      m_bOwnedByMain = GetWindow(results, GW_OWNER) == m_Dlg.m_hWnd;
+      PostMessageA(results, WM_COMMAND, answer, 0);
+    });
+    Press(IDC_MAIN_CONVERT_MULTIPLE);
+    m_nResultsShown = hook.m_nCalls;
+    return report;
+  }
+  std::string Line(const std::string& name, const std::string& outcome) const {
+    return m_Folder + "\\" + name + ": " + outcome;
+  }
+
+  CTempDir m_Work;
+  std::unique_ptr<CCurrentDirectory> m_pHere;
+  std::string m_Folder;
+  int m_nResultsShown = 0;
+  bool m_bOwnedByMain = false;
+};
+
+TEST_F(ConvertMultipleFiles, ConvertsEachMatchInPlaceAndShowsTheReport) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "b.txt", "no tabs\r\n"));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "c.txt", "\t\t\t"));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "d.dat", kTabbed));
+  SetText(IDC_MAIN_TABS, "8");
+  CScriptedBoxes boxes;
+  const std::string report = Run(m_Dir / "*.txt", IDOK);
+
+  EXPECT_EQ(1, m_nResultsShown);
+  EXPECT_TRUE(m_bOwnedByMain);
+  EXPECT_EQ((Names{Line("a.txt", "2 tabs converted"), Line("b.txt", "0 tabs converted"),
+                   Line("c.txt", "3 tabs converted")}),
+            SortedLines(report));
+  EXPECT_EQ(kExpanded, Content(m_Dir / "a.txt"));
+  EXPECT_EQ("no tabs\r\n", Content(m_Dir / "b.txt"));
+  EXPECT_EQ(std::string(24, ' '), Content(m_Dir / "c.txt"));
+  EXPECT_EQ(kTabbed, Content(m_Dir / "d.dat"));
+  // No stray copies beside the files; the intermediate file stays where we are.
+  EXPECT_EQ((Names{"a.txt", "b.txt", "c.txt", "d.dat"}), FolderContent(m_Folder));
+  EXPECT_EQ((Names{"orvanezenvero.tmp"}), FolderContent(m_Work.GetPath()));
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  // Yes: the window stays with the pattern on top of its history.
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(Names{m_Dir / "*.txt"}, List(IDC_MAIN_PATTERN));
+  EXPECT_EQ(m_Dir / "*.txt", Text(IDC_MAIN_PATTERN));
+  EXPECT_EQ("8", GetSettingString("Settings", "Tabs", ""));
+}
+
+TEST_F(ConvertMultipleFiles, APatternWithoutWildcardsAndARelativeOneConvertTheirFiles) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "one.txt", kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "two.txt", kTabbed));
+  EXPECT_EQ(Line("one.txt", "2 tabs converted") + "\r\n", Run(m_Dir / "one.txt"));
+  EXPECT_EQ(kExpanded, Content(m_Dir / "one.txt"));
+  EXPECT_EQ(kTabbed, Content(m_Dir / "two.txt"));
+
+  // Relative to the current folder, which also holds the intermediate file.
+  CCurrentDirectory there(m_Folder);
+  EXPECT_EQ(Line("two.txt", "2 tabs converted") + "\r\n", Run("tw?.txt"));
+  EXPECT_EQ(kExpanded, Content(m_Dir / "two.txt"));
+}
+
+TEST_F(ConvertMultipleFiles, NothingMatchedOrNoPatternIsRefused) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  const struct Case {
+    const char* name;
+    std::string pattern;
+    std::string message;
+    UINT type;
+    Names history;  // after the refusal
+  } cases[] = {
+      {"empty pattern", "",
+       "Please enter the source file names. Use the wildcard characters * and ? to specify the files to convert. "
+       "For example: *.txt.",
+       kRefusal, {"x.doc", m_Dir / "*.zip", m_Dir / "nowhere\\*.txt"}},
+      {"no match", m_Dir / "*.zip", "No files were converted. Check the source files path.", kNotice,
+       {"x.doc", m_Dir / "nowhere\\*.txt"}},
+      {"missing folder", m_Dir / "nowhere\\*.txt", "No files were converted. Check the source files path.",
+       kNotice, {"x.doc", m_Dir / "*.zip"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteSettingInt("Settings", "MultipleFilesNum", 3);
+    WriteSettingString("Settings", "MultipleFiles1", "x.doc");
+    WriteSettingString("Settings", "MultipleFiles2", (m_Dir / "*.zip").c_str());
+    WriteSettingString("Settings", "MultipleFiles3", (m_Dir / "nowhere\\*.txt").c_str());
+    LoadHistory(CComboBox(GetDlgItem(m_Dlg, IDC_MAIN_PATTERN)), "MultipleFiles", false);
+    SetFocus(GetDlgItem(m_Dlg, IDC_MAIN_TABS));
+    CScriptedBoxes boxes;
+    EXPECT_EQ("", Run(c.pattern));
+    EXPECT_EQ(0, m_nResultsShown);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(c.message, boxes.m_Boxes[0].text);
+    EXPECT_EQ(c.type, boxes.m_Boxes[0].type);
+    EXPECT_TRUE(HasFocus(IDC_MAIN_PATTERN));
+    EXPECT_EQ(c.pattern, Text(IDC_MAIN_PATTERN));
+    EXPECT_EQ(Sorted(c.history), Sorted(List(IDC_MAIN_PATTERN)));
+    EXPECT_TRUE(IsOpen());
+  }
+  EXPECT_EQ(kTabbed, Content(m_Dir / "a.txt"));
+}
+
+TEST_F(ConvertMultipleFiles, FilesThatCannotBeConvertedOrReplacedKeepTheirContent) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "fine.txt", kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "readonly.txt", kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "held.txt", kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "hidden.txt", kTabbed));
+  ASSERT_TRUE(CreateDirectoryA((m_Dir / "sub").c_str(), nullptr));
+  ASSERT_TRUE(SetFileAttributesA((m_Dir / "readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  const bool hiddenKept = SetFileAttributesA((m_Dir / "hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN) &&
+                          (GetFileAttributesA((m_Dir / "hidden.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  HANDLE writer = CreateFileA((m_Dir / "held.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+
+  const std::string report = Run(m_Dir / "*.*", IDCANCEL);
+  CloseHandle(writer);
+
+  const Names lines = SortedLines(report);
+  ASSERT_EQ(7u, lines.size()) << report;
+  // The dot entries and the folder cannot be opened as files.
+  Names files;
+  for (const std::string& line : lines) {
+    bool folderLine = false;
+    for (const char* folder : {".", "..", "sub"}) {
+      const std::string start = m_Folder + "\\" + folder + ": Error converting file: ";
+      if (line.compare(0, start.size(), start) == 0) folderLine = true;
+    }
+    if (!folderLine) files.push_back(line);
+  }
+  ASSERT_EQ(4u, files.size()) << report;
+  EXPECT_EQ((Names{Line("fine.txt", "2 tabs converted"),
+                   Line("held.txt", "Error converting file: A sharing violation occurred while accessing " +
+                                        m_Folder + "\\held.txt."),
+                   Line("hidden.txt", "2 tabs converted"),
+                   Line("readonly.txt", "2 tabs converted - Copy failed. Tabs not converted.")}),
+            files);
+  EXPECT_EQ(kExpanded, Content(m_Dir / "fine.txt"));
+  EXPECT_EQ(kExpanded, Content(m_Dir / "hidden.txt"));
+  EXPECT_EQ(kTabbed, Content(m_Dir / "held.txt"));
+  EXPECT_EQ(kTabbed, Content(m_Dir / "readonly.txt"));
+  EXPECT_TRUE(GetFileAttributesA((m_Dir / "readonly.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  if (hiddenKept) {
+    EXPECT_TRUE(GetFileAttributesA((m_Dir / "hidden.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  }
+  EXPECT_EQ((Names{"fine.txt", "held.txt", "hidden.txt", "readonly.txt", "sub"}), FolderContent(m_Folder));
+
+  // No: the program ends, with the pattern in its history.
+  EXPECT_FALSE(IsOpen());
+  EXPECT_EQ(IDCANCEL, m_Dlg.m_nModalResult);
+  EXPECT_EQ(m_Dir / "*.*", GetSettingString("Settings", "MultipleFiles1", ""));
+}
+
+TEST_F(ConvertMultipleFiles, AnIntermediateFileThatCannotBeCreatedChangesNothing) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  // A folder of that name stands where the intermediate file would go.
+  ASSERT_TRUE(CreateDirectoryA((m_Work / "orvanezenvero.tmp").c_str(), nullptr));
+  const std::string report = Run(m_Dir / "*.txt");
+  EXPECT_EQ(Line("a.txt", "Error converting file: Access to orvanezenvero.tmp was denied.") + "\r\n", report);
+  EXPECT_EQ(kTabbed, Content(m_Dir / "a.txt"));
+}
+
+// The tiny disk that the test fixture mounts, as Wine reaches it; empty when
+// there is none.
+std::string SmallDisk() {
+  std::string path = "Z:" + std::string(VELMORA_SMALL_DISK);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  if (GetFileAttributesA((path + "\\mounted").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  return path + "\\mnt";
+}
+
+TEST_F(ConvertMultipleFiles, ACopyBackThatRunsOutOfDiskLeavesTheFileWhole) {
+  const std::string disk = SmallDisk();
+  if (disk.empty())
+    GTEST_SKIP() << "no small tmpfs is mounted at " << VELMORA_SMALL_DISK
+                 << "/mnt (mounting needs root), so the disk-full case cannot run";
+  const std::string folder = disk + "\\texts";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  // 30 000 bytes that expand to 82 500: the converted copy cannot fit on the
+  // 64 KiB disk, even once the original is gone.
+  std::string big;
+  while (big.size() < 30000) big += "\tx\r\n";
+  ASSERT_TRUE(WriteWholeFile(folder + "\\big.txt", big));
+  ASSERT_TRUE(WriteWholeFile(folder + "\\small.txt", "\ts"));
+
+  m_Folder = folder;
+  const std::string report = Run(folder + "\\*.txt");
+  EXPECT_EQ((Names{Line("big.txt", "7500 tabs converted - Copy failed. Tabs not converted."),
+                   Line("small.txt", "1 tabs converted")}),
+            SortedLines(report));
+  EXPECT_TRUE(Content(folder + "\\big.txt") == big) << "the file was spoilt by the failed copy";
+  EXPECT_EQ("        s", Content(folder + "\\small.txt"));
+  EXPECT_EQ((Names{"big.txt", "small.txt"}), FolderContent(folder));
+  RemoveTree(folder);
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// The helpers the commands stand on: looking a typed name up, comparing
+// names, replacing a file by a copy, and expanding a text in memory.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "engine/expand_text.h"
+#include "engine/file_names.h"
+#include "engine/replace_file.h"
+#include "tests/commands/commands_test.h"
+#include "tests/engine/reference_expand.h"
+
+namespace {
+
+TEST(LookUpFile, FindsFilesFoldersAndWildcardMatchesAndRefusesLongNames) {
+  CTempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir / "a.txt", "x"));
+  ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+  CCurrentDirectory here(dir.GetPath());
+  const struct Case {
+    std::string name;
+    FileLookup result;
+    std::string fullPath;  // when found
+  } cases[] = {
+      {"a.txt", FileLookup::found, dir / "a.txt"},
+      {".\\sub\\..\\a.txt", FileLookup::found, dir / "a.txt"},
+      {"sub", FileLookup::found, dir / "sub"},
+      {"?.t*", FileLookup::found, dir / "?.t*"},
+      {"b.txt", FileLookup::missing, ""},
+      {"nowhere\\a.txt", FileLookup::missing, ""},
+      {"", FileLookup::missing, ""},
+      {std::string(MAX_PATH - 1 - dir.GetPath().size() - 1, 'n'), FileLookup::missing, ""},  // fits exactly
+      {std::string(MAX_PATH - dir.GetPath().size() - 1, 'n'), FileLookup::tooLong, ""},     // one too many
+      {std::string(1000, 'n'), FileLookup::tooLong, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name.size() > 40 ? std::to_string(c.name.size()) + " characters" : c.name);
+    std::string fullPath = "unchanged";
+    EXPECT_EQ(c.result, LookUpFile(c.name, &fullPath));
+    EXPECT_EQ(c.result == FileLookup::found ? c.fullPath : "unchanged", fullPath);
+  }
+}
+
+TEST(FileNames, CompareIgnoringTheCaseOfAToZOnly) {
+  EXPECT_TRUE(EqualIgnoringAsciiCase("C:\\Dir\\a.TXT", "c:\\dir\\A.txt"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("a.txt", "a.txt "));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("\xe4.txt", "\xc4.txt"));  // only A to Z
+  EXPECT_FALSE(EqualIgnoringAsciiCase("[", "{"));
+}
+
+TEST(ReplaceWithCopy, ReplacesWholeKeepsAttributesAndRefusesReadOnly) {
+  CTempDir dir;
+  const std::string copy = dir / "converted.tmp";
+  ASSERT_TRUE(WriteWholeFile(copy, "new content"));
+  const std::string target = dir / "target.txt";
+
+  ASSERT_TRUE(WriteWholeFile(target, "old content, longer than the new"));
+  EXPECT_TRUE(ReplaceWithCopy(copy, target));
+  EXPECT_EQ("new content", Content(target));
+  EXPECT_EQ("new content", Content(copy));
+
+  ASSERT_TRUE(WriteWholeFile(target, "old"));
+  ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(ReplaceWithCopy(copy, target));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+  EXPECT_EQ("old", Content(target));
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+            GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL));
+
+  // Attributes that the file system keeps survive the replacement.
+  if (SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN) &&
+      (GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN)) {
+    EXPECT_TRUE(ReplaceWithCopy(copy, target));
+    EXPECT_EQ("new content", Content(target));
+    EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+
+  // A folder, a target that is gone and a copy that is missing are refused.
+  ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+  EXPECT_FALSE(ReplaceWithCopy(copy, dir / "sub"));
+  EXPECT_FALSE(ReplaceWithCopy(copy, dir / "gone.txt"));
+  EXPECT_FALSE(ReplaceWithCopy(dir / "missing.tmp", target));
+  EXPECT_EQ("new content", Content(target));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "gone.txt").c_str()));
+
+  // Nothing is left beside the files.
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir / "*.*").c_str(), &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  int entries = 0;
+  do ++entries;
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  EXPECT_EQ(5, entries);  // ., .., converted.tmp, target.txt, sub
+}
+
+TEST(ExpandText, MeasuresExactlyAndNeverWritesPastTheBuffer) {
+  const struct Case {
+    std::string text;
+    TabStopList stops;
+  } cases[] = {
+      {"", TabStopList{8}},
+      {"a\tb\r\n\tc", TabStopList{8}},
+      {"\t", TabStopList{65535}},
+      {std::string(3000, '\t'), TabStopList{2000}},
+      {"ab\n\t\r\tx\t", TabStopList{4, 2}},
+  };
+  for (const Case& c : cases) {
+    int64_t column = 0;
+    uint64_t tabs = 0;
+    const std::string expected = ReferenceExpand(c.text, c.stops, column, tabs);
+    const ExpandedTextSize size = MeasureExpandedText(c.text.data(), c.text.size(), c.stops);
+    EXPECT_EQ(expected.size(), size.m_nBytes);
+    EXPECT_EQ(tabs, size.m_nTabCount);
+    std::string out(expected.size() + 1, '#');
+    EXPECT_EQ(expected.size(), ExpandTextInto(c.text.data(), c.text.size(), c.stops, &out[0], expected.size()));
+    EXPECT_TRUE(out.compare(0, expected.size(), expected) == 0);
+    EXPECT_EQ('#', out.back());
+    if (!expected.empty()) {
+      std::string small(expected.size(), '#');
+      EXPECT_THROW(ExpandTextInto(c.text.data(), c.text.size(), c.stops, &small[0], expected.size() - 1),
+                   std::length_error);
+      EXPECT_EQ('#', small.back());
+    }
+  }
+  // 3000 tabs of width 2000: six million bytes counted, not wrapped.
+  EXPECT_EQ(6000000u, MeasureExpandedText(std::string(3000, '\t').data(), 3000, TabStopList{2000}).m_nBytes);
+}
+
+}  // namespace
