@@ -9,6 +9,13 @@ class CMessageBoxRoutine {
   virtual ~CMessageBoxRoutine() = default;
   // Shows text with the MB_* style; returns the button pressed (IDOK, IDYES...).
   virtual int DoMessageBox(const char* text, UINT type) = 0;
+  // Shows a box whose owner and caption the caller chooses (the installer's
+  // boxes). A routine that does not care about them answers it as any box.
+  virtual int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    (void)owner;
+    (void)caption;
+    return DoMessageBox(text, type);
+  }
 };
 
 // Installs the routine every AfxMessageBox goes through; returns the previous
@@ -17,3 +24,6 @@ CMessageBoxRoutine* SetMessageBoxRoutine(CMessageBoxRoutine* routine);
 
 // Shows a message box through the installed routine.
 int AfxMessageBox(const char* text, UINT type = MB_OK);
+// Shows a box with this owner and caption through the installed routine
+// (MessageBoxA itself when none is installed).
+int AfxOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type);

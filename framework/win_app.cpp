@@ -150,6 +150,10 @@ int CWinApp::DoMessageBox(const char* text, UINT type) {
   return ShowMessageBox(GetSafeOwner(), text, m_strAppName.c_str(), AddDefaultIcon(type));
 }
 
+int CWinApp::DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  return ShowMessageBox(owner, text, caption, type);
+}
+
 int CWinApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
   return MessageBoxA(owner, text, caption, type);
 }

@@ -40,6 +40,8 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine {
   void ParseCommandLine(CCommandLineInfo& info) const;
 
   int DoMessageBox(const char* text, UINT type) override;
+  // The caller's owner, caption and style as they are.
+  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
 
   // The window a new message box or modal dialog belongs to: the last active
   // popup of the main window (null if `except` is the main window itself).

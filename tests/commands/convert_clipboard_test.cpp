@@ -123,6 +123,23 @@ TEST_F(ConvertClipboard, OtherFormatsGoAndNoEndsTheProgram) {
   EXPECT_FALSE(IsClipboardFormatAvailable(custom));
 }
 
+TEST_F(ConvertClipboard, UnicodeTextIsReadAsTheSystemsText) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  const wchar_t text[] = L"x\ty";
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+  std::memcpy(GlobalLock(memory), text, sizeof text);
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+  SetText(IDC_MAIN_TABS, "4");
+  CScriptedBoxes boxes({IDYES});
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
+  EXPECT_EQ("x   y", ClipboardText());
+}
+
 TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
   PutBitmapOnly();
   WriteSettingString("Settings", "Tabs", "untouched");

@@ -66,11 +66,9 @@ class ConvertMultipleFiles : public CommandTest {
   // answered with `answer`. Returns the report it showed ("" if none).
   std::string Run(const std::string& pattern, int answer = IDOK) {
     SetText(IDC_MAIN_PATTERN, pattern);
-    std::string report, caption = "none";
+    std::string report;
+    // The hook knows the results dialog by its caption.
     CActivationHook hook("Convert Multiple Files", [&](HWND results) {
-      char text[256] = "";
-      GetWindowTextA(results, text, sizeof text);
-      caption = text;
       report = CWnd(GetDlgItem(results, IDC_MULTIPLE_REPORT)).GetWindowText();
       m_bOwnedByMain = GetWindow(results, GW_OWNER) == m_Dlg.m_hWnd;
       PostMessageA(results, WM_COMMAND, answer, 0);

@@ -14,6 +14,8 @@ class CMessageBoxRecorder : public CMessageBoxRoutine {
   struct Box {
     std::string text;
     UINT type;
+    std::string caption;  // boxes with their own caption and owner only
+    HWND owner = nullptr;
   };
 
   explicit CMessageBoxRecorder(int answer = IDOK) : m_nAnswer(answer), m_pPrevious(SetMessageBoxRoutine(this)) {}
@@ -23,6 +25,10 @@ class CMessageBoxRecorder : public CMessageBoxRoutine {
 
   int DoMessageBox(const char* text, UINT type) override {
     m_Boxes.push_back({text, type});
+    return m_nAnswer;
+  }
+  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
+    m_Boxes.push_back({text, type, caption, owner});
     return m_nAnswer;
   }
 

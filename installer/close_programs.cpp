@@ -1,0 +1,151 @@
+#include "installer/close_programs.h"
+
+#include <map>
+
+#include "framework/wait_cursor.h"
+#include "framework/win_app.h"
+#include "installer/message_dlg.h"
+#include "installer/self_install_window.h"
+
+namespace {
+
+DWORD g_closeMessageTimeout = 5000;
+
+// A window that accepted WM_CLOSE gets as long as one message may take to go
+// before the user is asked about it; passes that only wait for such windows
+// pause in between.
+const DWORD kWaitingPassPauseMs = 50;
+// Passes that may still send WM_CLOSE (enough for the default wait). Beyond
+// them every matching window goes to the user, so a program that keeps
+// making new windows cannot keep the installer in its loop.
+const int kMaxClosingPasses = 200;
+
+struct CloseWindowsContext {
+  int found = 0;  // a matching window was met in this pass
+  int cancelled = 0;
+  std::string windowClass;
+  std::string windowTitle;
+  std::string programName;
+  HWND ownWindow = nullptr;  // never closed
+  HWND owner = nullptr;
+  int pass = 0;
+  bool waiting = false;  // this pass met a window still going after WM_CLOSE
+  std::map<HWND, DWORD> closeSent;  // window -> tick count of its WM_CLOSE
+};
+
+// The caption as the system keeps it: unlike GetWindowTextA this sends no
+// WM_GETTEXT, so a hung window of this process cannot stop the search.
+std::string CaptionOf(HWND window) {
+  WCHAR wide[512];
+  int length = InternalGetWindowText(window, wide, 512);
+  if (length <= 0) return std::string();
+  char text[1024];
+  int bytes = WideCharToMultiByte(CP_ACP, 0, wide, length, text, sizeof text, nullptr, nullptr);
+  return std::string(text, bytes > 0 ? bytes : 0);
+}
+
+bool Matches(HWND window, const CloseWindowsContext& context) {
+  if (!context.windowClass.empty()) {
+    char name[257];  // class names have at most 256 characters
+    int length = GetClassNameA(window, name, sizeof name);
+    return length > 0 && context.windowClass == std::string(name, length);
+  }
+  if (!context.windowTitle.empty()) return CaptionOf(window) == context.windowTitle;
+  return false;
+}
+
+// Sends msg and waits for the answer within the limit; false when the window
+// did not answer in time, is hung or is gone.
+bool SendWithTimeout(HWND window, UINT msg, DWORD_PTR* answer) {
+  return SendMessageTimeoutA(window, msg, 0, 0, SMTO_ABORTIFHUNG, g_closeMessageTimeout,
+                             answer) != 0;
+}
+
+// Closes one matching window if it lets itself be closed; false when the
+// user has to be asked.
+bool TryToClose(HWND window, CloseWindowsContext& context) {
+  if (context.pass > kMaxClosingPasses) return false;
+  auto sent = context.closeSent.find(window);
+  if (sent != context.closeSent.end()) {
+    if (GetTickCount() - sent->second >= g_closeMessageTimeout) return false;
+    context.waiting = true;  // still on its way out
+    return true;
+  }
+  DWORD_PTR mayEnd = 0;
+  if (!IsWindowEnabled(window) || !SendWithTimeout(window, WM_QUERYENDSESSION, &mayEnd) ||
+      mayEnd == 0)
+    return false;
+  DWORD_PTR ignored = 0;
+  SendWithTimeout(window, WM_CLOSE, &ignored);  // a late or missing answer is met next pass
+  context.closeSent[window] = GetTickCount();   // its time to go starts now
+  return true;
+}
+
+BOOL CALLBACK CloseWindowProc(HWND window, LPARAM param) {
+  CloseWindowsContext& context = *reinterpret_cast<CloseWindowsContext*>(param);
+  try {
+    if (window == context.ownWindow || !Matches(window, context)) return TRUE;
+    if (TryToClose(window, context)) {
+      context.found = 1;
+      return TRUE;
+    }
+    if (!IsWindow(window)) return TRUE;  // gone meanwhile: nothing to ask about
+    SetForegroundWindow(context.owner);
+    int answer = InstallerMessageBox(context.owner,
+                                     "Please exit the program " + context.programName + ".",
+                                     MB_OKCANCEL | MB_ICONEXCLAMATION);
+    if (answer == IDCANCEL) {
+      context.cancelled = 1;
+      return FALSE;
+    }
+    context.found = 1;
+    return TRUE;
+  } catch (...) {
+    // Nothing may unwind through EnumWindows; stopping is the safe answer.
+    context.cancelled = 1;
+    return FALSE;
+  }
+}
+
+}  // namespace
+
+DWORD SetCloseMessageTimeout(DWORD milliseconds) {
+  DWORD previous = g_closeMessageTimeout;
+  g_closeMessageTimeout = milliseconds;
+  return previous;
+}
+
+DWORD CloseMessageTimeout() { return g_closeMessageTimeout; }
+
+int CloseProgramWindows(HWND owner, const std::string& windowClass,
+                        const std::string& windowTitle, const std::string& programName) {
+  if (windowClass.empty() && windowTitle.empty()) return 0;
+  CloseWindowsContext context;
+  context.windowClass = windowClass;
+  context.windowTitle = windowTitle;
+  context.programName = programName;
+  CWnd* mainWindow = AfxGetMainWnd();
+  context.ownWindow = mainWindow != nullptr ? mainWindow->GetSafeHwnd() : nullptr;
+  context.owner = owner;
+  for (;;) {
+    ++context.pass;
+    context.found = 0;
+    context.waiting = false;
+    EnumWindows(CloseWindowProc, reinterpret_cast<LPARAM>(&context));
+    if (context.cancelled) return 1;
+    if (!context.found) return 0;
+    if (context.waiting) Sleep(kWaitingPassPauseMs);
+  }
+}
+
+int CloseRunningPrograms(HWND owner, const std::string& windowClass,
+                         const std::string& windowTitle, const std::string& programName,
+                         const std::vector<CSelfInstallProgram>& more) {
+  CWaitCursor wait;
+  CSelfInstallMessageDlg progress("Closing programs...", owner);
+  int result = CloseProgramWindows(owner, windowClass, windowTitle, programName);
+  for (size_t i = 0; result == 0 && i < more.size(); ++i)
+    result = CloseProgramWindows(owner, more[i].WindowClass, more[i].WindowTitle,
+                                 more[i].ProgramName);
+  return result;
+}

@@ -1,0 +1,45 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Closing running copies of a program before its files are replaced or
+// removed. Copies are found by the class name or, when that is empty, the
+// caption of their top-level windows (exact, case-sensitive). Each is asked
+// the way Windows asks before it shuts down (WM_QUERYENDSESSION, then
+// WM_CLOSE); one that cannot be closed that way makes the user answer
+// "Please exit the program <name>." with OK (look again) or Cancel.
+//
+// No wait is unbounded: every message to another program's window gives up
+// after CloseMessageTimeout() milliseconds (or at once when the system deems
+// the program hung) and the window counts as refusing; a window that is
+// still there that long after its WM_CLOSE counts as refusing too (it gets
+// WM_CLOSE only once); and
+// after a fixed number of passes every window still met is left to the user.
+
+// A further program the manifest names to be closed.
+struct CSelfInstallProgram {
+  std::string WindowClass;  // empty: find it by WindowTitle
+  std::string WindowTitle;
+  std::string ProgramName;  // for "Please exit the program ..."
+};
+
+// Closes the program's windows and then those of each further program, in
+// order, under the wait cursor and the "Closing programs..." progress box
+// owned by `owner`. 1 when the user cancelled (the rest is then left alone),
+// 0 when no matching window is left.
+int CloseRunningPrograms(HWND owner, const std::string& windowClass,
+                         const std::string& windowTitle, const std::string& programName,
+                         const std::vector<CSelfInstallProgram>& more);
+
+// Passes over the top-level windows until one pass meets no matching window
+// (0) or the user cancels (1). Both class and title empty: 0 at once. The
+// calling program's own main window is never a match.
+int CloseProgramWindows(HWND owner, const std::string& windowClass,
+                        const std::string& windowTitle, const std::string& programName);
+
+// How long one message to another program's window may take; 5000 ms unless
+// set. Returns the previous limit. Tests shorten it.
+DWORD SetCloseMessageTimeout(DWORD milliseconds);
+DWORD CloseMessageTimeout();

@@ -1,0 +1,41 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// Files in use cannot be deleted; the installer asks Windows to delete (or
+// rename) them while it next starts, and then to restart. The NT family takes
+// such requests through MoveFileExA; Windows 95 and 98 read the "[Rename]"
+// section of WinInit.Ini in the Windows folder. Nothing here shows a message.
+
+// Registers that existing is renamed to newName (null: deleted) at the next
+// start of Windows: MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT, else a line
+// "newName=existing" ("NUL=" for a deletion, existing as its short path)
+// directly below the "[Rename]" header of WinInit.Ini, which gets the header at
+// its end when it has none and is created when missing. Nonzero when the
+// request was registered.
+BOOL MoveFileAtRestart(const char* existing, const char* newName);
+
+// Deletes path; 1 when that was refused with ERROR_ACCESS_DENIED (a running
+// executable) and the deletion is scheduled for the next start instead. 0 when
+// the file was deleted, was missing, failed for another reason (a sharing
+// violation...) or could not be scheduled, and for an empty path.
+int DeleteFileOrDefer(const std::string& path);
+
+// Enables the shutdown privilege when the system has one (failures are
+// ignored), then returns ExitWindowsEx(flags, 0). The installer passes
+// EWX_REBOOT.
+BOOL ExitWindowsWithPrivilege(UINT flags);
+
+// Seams for tests. Each setter returns the previous routine; null restores
+// the system's.
+// ExitWindowsEx really ends every program (under Wine every windowed process
+// of the prefix): code under test must never reach it.
+using ExitWindowsRoutine = BOOL(WINAPI*)(UINT flags, DWORD reason);
+ExitWindowsRoutine SetExitWindowsRoutine(ExitWindowsRoutine routine);
+// Stands for MoveFileExA, so that the WinInit.Ini way can be taken.
+using MoveFileExRoutine = BOOL(WINAPI*)(LPCSTR existing, LPCSTR newName, DWORD flags);
+MoveFileExRoutine SetMoveFileExRoutine(MoveFileExRoutine routine);
+// The folder that holds WinInit.Ini, without a final backslash; empty means
+// the Windows folder (GetWindowsDirectoryA). Returns the previous one.
+std::string SetWinInitFolder(const std::string& folder);

@@ -1,0 +1,115 @@
+#include "installer/license_dlg.h"
+
+#include <iterator>
+
+#include "framework/file.h"
+#include "framework/wait_cursor.h"
+#include "framework/win_app.h"
+#include "installer/message_dlg.h"
+#include "resources/resource.h"
+
+namespace {
+
+const DWORD kLicenseTextStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP |
+                                WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+
+}  // namespace
+
+// ---- CSelfInstallLicenseRichEdit ---------------------------------------------
+
+const MessageMapEntry CSelfInstallLicenseRichEdit::kMessageEntries[] = {
+    MapMessage(WM_SETFOCUS, &CSelfInstallLicenseRichEdit::OnSetFocus),
+};
+const MessageMap CSelfInstallLicenseRichEdit::kMessageMap = {
+    &CWnd::kMessageMap, kMessageEntries, std::size(kMessageEntries)};
+
+LRESULT CSelfInstallLicenseRichEdit::OnSetFocus(WPARAM, LPARAM) {
+  LRESULT result = Default();
+  SetSel(0, 0);
+  return result;
+}
+
+// ---- CSelfInstallLicenseAgreementDlg -------------------------------------------
+
+CSelfInstallLicenseAgreementDlg::CSelfInstallLicenseAgreementDlg(HWND parent)
+    : CDialog(IDD_SELFINSTALL_LICENSE, parent) {}
+
+std::string FormatWithTitle(const std::string& text, const std::string& title) {
+  std::string result;
+  for (std::string::size_type i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's') {
+      result += title;
+      ++i;
+    } else if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+      result += '%';
+      ++i;
+    } else {
+      result += text[i];
+    }
+  }
+  return result;
+}
+
+BOOL CSelfInstallLicenseAgreementDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  std::string title = AfxLoadString(AFX_IDS_APP_TITLE);
+  SetDlgItemText(IDC_LICENSE_QUESTION,
+                 FormatWithTitle(GetDlgItemText(IDC_LICENSE_QUESTION), title).c_str());
+
+  RECT frame = GetDlgItem(IDC_LICENSE_FRAME).GetWindowRect();
+  ScreenToClient(frame);
+  m_LicenseText.Create(kLicenseTextStyle, frame, m_hWnd, IDC_LICENSE_TEXT);
+
+  if (!LoadLicense() && m_LicenseText.m_hWnd != nullptr) {
+    m_LicenseText.SetWindowText("The License Agreement could not be opened.");
+  }
+
+  CenterWindow();
+  return TRUE;
+}
+
+bool CSelfInstallLicenseAgreementDlg::LoadLicense() {
+  try {
+    CWaitCursor wait;
+    // This dialog is not visible yet: the box belongs to its owner.
+    CSelfInstallMessageDlg message("Opening License Agreement...", m_hWndParent);
+    CFile file(m_strLicenseFile.c_str(), CFile::modeRead | CFile::shareExclusive);
+    if (m_LicenseText.m_hWnd != nullptr) {
+      EDITSTREAM stream = {};
+      stream.dwCookie = reinterpret_cast<DWORD_PTR>(&file);
+      stream.dwError = 0;
+      stream.pfnCallback = ReadLicense;
+      m_LicenseText.StreamIn(SF_RTF, stream);
+    }
+    file.Close();
+    return true;
+  } catch (const CFileException&) {
+    return false;
+  }
+}
+
+DWORD CALLBACK CSelfInstallLicenseAgreementDlg::ReadLicense(DWORD_PTR cookie, BYTE* buffer,
+                                                            LONG size, LONG* got) {
+  *got = size;
+  try {
+    *got = static_cast<LONG>(
+        reinterpret_cast<CFile*>(cookie)->Read(buffer, static_cast<DWORD>(size)));
+    return 0;
+  } catch (...) {
+    // The text so far stays; the stream ends here.
+    *got = 0;
+    return 1;
+  }
+}
+
+bool ShowLicenseAgreement(HWND parent, const std::string& sourceFolder) {
+  try {
+    CSelfInstallLicenseAgreementDlg dlg(parent);
+    dlg.m_strLicenseFile = sourceFolder + "License.rtf";
+    return dlg.DoModal() == IDCANCEL;
+  } catch (...) {
+    // Only the user's No declines.
+    return false;
+  }
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The installer's entries in the registry: its installation record, the entry
+// in the system's list of installed programs, the App Paths entry and the
+// per-user Run entry, and the two key deletions it uses. Nothing here shows a
+// message; failures are silent.
+
+// Fixed key paths (below HKEY_LOCAL_MACHINE unless said otherwise).
+constexpr const char kUninstallKeyBase[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char kAppPathsKeyBase[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";  // HKCU
+
+// Values of the uninstall entry and the App Paths entry.
+constexpr const char kDisplayNameValue[] = "DisplayName";
+constexpr const char kUninstallStringValue[] = "UninstallString";
+constexpr const char kAppPathPathValue[] = "Path";  // beside the default value
+
+// The installation record: "Version" and "Directory" (kVersionEntry and
+// kDirectoryEntry of app/settings.h) in the self-install key, machine-wide, or
+// per user in the profile section "SelfInstall".
+
+// Names formed from the profile location (registry key name "Orvane", profile
+// name "Zenvero", app/settings.h). Each is empty while either name is.
+// "OrvaneZenvero": the two run together; the Run value's name and the last
+// component of the uninstall key.
+std::string GetInstanceKey();
+// "Software\Orvane": deleted at uninstall once no subkey is left below it.
+std::string GetRegistryKeyPath();
+// "Software\Orvane\Zenvero".
+std::string GetApplicationKey();
+// "Software\Orvane\Zenvero\SelfInstall".
+std::string GetSelfInstallKey();
+// kUninstallKeyBase + "\OrvaneZenvero".
+std::string GetUninstallKey();
+// kAppPathsKeyBase + "\" + exeName; empty when exeName is.
+std::string GetAppPathKey(const std::string& exeName);
+
+// enable nonzero: writes the Run value (HKCU, kRunKey, instance key) = the
+// quoted module path plus the arguments; the Run key must exist already, it is
+// not created. Nothing happens when the module path is empty. enable 0:
+// deletes the value.
+void SetRunAtStartup(const std::string& arguments, int enable);
+
+// enable nonzero: creates HKLM App Paths\exeName and writes its default value =
+// module path, then "Path" = pathValue when that is not empty. Nothing happens
+// when the module path is empty. enable 0: deletes that key tree. An empty
+// exeName does nothing either way (it would name the whole App Paths key).
+void SetAppPath(const std::string& exeName, const std::string& pathValue, int enable);
+
+// Deletes root\subKey with everything below it. A missing key, or an empty
+// subKey (which would name the root itself), does nothing.
+void DeleteRegKeyTree(HKEY root, const std::string& subKey);
+
+// Deletes root\subKey, values and all, only when it has no subkeys.
+void DeleteRegKeyIfNoSubkeys(HKEY root, const std::string& subKey);

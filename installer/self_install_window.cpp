@@ -1,0 +1,110 @@
+#include "installer/self_install_window.h"
+
+#include <iterator>
+
+#include "framework/win_app.h"
+#include "resources/resource.h"
+
+namespace {
+
+const COLORREF kBackdropColor = 0x000000CC;
+
+std::string ApplicationTitle() {
+  CWinApp* app = AfxGetApp();
+  if (app != nullptr && !app->m_strAppName.empty()) return app->m_strAppName;
+  return AfxLoadString(IDS_APP_TITLE);
+}
+
+HINSTANCE ResourceInstance() {
+  CWinApp* app = AfxGetApp();
+  if (app != nullptr && app->m_hInstance != nullptr) return app->m_hInstance;
+  return GetModuleHandleA(nullptr);
+}
+
+}  // namespace
+
+const MessageMapEntry CSelfInstallWindow::kMessageEntries[] = {
+    MapMessage(WM_PAINT, &CSelfInstallWindow::OnPaint),
+};
+const MessageMap CSelfInstallWindow::kMessageMap = {
+    &CWnd::kMessageMap, kMessageEntries, std::size(kMessageEntries)};
+
+CSelfInstallWindow::CSelfInstallWindow() : m_brBackground(kBackdropColor) {
+  const char* className = RegisterWndClass(
+      CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), m_brBackground,
+      LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDI_SETUP)));
+  CreateEx(0, className, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+           CW_USEDEFAULT, nullptr, nullptr);
+}
+
+CSelfInstallWindow::~CSelfInstallWindow() {
+  // The window goes before the brush that paints it.
+  if (m_hWnd != nullptr) DestroyWindow();
+}
+
+void CSelfInstallWindow::ShowWithTitle(int nCmdShow, const std::string& suffix) {
+  m_strTitle = ApplicationTitle() + " " + suffix;
+  if (m_hWnd == nullptr) return;
+  SetWindowText(m_strTitle);
+  ShowWindow(nCmdShow);
+  UpdateWindow();
+}
+
+LOGFONTA CSelfInstallWindow::TitleFont(int logPixelsY) {
+  LOGFONTA font = {};
+  font.lfHeight = -(logPixelsY * 280 / 720);
+  font.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(font.lfFaceName, "Times New Roman", LF_FACESIZE);
+  return font;
+}
+
+CSelfInstallWindow* CSelfInstallWindow::FindBackdrop(HWND hwnd) {
+  for (; hwnd != nullptr; hwnd = ::GetParent(hwnd)) {
+    if (auto* backdrop = dynamic_cast<CSelfInstallWindow*>(FromHandlePermanent(hwnd))) {
+      return backdrop;
+    }
+  }
+  return nullptr;
+}
+
+LRESULT CSelfInstallWindow::OnPaint(WPARAM, LPARAM) {
+  CPaintDC dc(m_hWnd);
+  SetBkMode(dc, TRANSPARENT);
+
+  LOGFONTA logFont = TitleFont(GetDeviceCaps(dc, LOGPIXELSY));
+  POINT height = {0, logFont.lfHeight};
+  DPtoLP(dc, &height, 1);
+  logFont.lfHeight = height.y;
+  CFont font;
+  font.CreateFontIndirect(logFont);
+  CSelectObject selected(dc, font);
+
+  SIZE space = {};
+  GetTextExtentPoint32A(dc, " ", 1, &space);
+  const int margin = space.cx;
+  const UINT length = static_cast<UINT>(m_strTitle.size());
+
+  // The shadow first, then the text over it.
+  SetTextColor(dc, RGB(0, 0, 0));
+  ExtTextOutA(dc, margin + 2, margin + 2, 0, nullptr, m_strTitle.c_str(), length, nullptr);
+  SetTextColor(dc, RGB(255, 255, 255));
+  ExtTextOutA(dc, margin, margin, 0, nullptr, m_strTitle.c_str(), length, nullptr);
+  return 0;
+}
+
+int InstallerMessageBox(HWND owner, const std::string& text, UINT type) {
+  CSelfInstallWindow* backdrop = CSelfInstallWindow::FindBackdrop(owner);
+  std::string caption = backdrop != nullptr ? backdrop->GetWindowText() : ApplicationTitle();
+  return AfxOwnedMessageBox(owner, text.c_str(), caption.c_str(), type);
+}
+
+int ShowLastErrorMessage(HWND owner, const std::string& text) {
+  DWORD error = GetLastError();
+  char* systemText = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, error,
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&systemText),
+                 0, nullptr);
+  std::string message = text + "\n\n" + (systemText != nullptr ? systemText : "");
+  if (systemText != nullptr) LocalFree(systemText);
+  return InstallerMessageBox(owner, message, MB_ICONEXCLAMATION);
+}

@@ -1,0 +1,163 @@
+#include "installer/shortcuts.h"
+
+#include <shlobj.h>
+
+#include "app/module.h"
+#include "app/settings.h"
+#include "framework/com_ptr.h"
+#include "framework/reg_key.h"
+#include "framework/win_app.h"
+#include "resources/resource.h"
+
+namespace {
+
+// The application title: the application object's, or the string table's
+// in a process without one.
+std::string ApplicationTitle() {
+  CWinApp* app = AfxGetApp();
+  if (app != nullptr && !app->m_strAppName.empty()) return app->m_strAppName;
+  return AfxLoadString(IDS_APP_TITLE);
+}
+
+// Longest path a MAX_PATH buffer holds with its final zero.
+const std::string::size_type kMaxPathLength = MAX_PATH - 1;
+
+std::string LinkFileName(const std::string& linkFolder, const std::string& name) {
+  return linkFolder + "\\" + name + ".lnk";
+}
+
+// The full form of path without trailing separators; empty when it has none.
+std::string ComparablePath(const std::string& path) {
+  char full[MAX_PATH];
+  DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  std::string result(full, length);
+  while (result.size() > 3 && (result.back() == '\\' || result.back() == '/')) result.pop_back();
+  return result;
+}
+
+}  // namespace
+
+CSelfInstallShortcut::CSelfInstallShortcut(const std::string& name, const std::string& target,
+                                           const char* arguments, int iconIndex)
+    : Name(name),
+      Target(target),
+      Arguments(arguments != nullptr ? arguments : ""),
+      ShellFolder(kProgramsShellFolder),
+      SubFolder(ApplicationTitle()),
+      IconIndex(iconIndex) {}
+
+CSelfInstallShortcut::CSelfInstallShortcut(const std::string& name, const std::string& target,
+                                           const std::string& arguments, int iconIndex)
+    : CSelfInstallShortcut(name, target, arguments.c_str(), iconIndex) {}
+
+bool CSelfInstallShortcut::GetFolder(std::string& folder) const {
+  folder.clear();
+  char shellFolder[MAX_PATH];
+  if (!ReadRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, ShellFolder.c_str(), shellFolder,
+                          sizeof shellFolder))
+    return false;
+  std::string result = shellFolder;
+  if (!SubFolder.empty()) result += "\\" + SubFolder;
+  if (result.empty() || result.size() > kMaxPathLength) return false;
+  folder = result;
+  return true;
+}
+
+bool CSelfInstallShortcut::GetLinkFile(std::string& file) const {
+  file.clear();
+  std::string folder;
+  if (!GetFolder(folder)) return false;
+  std::string result = LinkFileName(folder, Name);
+  if (result.size() > kMaxPathLength) return false;
+  file = result;
+  return true;
+}
+
+bool CSelfInstallShortcut::Exists() const {
+  std::string file;
+  if (!GetLinkFile(file)) return false;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(file.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
+
+void CSelfInstallShortcut::Install(const std::string& installFolder) const {
+  if (ShellFolder != kDesktopShellFolder ||
+      GetSettingInt(kSettingsSection, kCreateDesktopShortcutEntry,
+                    kCreateDesktopShortcutDefault) != 0)
+    Create(installFolder);
+}
+
+void CSelfInstallShortcut::Create(const std::string& installFolder) const {
+  std::string folder;
+  std::string file;
+  if (!GetFolder(folder) || !GetLinkFile(file)) return;  // no folder for a link too long
+  CreateDirectoryA(folder.c_str(), nullptr);  // usually there already
+  CreateShellLink(installFolder + Target, GetModuleFolder(), Name, Arguments, SW_SHOWNORMAL,
+                  IconIndex, folder);
+}
+
+void CSelfInstallShortcut::Remove() const {
+  std::string folder;
+  std::string file;
+  if (!GetFolder(folder) || !GetLinkFile(file)) return;
+  if (!DeleteFileA(file.c_str())) return;
+  // With no SubFolder the link lay in the shell folder itself, and a SubFolder
+  // may still lead back to one ("..", "Programs" below "Start Menu").
+  if (SubFolder.empty() || IsShellFolderPath(folder)) return;
+  RemoveDirectoryA(folder.c_str());  // only when empty
+}
+
+HRESULT CreateShellLink(const std::string& targetPath, const std::string& workingFolder,
+                        const std::string& description, const std::string& arguments,
+                        int showCommand, int iconIndex, const std::string& linkFolder) {
+  const std::string linkFile = LinkFileName(linkFolder, description);
+  if (linkFile.size() > kMaxPathLength) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+
+  CComPtr<IShellLinkA> link;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IShellLinkA, link.ReceiveVoid());
+  if (FAILED(result)) return result;
+
+  // SetPath answers S_FALSE for a target that is not there yet (install step
+  // 2 may link a file still to come); none of these results stops the link.
+  link->SetPath(targetPath.c_str());
+  link->SetWorkingDirectory(workingFolder.c_str());
+  link->SetDescription(description.c_str());
+  link->SetArguments(arguments.c_str());
+  link->SetShowCmd(showCommand);
+  link->SetIconLocation(targetPath.c_str(), iconIndex);
+
+  CComPtr<IPersistFile> file;
+  result = link->QueryInterface(IID_IPersistFile, file.ReceiveVoid());
+  if (FAILED(result)) return result;
+  WCHAR wideName[MAX_PATH];
+  if (MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, wideName, MAX_PATH) == 0)
+    return HRESULT_FROM_WIN32(GetLastError());
+  return file->Save(wideName, TRUE);
+}
+
+bool IsShellFolderPath(const std::string& path) {
+  const std::string wanted = ComparablePath(path);
+  if (wanted.empty()) return true;
+  CRegKey key;
+  if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey, KEY_READ) != ERROR_SUCCESS) return false;
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    DWORD nameSize = sizeof name;
+    BYTE data[MAX_PATH];
+    DWORD dataSize = sizeof data - 1;
+    DWORD type = 0;
+    LONG status = RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize);
+    if (status == ERROR_NO_MORE_ITEMS) return false;
+    if (status == ERROR_MORE_DATA) continue;  // longer than any path
+    if (status != ERROR_SUCCESS) return true;
+    if (type != REG_SZ) continue;
+    data[dataSize] = 0;
+    const std::string shellFolder = ComparablePath(reinterpret_cast<const char*>(data));
+    if (!shellFolder.empty() && lstrcmpiA(shellFolder.c_str(), wanted.c_str()) == 0) return true;
+  }
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <windows.h>
+
+// The setup launcher: starts the main program in its install mode from the
+// folder that holds setup.exe, and ends without waiting for it.
+
+// The one command line it starts. With no application name, CreateProcessA
+// looks for "Velmora.exe" first in the folder of setup.exe, then in the
+// current folder and on the search path.
+constexpr const char kSetupCommandLine[] = "Velmora /install";
+// The one message it shows, when that start fails.
+constexpr const char kSetupErrorText[] = "Unable to run \"Velmora /install\".";
+constexpr const char kSetupErrorCaption[] = "Error";
+
+// Starts kSetupCommandLine; when the start fails, says so in a message box
+// with no owner (MB_ICONEXCLAMATION, OK). Returns the exit code, always 0.
+int RunSetupLauncher();
+
+// Seams for tests. Each setter returns the previous routine; null restores
+// the system's (CreateProcessA, MessageBoxA).
+using CreateProcessRoutine = BOOL(WINAPI*)(LPCSTR applicationName, LPSTR commandLine,
+                                           LPSECURITY_ATTRIBUTES processAttributes,
+                                           LPSECURITY_ATTRIBUTES threadAttributes,
+                                           BOOL inheritHandles, DWORD creationFlags,
+                                           LPVOID environment, LPCSTR currentDirectory,
+                                           LPSTARTUPINFOA startupInfo,
+                                           LPPROCESS_INFORMATION processInformation);
+CreateProcessRoutine SetLauncherCreateProcess(CreateProcessRoutine routine);
+using MessageBoxRoutine = int(WINAPI*)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+MessageBoxRoutine SetLauncherMessageBox(MessageBoxRoutine routine);

@@ -1,0 +1,456 @@
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "framework/win_app.h"
+#include "installer/close_programs.h"
+#include "installer/self_install_window.h"
+#include "tests/support/message_box_recorder.h"
+
+namespace {
+
+const char kTitle[] = "Orvane Zenvero";
+const char kCopyClass[] = "VelmoraTestCopy";
+const char kQuestion[] = "Please exit the program Orvane Zenvero.";
+const UINT kQuestionStyle = MB_OKCANCEL | MB_ICONEXCLAMATION;
+
+// Runs the messages that are waiting for this thread's windows.
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+// Polls until done() holds, for at most five seconds (a synchronisation with
+// another thread, not a measurement). This thread's windows are served
+// meanwhile, as the system may talk to them while the other thread works.
+bool WaitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 500; ++i) {
+    if (done()) return true;
+    PumpMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return done();
+}
+
+bool WaitForThread(HANDLE thread) {
+  return WaitFor([thread] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
+}
+
+// A running copy: a top-level window with its own class and caption in a
+// thread of its own that pumps its messages. It can open a modal message box
+// (which disables it), stop pumping (hang), and refuse to end or to close.
+struct CopyBehaviour {
+  bool agreesToEnd = true;      // answer to WM_QUERYENDSESSION
+  bool closesOnRequest = true;  // WM_CLOSE destroys the window
+  bool goesWhenAsked = false;   // WM_QUERYENDSESSION destroys the window and answers 0
+};
+
+class CCopyWindow {
+ public:
+  CCopyWindow(const std::string& caption, const std::string& className = kCopyClass,
+              CopyBehaviour behaviour = CopyBehaviour())
+      : m_strCaption(caption),
+        m_strClass(className),
+        m_bAgreesToEnd(behaviour.agreesToEnd),
+        m_bClosesOnRequest(behaviour.closesOnRequest),
+        m_bGoesWhenAsked(behaviour.goesWhenAsked) {
+    m_hReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_hRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, &m_nThreadId);
+    WaitFor([this] { return WaitForSingleObject(m_hReady, 0) == WAIT_OBJECT_0; });
+  }
+  ~CCopyWindow() {
+    SetEvent(m_hRelease);
+    m_bClosesOnRequest = true;
+    EnumThreadWindows(m_nThreadId, CloseBox, 0);
+    if (IsOpen()) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    if (!WaitForThread(m_hThread)) PostThreadMessageA(m_nThreadId, WM_QUIT, 0, 0);
+    WaitForThread(m_hThread);
+    CloseHandle(m_hThread);
+    CloseHandle(m_hReady);
+    CloseHandle(m_hRelease);
+  }
+  CCopyWindow(const CCopyWindow&) = delete;
+  CCopyWindow& operator=(const CCopyWindow&) = delete;
+
+  HWND Window() const { return m_hWnd; }
+  bool IsOpen() const { return m_hWnd != nullptr && IsWindow(m_hWnd); }
+
+  // Opens a message box owned by the window, as the copy's About box would.
+  void OpenModalBox() {
+    PostMessageA(m_hWnd, kOpenBox, 0, 0);
+    ASSERT_TRUE(WaitFor([this] { return !IsWindowEnabled(m_hWnd); }));
+  }
+  // The user closes that box; the copy is idle again afterwards (under Wine
+  // its thread may take a few seconds over the box's going).
+  void CloseModalBox() {
+    EnumThreadWindows(m_nThreadId, CloseBox, 0);
+    ASSERT_TRUE(WaitFor([this] { return IsWindowEnabled(m_hWnd) != FALSE; }));
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(0, SendMessageTimeoutA(m_hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored));
+  }
+  // Stops answering messages until Release.
+  void Hang() {
+    ResetEvent(m_hRelease);
+    PostMessageA(m_hWnd, kHang, 0, 0);
+    ASSERT_TRUE(WaitFor([this] { return m_bHung.load(); }));
+  }
+  void Release() { SetEvent(m_hRelease); }
+  // The user ends the copy by hand (not through WM_CLOSE).
+  void EndByHand() {
+    PostMessageA(m_hWnd, kEnd, 0, 0);
+    WaitForThread(m_hThread);
+  }
+
+  std::atomic<int> m_nQueries{0};
+  std::atomic<int> m_nCloses{0};
+
+ private:
+  static const UINT kOpenBox = WM_APP + 1;
+  static const UINT kHang = WM_APP + 2;
+  static const UINT kEnd = WM_APP + 3;
+
+  static DWORD WINAPI ThreadProc(void* param) {
+    CCopyWindow* self = static_cast<CCopyWindow*>(param);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = self->m_strClass.c_str();
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassA(&windowClass);  // may be registered already
+    self->m_hWnd = CreateWindowExA(0, self->m_strClass.c_str(), self->m_strCaption.c_str(),
+                                   WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr,
+                                   nullptr, GetModuleHandleA(nullptr), self);
+    SetEvent(self->m_hReady);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    return 0;
+  }
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+      auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<CCopyWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    switch (msg) {
+      case WM_QUERYENDSESSION:
+        ++self->m_nQueries;
+        if (self->m_bGoesWhenAsked) {
+          DestroyWindow(hwnd);
+          return FALSE;
+        }
+        return self->m_bAgreesToEnd ? TRUE : FALSE;
+      case WM_CLOSE:
+        ++self->m_nCloses;
+        if (self->m_bClosesOnRequest) DestroyWindow(hwnd);
+        return 0;
+      case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+      case kOpenBox:
+        MessageBoxA(hwnd, "About the copy", "Copy busy", MB_OK);
+        return 0;
+      case kEnd:
+        DestroyWindow(hwnd);
+        return 0;
+      case kHang:
+        self->m_bHung = true;
+        WaitForSingleObject(self->m_hRelease, INFINITE);
+        self->m_bHung = false;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+
+  // Closes the message box of the copy's thread; WM_CLOSE makes it return.
+  static BOOL CALLBACK CloseBox(HWND hwnd, LPARAM) {
+    char className[64] = "";
+    GetClassNameA(hwnd, className, sizeof className);
+    if (std::string(className) == "#32770") PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    return TRUE;
+  }
+
+  std::string m_strCaption;
+  std::string m_strClass;
+  std::atomic<bool> m_bAgreesToEnd;
+  std::atomic<bool> m_bClosesOnRequest;
+  std::atomic<bool> m_bGoesWhenAsked;
+  HWND m_hWnd = nullptr;
+  HANDLE m_hThread = nullptr;
+  DWORD m_nThreadId = 0;
+  HANDLE m_hReady = nullptr;
+  HANDLE m_hRelease = nullptr;
+  std::atomic<bool> m_bHung{false};
+};
+
+// Records each question and answers it with the next step of a script; a
+// question beyond the script is answered Cancel, so it cannot loop.
+class CScriptedBoxes : public CMessageBoxRecorder {
+ public:
+  explicit CScriptedBoxes(std::vector<std::function<int()>> script)
+      : CMessageBoxRecorder(IDCANCEL), m_Script(std::move(script)) {}
+  int DoMessageBox(const char* text, UINT type) override {
+    return DoOwnedMessageBox(nullptr, text, "", type);
+  }
+  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
+    m_Boxes.push_back({text, type, caption, owner});
+    if (m_nNext >= m_Script.size()) return IDCANCEL;
+    return m_Script[m_nNext++]();
+  }
+
+ private:
+  std::vector<std::function<int()>> m_Script;
+  size_t m_nNext = 0;
+};
+
+std::function<int()> Answer(int button) {
+  return [button] { return button; };
+}
+
+class ClosePrograms : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_nPreviousTimeout = SetCloseMessageTimeout(500);
+    // The installer's backdrop owns the questions; its caption never matches.
+    m_Backdrop = std::make_unique<CSelfInstallWindow>();
+    m_Backdrop->ShowWithTitle(SW_HIDE, "Setup");  // hidden: quicker under Wine
+    m_hOwner = m_Backdrop->GetSafeHwnd();
+    ASSERT_NE(nullptr, m_hOwner);
+  }
+  void TearDown() override {
+    m_Backdrop.reset();
+    SetCloseMessageTimeout(m_nPreviousTimeout);
+  }
+  int Close(const std::string& windowClass = "", const std::string& title = kTitle) {
+    return CloseProgramWindows(m_hOwner, windowClass, title, kTitle);
+  }
+
+  DWORD m_nPreviousTimeout = 0;
+  std::unique_ptr<CSelfInstallWindow> m_Backdrop;
+  HWND m_hOwner = nullptr;
+};
+
+TEST(CloseProgramsLimits, MessagesWaitFiveSecondsUnlessTold) {
+  EXPECT_EQ(5000u, CloseMessageTimeout());
+}
+
+TEST_F(ClosePrograms, NothingRunningOrNothingToLookFor) {
+  CScriptedBoxes boxes({});
+  EXPECT_EQ(0, Close());
+  EXPECT_EQ(0, Close("", ""));
+  EXPECT_EQ(0, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, {}));
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  EXPECT_TRUE(IsWindow(m_hOwner));
+}
+
+// Copies that agree to end are closed without a question, every one of them.
+TEST_F(ClosePrograms, RunningCopiesCloseWithoutAQuestion) {
+  CScriptedBoxes boxes({});
+  CCopyWindow first(kTitle);
+  CCopyWindow second(kTitle, "SomeOtherProgram");  // any program with that exact caption
+  ASSERT_TRUE(first.IsOpen() && second.IsOpen());
+  EXPECT_EQ(0, Close());
+  EXPECT_FALSE(first.IsOpen());
+  EXPECT_FALSE(second.IsOpen());
+  EXPECT_EQ(1, first.m_nQueries);
+  EXPECT_EQ(1, first.m_nCloses);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+}
+
+// Only the whole caption, in its own letter case, is a copy.
+TEST_F(ClosePrograms, CaptionsMustMatchExactly) {
+  CScriptedBoxes boxes({});
+  std::vector<std::unique_ptr<CCopyWindow>> others;
+  for (const char* caption : {"Orvane Zenvero Setup", "Orvane Zenvero Uninstall",
+                              "Orvane Zenvero - notes.txt", "orvane zenvero", "Orvane Zenver",
+                              " Orvane Zenvero"}) {
+    others.push_back(std::make_unique<CCopyWindow>(caption));
+  }
+  EXPECT_EQ(0, Close());
+  for (const auto& other : others) {
+    EXPECT_TRUE(other->IsOpen());
+    EXPECT_EQ(0, other->m_nQueries);
+  }
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+}
+
+// A class name, when given, is what counts; the caption is then ignored.
+TEST_F(ClosePrograms, ByClassName) {
+  CScriptedBoxes boxes({});
+  CCopyWindow tool("Anything at all", "VelmoraTestTool");
+  CCopyWindow titled(kTitle);
+  CCopyWindow similar("Anything at all", "VelmoraTestToolbar");
+  EXPECT_EQ(0, Close("VelmoraTestTool", kTitle));
+  EXPECT_FALSE(tool.IsOpen());
+  EXPECT_TRUE(titled.IsOpen());
+  EXPECT_TRUE(similar.IsOpen());
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+}
+
+// A copy with a modal box open is disabled: the user is asked; after OK the
+// search goes on and closes the copy once its box is gone, Cancel stops.
+TEST_F(ClosePrograms, CopyWithAModalBoxAsksTheUser) {
+  {
+    SCOPED_TRACE("box closed, then OK");
+    CCopyWindow copy(kTitle);
+    copy.OpenModalBox();
+    CScriptedBoxes boxes({[&] {
+      copy.CloseModalBox();
+      return IDOK;
+    }});
+    EXPECT_EQ(0, Close());
+    EXPECT_FALSE(copy.IsOpen());
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(kQuestion, boxes.m_Boxes[0].text);
+    EXPECT_EQ(kQuestionStyle, boxes.m_Boxes[0].type);
+    EXPECT_EQ(m_hOwner, boxes.m_Boxes[0].owner);
+    EXPECT_EQ("Orvane Zenvero Setup", boxes.m_Boxes[0].caption);
+    EXPECT_EQ(1, copy.m_nQueries);  // never asked while disabled
+  }
+  {
+    SCOPED_TRACE("OK with the box still open asks again; then Cancel");
+    CCopyWindow copy(kTitle);
+    copy.OpenModalBox();
+    CScriptedBoxes boxes({Answer(IDOK), Answer(IDCANCEL)});
+    EXPECT_EQ(1, Close());
+    EXPECT_TRUE(copy.IsOpen());
+    EXPECT_EQ(2u, boxes.m_Boxes.size());
+    EXPECT_EQ(0, copy.m_nQueries);
+    EXPECT_EQ(0, copy.m_nCloses);
+  }
+}
+
+// A copy that refuses to end is left to the user; once ended by hand the
+// search finds nothing more.
+TEST_F(ClosePrograms, RefusingCopyIsEndedByHand) {
+  CopyBehaviour refuses;
+  refuses.agreesToEnd = false;
+  CCopyWindow copy(kTitle, kCopyClass, refuses);
+  CScriptedBoxes boxes({[&] {
+    copy.EndByHand();
+    return IDOK;
+  }});
+  EXPECT_EQ(0, Close());
+  EXPECT_FALSE(copy.IsOpen());
+  EXPECT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ(0, copy.m_nCloses);
+}
+
+// A copy that is gone by the time its answer comes is nothing to ask about.
+TEST_F(ClosePrograms, CopyGoneWhileAskedIsNotAskedAbout) {
+  CopyBehaviour goes;
+  goes.goesWhenAsked = true;
+  CCopyWindow copy(kTitle, kCopyClass, goes);
+  CScriptedBoxes boxes({});
+  EXPECT_EQ(0, Close());
+  EXPECT_FALSE(copy.IsOpen());
+  EXPECT_EQ(1, copy.m_nQueries);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+}
+
+// A hung copy cannot hold the search: its message gives up and the user is
+// asked. Cancel stops; OK after it recovers closes it.
+TEST_F(ClosePrograms, HungCopyEndsInTheQuestion) {
+  {
+    SCOPED_TRACE("Cancel");
+    CCopyWindow copy(kTitle);
+    copy.Hang();
+    CScriptedBoxes boxes({Answer(IDCANCEL)});
+    EXPECT_EQ(1, Close());
+    EXPECT_EQ(1u, boxes.m_Boxes.size());
+    copy.Release();
+  }
+  {
+    SCOPED_TRACE("recovers, then OK");
+    CCopyWindow copy(kTitle);
+    copy.Hang();
+    CScriptedBoxes boxes({[&] {
+      copy.Release();
+      return IDOK;
+    }});
+    EXPECT_EQ(0, Close());
+    EXPECT_FALSE(copy.IsOpen());
+    EXPECT_EQ(1u, boxes.m_Boxes.size());
+  }
+}
+
+// A copy that agrees to end but stays after WM_CLOSE gets WM_CLOSE once and
+// is then left to the user instead of being met in pass after pass.
+TEST_F(ClosePrograms, CopyThatStaysAfterCloseIsLeftToTheUser) {
+  CopyBehaviour stays;
+  stays.closesOnRequest = false;
+  CCopyWindow copy(kTitle, kCopyClass, stays);
+  CScriptedBoxes boxes({Answer(IDOK), Answer(IDCANCEL)});
+  EXPECT_EQ(1, Close());
+  EXPECT_EQ(1, copy.m_nCloses);
+  EXPECT_EQ(2u, boxes.m_Boxes.size());
+  EXPECT_TRUE(copy.IsOpen());
+}
+
+// The calling program's own main window is never one of the copies.
+TEST_F(ClosePrograms, OwnMainWindowStays) {
+  CWinApp app(kTitle);
+  CWnd own(CreateWindowExA(0, "STATIC", kTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr));
+  app.m_pMainWnd = &own;
+  CScriptedBoxes boxes({});
+  CCopyWindow copy(kTitle);
+  EXPECT_EQ(0, Close());
+  EXPECT_FALSE(copy.IsOpen());
+  EXPECT_TRUE(own.IsWindow());
+  app.m_pMainWnd = nullptr;
+  DestroyWindow(own);
+}
+
+// After the program itself, each further program in order; a Cancel for one
+// leaves the later ones alone.
+TEST_F(ClosePrograms, FurtherProgramsInOrder) {
+  const std::vector<CSelfInstallProgram> more = {
+      {"", "Other Tool", "Other Tool"},
+      {"VelmoraTestHelper", "", "Helper"},
+  };
+  {
+    SCOPED_TRACE("all close");
+    CScriptedBoxes boxes({});
+    CCopyWindow copy(kTitle);
+    CCopyWindow tool("Other Tool");
+    CCopyWindow helper("Helper window", "VelmoraTestHelper");
+    EXPECT_EQ(0, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, more));
+    EXPECT_FALSE(copy.IsOpen());
+    EXPECT_FALSE(tool.IsOpen());
+    EXPECT_FALSE(helper.IsOpen());
+    EXPECT_TRUE(boxes.m_Boxes.empty());
+  }
+  {
+    SCOPED_TRACE("Cancel for the first further program");
+    CopyBehaviour refuses;
+    refuses.agreesToEnd = false;
+    CCopyWindow tool("Other Tool", kCopyClass, refuses);
+    CCopyWindow helper("Helper window", "VelmoraTestHelper");
+    bool ownerEnabled = true;
+    CScriptedBoxes boxes({[&] {
+      ownerEnabled = IsWindowEnabled(m_hOwner) != FALSE;  // the progress box is up
+      return IDCANCEL;
+    }});
+    EXPECT_EQ(1, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, more));
+    EXPECT_FALSE(ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(m_hOwner));
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ("Please exit the program Other Tool.", boxes.m_Boxes[0].text);
+    EXPECT_TRUE(helper.IsOpen());
+    EXPECT_EQ(0, helper.m_nQueries);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// A stand-in program for tests that start one: it writes its command line, its
+// current folder and the show fields of its start-up record ("flags 1 show 5")
+// to "recorded.txt" beside itself, one line each. With
+// "--wait" in its command line it then stays running (at most a minute) so
+// that a test can try to delete its file while it runs.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return 1;
+  std::string folder(path, length);
+  folder.erase(folder.find_last_of('\\') + 1);
+
+  char current[MAX_PATH] = "";
+  GetCurrentDirectoryA(MAX_PATH, current);
+  const char* commandLine = GetCommandLineA();
+  STARTUPINFOA startup = {};
+  GetStartupInfoA(&startup);
+  const std::string record = std::string(commandLine) + "\r\n" + current + "\r\n" + "flags " +
+                             std::to_string(startup.dwFlags) + " show " +
+                             std::to_string(startup.wShowWindow) + "\r\n";
+
+  // Written under another name and then renamed, so that a reader never sees
+  // half a record.
+  const std::string temporary = folder + "recorded.tmp";
+  HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  CloseHandle(file);
+  if (!MoveFileExA(temporary.c_str(), (folder + "recorded.txt").c_str(), MOVEFILE_REPLACE_EXISTING))
+    return 1;
+
+  if (std::strstr(commandLine, "--wait") != nullptr) Sleep(60000);
+  return 0;
+}

@@ -1,0 +1,331 @@
+#include <windows.h>
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/module.h"
+#include "app/settings.h"
+#include "framework/com_ptr.h"
+#include "installer/shortcuts.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct LinkContents {
+  std::string path, arguments, workingFolder, description, iconFile;
+  int iconIndex = -1;
+  int showCommand = -1;  // as stored in the file
+};
+
+// Loads a link file through the shell's link object, as the shell reads it.
+bool ReadLink(const std::string& file, LinkContents* contents) {
+  CComPtr<IShellLinkA> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              link.ReceiveVoid())))
+    return false;
+  CComPtr<IPersistFile> persist;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, persist.ReceiveVoid()))) return false;
+  WCHAR wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+  if (FAILED(persist->Load(wide, STGM_READ))) return false;
+  char text[MAX_PATH] = "";
+  link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+  contents->path = text;
+  link->GetArguments(text, MAX_PATH);
+  contents->arguments = text;
+  link->GetWorkingDirectory(text, MAX_PATH);
+  contents->workingFolder = text;
+  link->GetDescription(text, MAX_PATH);
+  contents->description = text;
+  int icon = -1;
+  link->GetIconLocation(text, MAX_PATH, &icon);
+  contents->iconFile = text;
+  contents->iconIndex = icon;
+  // The link object answers 1 for any show command after a load here; the
+  // file's header holds the stored one.
+  std::string data;
+  if (!ReadWholeFile(file, &data) || data.size() < 0x40) return false;
+  contents->showCommand = static_cast<unsigned char>(data[0x3C]);
+  return true;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool IsFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Points the per-user "Programs" and "Desktop" shell folders at fresh
+// temporary folders for one test and puts the old values back afterwards;
+// starts with an empty settings profile.
+class ShortcutsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    SetProfileLocation("Orvane", "Zenvero");
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Orvane");
+    m_Programs = m_Temp / "Programs";
+    m_Desktop = m_Temp / "Desktop";
+    m_InstallFolder = m_Temp / "Install" + "\\";
+    CreateDirectoryA(m_Programs.c_str(), nullptr);
+    CreateDirectoryA(m_Desktop.c_str(), nullptr);
+    CreateDirectoryA(m_InstallFolder.c_str(), nullptr);
+    ASSERT_TRUE(EnsureRegistryKey(HKEY_CURRENT_USER, kShellFoldersKey));
+    for (const char* name : {kProgramsShellFolder, kDesktopShellFolder}) {
+      m_Saved.push_back(GetRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, name, ""));
+    }
+    ASSERT_TRUE(SetShellFolder(kProgramsShellFolder, m_Programs));
+    ASSERT_TRUE(SetShellFolder(kDesktopShellFolder, m_Desktop));
+  }
+  void TearDown() override {
+    SetShellFolder(kProgramsShellFolder, m_Saved[0]);
+    SetShellFolder(kDesktopShellFolder, m_Saved[1]);
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Orvane");
+    CoUninitialize();
+  }
+  static bool SetShellFolder(const char* name, const std::string& path) {
+    if (path.empty()) {
+      DeleteRegistryValue(HKEY_CURRENT_USER, kShellFoldersKey, name);
+      return true;
+    }
+    return WriteRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, name, path.c_str());
+  }
+
+  CTempDir m_Temp;
+  std::string m_Programs, m_Desktop, m_InstallFolder;
+  std::vector<std::string> m_Saved;
+};
+
+// The program's three links, as the manifest lists them.
+std::vector<CSelfInstallShortcut> ProgramShortcuts() {
+  return {CSelfInstallShortcut("Orvane Zenvero", "Velmora.exe", nullptr, 0),
+          CSelfInstallShortcut("Read Me", "Readme.txt", nullptr, 0),
+          CSelfInstallShortcut("Uninstall Orvane Zenvero", "Velmora.exe", "/uninstall", 2)};
+}
+
+TEST_F(ShortcutsTest, RecordFromNameTargetArgumentsAndIcon) {
+  CSelfInstallShortcut plain("Read Me", "Readme.txt");
+  EXPECT_EQ("", plain.Arguments);
+  EXPECT_EQ(0, plain.IconIndex);
+  EXPECT_EQ("Programs", plain.ShellFolder);
+  EXPECT_EQ("Orvane Zenvero", plain.SubFolder);  // the application title
+  CSelfInstallShortcut withArguments("U", "Velmora.exe", std::string("/uninstall"), 2);
+  EXPECT_EQ("/uninstall", withArguments.Arguments);
+  EXPECT_EQ(2, withArguments.IconIndex);
+
+  std::string folder;
+  ASSERT_TRUE(plain.GetFolder(folder));
+  EXPECT_EQ(m_Programs + "\\Orvane Zenvero", folder);
+  plain.SubFolder.clear();
+  ASSERT_TRUE(plain.GetFolder(folder));
+  EXPECT_EQ(m_Programs, folder);
+}
+
+// Installing writes each link with its target in the install folder, the
+// running program's folder as working folder, the name as description, the
+// arguments, the icon and a normal window; installing again over the links
+// rewrites them in place. The targets need not exist yet.
+TEST_F(ShortcutsTest, InstalledLinksReadBackThroughTheShell) {
+  ASSERT_TRUE(WriteWholeFile(m_InstallFolder + "Readme.txt", "read me\r\n"));
+  const std::string linkFolder = m_Programs + "\\Orvane Zenvero";
+  for (const std::string& installFolder : {m_InstallFolder, m_Temp / "Other" + "\\"}) {
+    for (const CSelfInstallShortcut& shortcut : ProgramShortcuts()) shortcut.Install(installFolder);
+
+    EXPECT_EQ((std::vector<std::string>{"Orvane Zenvero.lnk", "Read Me.lnk",
+                                        "Uninstall Orvane Zenvero.lnk"}),
+              FilesIn(linkFolder));
+    for (const CSelfInstallShortcut& shortcut : ProgramShortcuts()) {
+      SCOPED_TRACE(shortcut.Name + " in " + installFolder);
+      EXPECT_TRUE(shortcut.Exists());
+      LinkContents link;
+      ASSERT_TRUE(ReadLink(linkFolder + "\\" + shortcut.Name + ".lnk", &link));
+      EXPECT_EQ(installFolder + shortcut.Target, link.path);
+      EXPECT_EQ(shortcut.Arguments, link.arguments);
+      EXPECT_EQ(GetModuleFolder(), link.workingFolder);
+      EXPECT_EQ(shortcut.Name, link.description);
+      EXPECT_EQ(installFolder + shortcut.Target, link.iconFile);
+      EXPECT_EQ(shortcut.IconIndex, link.iconIndex);
+      EXPECT_EQ(SW_SHOWNORMAL, link.showCommand);
+    }
+  }
+}
+
+TEST_F(ShortcutsTest, CreateShellLinkSavesWithoutAnExistingTarget) {
+  const std::string missing = m_InstallFolder + "NotYet.exe";
+  EXPECT_EQ(S_OK, CreateShellLink(missing, "C:\\", "Later", "-x", SW_SHOWNORMAL, 1, m_Programs));
+  LinkContents link;
+  ASSERT_TRUE(ReadLink(m_Programs + "\\Later.lnk", &link));
+  EXPECT_EQ(missing, link.path);
+  EXPECT_EQ("-x", link.arguments);
+  EXPECT_EQ(1, link.iconIndex);
+}
+
+// A desktop link is made only when the user asked for it.
+TEST_F(ShortcutsTest, DesktopLinkOnlyWhenTheSettingSaysSo) {
+  struct Case {
+    int setting;  // -1: no entry
+    bool made;
+  };
+  for (const Case& c : {Case{-1, false}, Case{0, false}, Case{1, true}}) {
+    SCOPED_TRACE(c.setting);
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Orvane");
+    if (c.setting >= 0) {
+      ASSERT_TRUE(WriteSettingInt("Settings", "CreateDesktopShortcut", c.setting));
+    }
+    CSelfInstallShortcut desktop("Orvane Zenvero", "Velmora.exe");
+    desktop.ShellFolder = "Desktop";
+    desktop.SubFolder.clear();
+    desktop.Install(m_InstallFolder);
+    EXPECT_EQ(c.made, desktop.Exists());
+    EXPECT_EQ(c.made, GetFileAttributesA((m_Desktop + "\\Orvane Zenvero.lnk").c_str()) !=
+                          INVALID_FILE_ATTRIBUTES);
+    desktop.Remove();
+    EXPECT_FALSE(desktop.Exists());
+    EXPECT_TRUE(IsFolder(m_Desktop));  // the desktop itself stays
+  }
+  // Other shell folders do not ask.
+  SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Orvane");
+  CSelfInstallShortcut programs("Orvane Zenvero", "Velmora.exe");
+  programs.Install(m_InstallFolder);
+  EXPECT_TRUE(programs.Exists());
+}
+
+// Removing the program's links one by one takes the folder with the last;
+// a file of the user's keeps it.
+TEST_F(ShortcutsTest, RemoveTakesTheFolderOnlyWhenEmpty) {
+  const std::string linkFolder = m_Programs + "\\Orvane Zenvero";
+  for (bool userFile : {false, true}) {
+    SCOPED_TRACE(userFile ? "with a file of the user's" : "links only");
+    for (const CSelfInstallShortcut& shortcut : ProgramShortcuts()) shortcut.Install(m_InstallFolder);
+    if (userFile) {
+      ASSERT_TRUE(WriteWholeFile(linkFolder + "\\Notes.txt", "mine"));
+    }
+    const std::vector<CSelfInstallShortcut> shortcuts = ProgramShortcuts();
+    shortcuts[0].Remove();
+    shortcuts[1].Remove();
+    EXPECT_TRUE(IsFolder(linkFolder));
+    shortcuts[2].Remove();
+    for (const CSelfInstallShortcut& shortcut : shortcuts) EXPECT_FALSE(shortcut.Exists());
+    EXPECT_EQ(!userFile, !IsFolder(linkFolder));
+    if (userFile) {
+      EXPECT_EQ(std::vector<std::string>{"Notes.txt"}, FilesIn(linkFolder));
+      RemoveTree(linkFolder);
+    }
+    EXPECT_TRUE(IsFolder(m_Programs));
+  }
+}
+
+TEST_F(ShortcutsTest, RemoveOfAMissingLinkLeavesTheEmptyFolder) {
+  const std::string linkFolder = m_Programs + "\\Orvane Zenvero";
+  ASSERT_TRUE(CreateDirectoryA(linkFolder.c_str(), nullptr));
+  CSelfInstallShortcut("Read Me", "Readme.txt").Remove();
+  EXPECT_TRUE(IsFolder(linkFolder));
+}
+
+// A link whose folder is a shell folder (no SubFolder, or one that leads
+// back to a shell folder) leaves that folder in place even when it is empty.
+TEST_F(ShortcutsTest, RemoveNeverTakesAShellFolder) {
+  struct Case {
+    const char* shellFolder;
+    const char* subFolder;
+    std::string expectedFolder;
+  };
+  const std::vector<Case> cases = {
+      {"Programs", "", m_Programs},
+      {"Desktop", "", m_Desktop},
+      {"Programs", ".", m_Programs},
+      {"Desktop", "..\\Programs", m_Programs},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.shellFolder) + " / " + c.subFolder);
+    CSelfInstallShortcut shortcut("Orvane Zenvero", "Velmora.exe");
+    shortcut.ShellFolder = c.shellFolder;
+    shortcut.SubFolder = c.subFolder;
+    shortcut.Create(m_InstallFolder);
+    ASSERT_TRUE(shortcut.Exists());
+    ASSERT_EQ(std::vector<std::string>{"Orvane Zenvero.lnk"}, FilesIn(c.expectedFolder));
+    shortcut.Remove();
+    EXPECT_FALSE(shortcut.Exists());
+    EXPECT_TRUE(IsFolder(c.expectedFolder));
+  }
+}
+
+// Without its shell-folders value a record does nothing at all.
+TEST_F(ShortcutsTest, MissingShellFolderValueDoesNothing) {
+  ASSERT_TRUE(WriteSettingInt("Settings", "CreateDesktopShortcut", 1));
+  for (const char* name : {"NoSuchFolder", "Desktop"}) {
+    SCOPED_TRACE(name);
+    DeleteRegistryValue(HKEY_CURRENT_USER, kShellFoldersKey, "Desktop");
+    CSelfInstallShortcut shortcut("Orvane Zenvero", "Velmora.exe");
+    shortcut.ShellFolder = name;
+    std::string folder = "stale";
+    EXPECT_FALSE(shortcut.GetFolder(folder));
+    EXPECT_EQ("", folder);
+    EXPECT_FALSE(shortcut.Exists());
+    shortcut.Install(m_InstallFolder);
+    shortcut.Create(m_InstallFolder);
+    shortcut.Remove();
+    EXPECT_TRUE(FilesIn(m_Desktop).empty());
+    EXPECT_TRUE(FilesIn(m_Programs).empty());
+  }
+}
+
+// Link file names are held in MAX_PATH buffers: 259 characters are made,
+// longer ones refused before anything is written.
+TEST_F(ShortcutsTest, LinkNamesBeyond259CharactersAreRefused) {
+  CSelfInstallShortcut shortcut("x", "Velmora.exe");
+  shortcut.SubFolder = "Long";
+  const std::string linkFolder = m_Programs + "\\Long";
+  const size_t room = 259 - (linkFolder.size() + 1 + 4);  // name length that gives 259
+  ASSERT_LT(room, 255u);
+
+  shortcut.Name = std::string(room, 'n');
+  std::string file;
+  ASSERT_TRUE(shortcut.GetLinkFile(file));
+  EXPECT_EQ(259u, file.size());
+  shortcut.Create(m_InstallFolder);
+  EXPECT_TRUE(shortcut.Exists());
+  shortcut.Remove();
+  EXPECT_FALSE(IsFolder(linkFolder));
+
+  shortcut.Name = std::string(room + 1, 'n');
+  EXPECT_FALSE(shortcut.GetLinkFile(file));
+  EXPECT_EQ("", file);
+  shortcut.Create(m_InstallFolder);
+  EXPECT_FALSE(shortcut.Exists());
+  EXPECT_FALSE(IsFolder(linkFolder));
+  shortcut.Remove();
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
+            CreateShellLink(m_InstallFolder + "Velmora.exe", "", shortcut.Name, "", SW_SHOWNORMAL,
+                            0, linkFolder));
+
+  // A folder alone beyond the limit is no folder.
+  shortcut.Name = "x";
+  shortcut.SubFolder = std::string(300, 's');
+  std::string folder;
+  EXPECT_FALSE(shortcut.GetFolder(folder));
+  EXPECT_FALSE(shortcut.Exists());
+  shortcut.Create(m_InstallFolder);
+  EXPECT_TRUE(FilesIn(m_Programs).empty());
+}
+
+}  // namespace
