@@ -1,0 +1,92 @@
+// Convert Clipboard from outside: text put on the clipboard by this process
+// (another program, for Velmora), the button pressed, the boxes answered and
+// the clipboard read back.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/program_fixture.h"
+
+namespace {
+
+constexpr int kTabs = 1004, kConvertClipboard = 1010;
+
+const char kContinue[] = " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?";
+
+std::string Clipboard() {
+  std::string text;
+  EXPECT_TRUE(GetClipboardText(&text));
+  return text;
+}
+
+void EmptyTheClipboard() {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  CloseClipboard();
+}
+
+using ConvertClipboardCommand = ProgramTest;
+
+TEST_F(ConvertClipboardCommand, ConvertsTheTextAndPutsItBackThenNoEndsTheProgram) {
+  ASSERT_TRUE(PutClipboardText("a\tb\r\n\tc"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertClipboard));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("2") + kContinue, IDYES));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
+  EXPECT_EQ("a   b\r\n    c", Clipboard());
+  EXPECT_EQ("4", Setting("Tabs"));
+
+  // A width beyond the spin range, whose spaces outgrow the text many times.
+  ASSERT_TRUE(PutClipboardText("\tx"));
+  ASSERT_NO_FATAL_FAILURE(Type(kTabs, "2000"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertClipboard));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("1") + kContinue, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  // The converted text outlives the program.
+  EXPECT_EQ(std::string(2000, ' ') + "x", Clipboard());
+  EXPECT_EQ("2000", Setting("Tabs"));
+}
+
+TEST_F(ConvertClipboardCommand, TheButtonIsDisabledWhileTheClipboardHoldsNoText) {
+  ASSERT_NO_FATAL_FAILURE(EmptyTheClipboard());
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(m_hMain, kConvertClipboard)));
+  EXPECT_FALSE(PressButton(m_hMain, kConvertClipboard));
+}
+
+TEST_F(ConvertClipboardCommand, SaysSoWhenAnotherProgramEmptiedTheClipboard) {
+  ASSERT_TRUE(PutClipboardText("\tx"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  // Emptied by another program while the window stayed active: the button is
+  // still enabled, and the command checks again.
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_hMain, kConvertClipboard)));
+  ASSERT_NO_FATAL_FAILURE(EmptyTheClipboard());
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertClipboard));
+  ASSERT_NO_FATAL_FAILURE(ExpectNotice("The clipboard does not contain any text."));
+  EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+  // The window, active again after the box, now shows the button disabled.
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(m_hMain, kConvertClipboard)); }, 2000));
+  EXPECT_FALSE(HasSetting("Tabs"));
+}
+
+TEST_F(ConvertClipboardCommand, ReportsAClipboardHeldOpenByAnotherProgramAndLeavesItsText) {
+  ASSERT_TRUE(PutClipboardText("\ty"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertClipboard));
+  MessageBoxInfo box;
+  const bool shown = m_app.WaitForMessageBox(&box);
+  CloseClipboard();
+  ASSERT_TRUE(shown);
+  EXPECT_EQ("There was an error converting the text on the clipboard (1).", box.text);
+  EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+  ASSERT_NO_FATAL_FAILURE(Answer(box, IDOK));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
+  EXPECT_EQ("\ty", Clipboard());
+  EXPECT_FALSE(HasSetting("Tabs"));
+}
+
+}  // namespace

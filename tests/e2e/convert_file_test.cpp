@@ -1,0 +1,173 @@
+// Convert File from outside: the user types a source and a destination name,
+// presses "Convert &File" and answers the boxes; the files, the histories and
+// the tab setting are checked afterwards.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/program_fixture.h"
+#include "tests/settings/registry_probe.h"
+
+namespace {
+
+constexpr int kTabs = 1004, kSource = 1005, kDestination = 1006, kConvertFile = 1018;
+
+const char kAnother[] = " tabs converted.\n\nDo you want to convert another file?";
+
+using ConvertFileCommand = ProgramTest;
+
+TEST_F(ConvertFileCommand, ConvertsOneFileAndAnotherThenNoEndsTheProgram) {
+  ASSERT_TRUE(WriteWholeFile(WorkFile("src.txt"), "a\tb\r\n\tc\td\r\n"));
+  ASSERT_TRUE(WriteWholeFile(WorkFile("second.txt"), "\t\tx"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+  ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
+  ASSERT_NO_FATAL_FAILURE(Type(kSource, "src.txt"));
+  ASSERT_NO_FATAL_FAILURE(Type(kDestination, "out.txt"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("3") + kAnother, IDYES));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
+  EXPECT_EQ("a   b\r\n    c   d\r\n", ReadWorkFile("out.txt"));
+  EXPECT_EQ("a\tb\r\n\tc\td\r\n", ReadWorkFile("src.txt"));
+  EXPECT_EQ("4", Setting("Tabs"));
+  EXPECT_EQ(1, SettingNumber("SourceNum"));
+  EXPECT_EQ("src.txt", Setting("Source1"));
+  EXPECT_EQ(1, SettingNumber("DestinationNum"));
+  EXPECT_EQ("out.txt", Setting("Destination1"));
+  EXPECT_EQ(std::vector<std::string>{"src.txt"}, GetComboItems(GetDlgItem(m_hMain, kSource)));
+
+  // The second file with another width; No still records both names first.
+  ASSERT_NO_FATAL_FAILURE(Type(kTabs, "2"));
+  ASSERT_NO_FATAL_FAILURE(Type(kSource, "second.txt"));
+  ASSERT_NO_FATAL_FAILURE(Type(kDestination, "out2.txt"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("2") + kAnother, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("    x", ReadWorkFile("out2.txt"));
+  EXPECT_EQ("2", Setting("Tabs"));
+  EXPECT_EQ(2, SettingNumber("SourceNum"));
+  EXPECT_EQ("second.txt", Setting("Source1"));
+  EXPECT_EQ("src.txt", Setting("Source2"));
+  EXPECT_EQ(2, SettingNumber("DestinationNum"));
+  EXPECT_EQ("out2.txt", Setting("Destination1"));
+  EXPECT_EQ("out.txt", Setting("Destination2"));
+}
+
+TEST_F(ConvertFileCommand, ConvertsTheFileNamedOnTheCommandLine) {
+  // As when a file is dropped on the program's icon.
+  ASSERT_TRUE(WriteWholeFile(WorkFile("my notes.txt"), "x\ty"));
+  SetRawDword(HKEY_CURRENT_USER, kSettingsPath, "SourceNum", 1);
+  SetRawString(HKEY_CURRENT_USER, kSettingsPath, "Source1", "remembered.txt");
+  ASSERT_NO_FATAL_FAILURE(StartProgram("\"my notes.txt\""));
+  EXPECT_EQ("my notes.txt", GetControlText(m_hMain, kSource));
+  ASSERT_NO_FATAL_FAILURE(Type(kDestination, "out.txt"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("1") + kAnother, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("x       y", ReadWorkFile("out.txt"));
+  EXPECT_EQ("my notes.txt", Setting("Source1"));
+  EXPECT_EQ("remembered.txt", Setting("Source2"));
+}
+
+TEST_F(ConvertFileCommand, RefusesBadNamesWithTheFocusOnTheirBox) {
+  ASSERT_TRUE(WriteWholeFile(WorkFile("src.txt"), "\tx"));
+  SetRawDword(HKEY_CURRENT_USER, kSettingsPath, "SourceNum", 2);
+  SetRawString(HKEY_CURRENT_USER, kSettingsPath, "Source1", "missing.txt");
+  SetRawString(HKEY_CURRENT_USER, kSettingsPath, "Source2", "other.txt");
+  SetRawDword(HKEY_CURRENT_USER, kSettingsPath, "DestinationNum", 1);
+  SetRawString(HKEY_CURRENT_USER, kSettingsPath, "Destination1", "no folder\\out.txt");
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+  const std::string same =
+      "The source file and the destination file cannot be the same file.  Please enter a different "
+      "destination file name.";
+  struct Case {
+    std::string source, destination, message;
+    int focus;
+  } cases[] = {
+      {"", "out.txt", "Please enter a source file name.", kSource},
+      {"missing.txt", "out.txt", "Unable to open missing.txt.  Please enter another source file name.", kSource},
+      {"src.txt", "", "Please enter a destination file name.", kDestination},
+      {"src.txt", "SRC.TXT", same, kDestination},
+      {"src.txt", WorkFile("src.txt"), same, kDestination},
+      {"src.txt", "no folder\\out.txt",
+       "The destination file cannot be opened for writing.  Please enter a different destination file name.",
+       kDestination},
+  };
+  // Every refusal leaves the window open for the next attempt.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    ASSERT_NO_FATAL_FAILURE(Type(kSource, c.source));
+    ASSERT_NO_FATAL_FAILURE(Type(kDestination, c.destination));
+    ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+    ASSERT_NO_FATAL_FAILURE(ExpectNotice(c.message, c.focus));
+    // The boxes keep what was typed.
+    EXPECT_EQ(c.source, GetControlText(m_hMain, kSource));
+    EXPECT_EQ(c.destination, GetControlText(m_hMain, kDestination));
+  }
+  EXPECT_FALSE(FileExists(WorkFile("out.txt")));
+  EXPECT_EQ("\tx", ReadWorkFile("src.txt"));
+  // Nothing was converted: no tab setting; the unusable names left their
+  // histories (whose count is then the longest history, 10).
+  EXPECT_FALSE(HasSetting("Tabs"));
+  EXPECT_EQ(std::vector<std::string>{"other.txt"}, GetComboItems(GetDlgItem(m_hMain, kSource)));
+  EXPECT_EQ(10, SettingNumber("SourceNum"));
+  EXPECT_EQ("other.txt", Setting("Source1"));
+  EXPECT_FALSE(HasSetting("Source2"));
+  EXPECT_TRUE(GetComboItems(GetDlgItem(m_hMain, kDestination)).empty());
+  EXPECT_EQ(10, SettingNumber("DestinationNum"));
+  EXPECT_FALSE(HasSetting("Destination1"));
+}
+
+TEST_F(ConvertFileCommand, ReplacesAnExistingDestinationOnlyAfterYes) {
+  ASSERT_TRUE(WriteWholeFile(WorkFile("src.txt"), "\tx"));
+  ASSERT_TRUE(WriteWholeFile(WorkFile("out.txt"), "old"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Type(kSource, "src.txt"));
+  ASSERT_NO_FATAL_FAILURE(Type(kDestination, "out.txt"));
+  const std::string replace =
+      WorkFile("out.txt") + "\nThe destination file already exists.\n\nDo you want to replace the existing file?";
+
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(replace, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
+  ExpectFocusOn(kDestination);
+  EXPECT_EQ("old", ReadWorkFile("out.txt"));
+  EXPECT_FALSE(HasSetting("Tabs"));
+
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(replace, IDYES));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("1") + kAnother, IDYES));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
+  EXPECT_EQ("        x", ReadWorkFile("out.txt"));
+  EXPECT_EQ("8", Setting("Tabs"));
+  EXPECT_EQ("out.txt", Setting("Destination1"));
+}
+
+TEST_F(ConvertFileCommand, ReportsASourceHeldOpenForWritingAndKeepsTheEmptyDestination) {
+  ASSERT_TRUE(WriteWholeFile(WorkFile("src.txt"), "\tx"));
+  // Another program writes the source and lets others only read it.
+  HANDLE writer = CreateFileA(WorkFile("src.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Type(kSource, "src.txt"));
+  ASSERT_NO_FATAL_FAILURE(Type(kDestination, "new.txt"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ExpectNotice("Error converting file.\nSource: " + WorkFile("src.txt") +
+               "\nDestination: new.txt\n\nA sharing violation occurred while accessing " + WorkFile("src.txt") +
+               ".");
+  CloseHandle(writer);
+  // The test creation of the destination stays; the histories stay as they were.
+  EXPECT_TRUE(FileExists(WorkFile("new.txt")));
+  EXPECT_EQ("", ReadWorkFile("new.txt"));
+  EXPECT_EQ("\tx", ReadWorkFile("src.txt"));
+  EXPECT_EQ("8", Setting("Tabs"));
+  EXPECT_FALSE(HasSetting("SourceNum"));
+  EXPECT_FALSE(HasSetting("DestinationNum"));
+}
+
+}  // namespace
