@@ -17,15 +17,6 @@ std::string ShortPath(const std::string& path) {
   return length > 0 && length < MAX_PATH ? std::string(buffer, length) : std::string();
 }
 
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  std::string own(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  return own.substr(0, own.find_last_of('\\') + 1);
-}
-
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // The system's list of pending renames: the raw value, to be put back as it was.
 struct PendingOperations {

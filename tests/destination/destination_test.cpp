@@ -31,17 +31,6 @@ const char kRootRefused[] =
 
 const int kSystemFolderControls[] = {1009, 1010, 1004, 1011, 1007, 1008};
 
-std::string Lower(std::string text) {
-  CharLowerA(&text[0]);
-  return text;
-}
-
-std::string CurrentDirectory() {
-  char buffer[MAX_PATH] = "";
-  GetCurrentDirectoryA(MAX_PATH, buffer);
-  return buffer;
-}
-
 std::string CreateQuestion(const std::string& name) {
   return "The folder \"" + name + "\" doesn't exist.  Do you want to create it?";
 }
@@ -75,15 +64,6 @@ class CProgramFilesDirKeeper {
   std::string m_strValue;
 };
 
-// Puts the current directory back, since the chooser moves it on purpose.
-class CCurrentDirectoryKeeper {
- public:
-  CCurrentDirectoryKeeper() : m_strSaved(CurrentDirectory()) {}
-  ~CCurrentDirectoryKeeper() { SetCurrentDirectoryA(m_strSaved.c_str()); }
-
- private:
-  std::string m_strSaved;
-};
 
 class DestinationDialog : public ::testing::Test {
  protected:

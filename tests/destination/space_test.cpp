@@ -14,27 +14,6 @@
 
 namespace {
 
-std::string Lower(std::string text) {
-  CharLowerA(&text[0]);
-  return text;
-}
-
-std::string CurrentDirectory() {
-  char buffer[MAX_PATH] = "";
-  GetCurrentDirectoryA(MAX_PATH, buffer);
-  return buffer;
-}
-
-// Puts the current directory back when the test is done with it.
-class CCurrentDirectoryKeeper {
- public:
-  CCurrentDirectoryKeeper() : m_strSaved(CurrentDirectory()) {}
-  ~CCurrentDirectoryKeeper() { SetCurrentDirectoryA(m_strSaved.c_str()); }
-
- private:
-  std::string m_strSaved;
-};
-
 // A file of `size` bytes; -1 makes none.
 void MakeFile(const std::string& path, int size) {
   if (size >= 0) {

@@ -11,8 +11,6 @@
 
 constexpr const char kAppTitle[] = "Orvane Zenvero";
 
-inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // One test's run of the real program: an empty settings profile, the
 // installation recorded as the distribution folder (so that a start from
 // there opens the main window), and a fresh work folder that is the

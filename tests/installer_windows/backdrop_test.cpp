@@ -163,6 +163,23 @@ TEST_F(BackdropTest, PaintsTheTitleWhiteOverABlackShadowOnRed) {
     EXPECT_GE(whiteBottom - whiteTop, 37 / 2);
     EXPECT_LE(whiteBottom - whiteTop, 37);
   }
+
+  // Narrower than the title: the same corner, the text cut off at the edge.
+  SetWindowPos(backdrop, nullptr, 0, 0, margin + title.cx / 2, 300, SWP_NOZORDER | SWP_NOMOVE);
+  UpdateWindow(backdrop);
+  CClientCapture narrow = CaptureClient(backdrop);
+  ASSERT_LT(narrow.width, margin + title.cx);
+  int whiteLeft = narrow.width, whiteRight = -1;
+  for (int y = 0; y < narrow.height; ++y) {
+    for (int x = 0; x < narrow.width; ++x) {
+      if (narrow.At(x, y) != kWhite) continue;
+      whiteLeft = std::min(whiteLeft, x);
+      whiteRight = std::max(whiteRight, x);
+    }
+  }
+  EXPECT_GE(whiteLeft, margin);
+  EXPECT_LE(whiteLeft, margin + 6);
+  EXPECT_GE(whiteRight, narrow.width - 12);
 }
 
 // ---- installer message boxes ------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -35,7 +36,7 @@ struct Seen {
   std::string question;
   std::string licence;
   DWORD style = 0;
-  RECT frame = {}, text = {};
+  RECT frame = {}, text = {}, dialog = {};
   bool backdropEnabled = true;
   int focusId = 0;
   CHARRANGE afterTab = {-1, -1};
@@ -81,6 +82,7 @@ class LicenseTest : public ::testing::Test {
       seen.style = GetWindowLongA(text, GWL_STYLE);
       GetWindowRect(GetDlgItem(dialog, IDC_LICENSE_FRAME), &seen.frame);
       GetWindowRect(text, &seen.text);
+      GetWindowRect(dialog, &seen.dialog);
       seen.backdropEnabled = IsWindowEnabled(backdrop) != FALSE;
       seen.focusId = GetDlgCtrlID(GetFocus());
       answer(dialog);
@@ -149,6 +151,9 @@ TEST_F(LicenseTest, ShowsTheLicenceFileAsRichTextUnderTheQuestion) {
   EXPECT_EQ(0x50A30844u, seen.style);
   EXPECT_TRUE(EqualRect(&seen.frame, &seen.text));
   EXPECT_FALSE(seen.backdropEnabled);  // the modal dialog's owner
+  RECT backdrop = m_Backdrop.GetWindowRect();
+  EXPECT_LE(std::abs((backdrop.left + backdrop.right) - (seen.dialog.left + seen.dialog.right)), 2);
+  EXPECT_LE(std::abs((backdrop.top + backdrop.bottom) - (seen.dialog.top + seen.dialog.bottom)), 2);
   // The progress box was up while the file was read, owned by the backdrop.
   EXPECT_EQ("Opening License Agreement...", progress.text);
   EXPECT_EQ(m_Backdrop.m_hWnd, progress.owner);

@@ -88,7 +88,9 @@ TEST_F(MessageDlgTest, AQuickStepKeepsTheBoxUpHalfASecondALongOneClosesAtOnce) {
     DWORD shown = Since(start);
     EXPECT_GE(shown, c.minimum) << c.work;
     EXPECT_LE(shown, c.maximum) << c.work;
-    if (c.work >= 2000) EXPECT_LE(Since(closing), 250u);
+    if (c.work >= 2000) {
+      EXPECT_LE(Since(closing), 250u);
+    }
   }
 }
 

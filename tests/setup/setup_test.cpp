@@ -120,15 +120,6 @@ TEST_F(LauncherTest, FailedStartShowsTheOneErrorBoxAndStillReturnsZero) {
 
 // setup.exe itself, run as a user runs it.
 
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  std::string own(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  return own.substr(0, own.find_last_of('\\') + 1);
-}
-
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // Waits up to 20 s for the stand-in's record in folder; empty when none came.
 std::string WaitForRecord(const std::string& folder) {

@@ -24,7 +24,7 @@ class CMessageBoxRecorder : public CMessageBoxRoutine {
   CMessageBoxRecorder& operator=(const CMessageBoxRecorder&) = delete;
 
   int DoMessageBox(const char* text, UINT type) override {
-    m_Boxes.push_back({text, type});
+    m_Boxes.push_back({text, type, std::string(), nullptr});
     return m_nAnswer;
   }
   int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {

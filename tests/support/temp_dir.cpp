@@ -61,3 +61,24 @@ void RemoveTree(const std::string& path) {
   }
   RemoveDirectoryA(path.c_str());
 }
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string OwnFolder() {
+  char path[MAX_PATH];
+  std::string own(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  return own.substr(0, own.find_last_of('\\') + 1);
+}
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH] = "";
+  GetCurrentDirectoryA(MAX_PATH, buffer);
+  return buffer;
+}
+
+std::string Lower(std::string text) {
+  if (!text.empty()) CharLowerA(&text[0]);
+  return text;
+}
+
+CCurrentDirectoryKeeper::~CCurrentDirectoryKeeper() { SetCurrentDirectoryA(m_strSaved.c_str()); }
