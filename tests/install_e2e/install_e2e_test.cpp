@@ -37,10 +37,6 @@ const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Mana
 const std::vector<std::string> kInstalledFiles = {"Readme.txt", "Velmora.exe", "Velmora.hlp",
                                                   "Velmora.cnt"};
 
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::string Text(HKEY root, const char* key, const char* name) {
   RawValue value = QueryRaw(root, key, name);
   return value.exists ? std::string(value.Text().c_str()) : std::string("<missing>");

@@ -21,20 +21,9 @@
 #include "tests/settings/registry_probe.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/ui_driver.h"
 
 namespace {
 
-// The backdrop is shown and destroyed in every run; without a window manager
-// Wine would wait for each hidden window. The display driver reads this with
-// the process's first window, after this.
-const bool g_bUnmanaged = [] {
-  char module[MAX_PATH];
-  GetModuleFileNameA(nullptr, module, MAX_PATH);
-  std::string name = module;
-  DisableWindowManagerWaits(name.substr(name.find_last_of('\\') + 1));
-  return true;
-}();
 
 const char kTitle[] = "Orvane Zenvero";
 const char kAppKey[] = "Software\\Orvane\\Zenvero";
@@ -139,10 +128,6 @@ std::string MultiString(const std::vector<std::string>& items) {
 }
 
 std::string Folder(const std::string& path) { return path + "\\"; }
-
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 std::string ProgramsFolder() {
   return QueryRaw(HKEY_CURRENT_USER,
