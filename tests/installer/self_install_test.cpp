@@ -432,6 +432,56 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
   EXPECT_TRUE(boxes.m_Boxes.empty());
 }
 
+// A manifest with a desktop link asks once and hands the answer to step 2;
+// an existing desktop link counts as yes without a question.
+TEST_F(SelfInstallTest, DesktopShortcutChoiceTravelsToStepTwo) {
+  std::string desktop =
+      QueryRaw(HKEY_CURRENT_USER,
+               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Desktop")
+          .Text()
+          .c_str();
+  std::string link = desktop + "\\Orvane Zenvero.lnk";
+  DeleteFileA(link.c_str());
+  auto run = [&](const std::string& tail) {
+    CAppSelfInstall manifest;
+    manifest.Fill(kTitle);
+    manifest.m_bAskDesktopShortcut = 1;
+    manifest.m_Shortcuts.emplace_back(kTitle, "Velmora.exe", "", 0);
+    manifest.m_Shortcuts.back().ShellFolder = "Desktop";
+    manifest.m_Shortcuts.back().SubFolder = "";
+    return manifest.Run(tail);
+  };
+  const char* question = "Would you like to add a desktop shortcut to Orvane Zenvero?";
+  m_world.destination = m_install;
+  struct Case {
+    int answer;
+    DWORD stored;
+  } cases[] = {{IDNO, 0}, {IDYES, 1}};
+  for (const Case& c : cases) {
+    CScriptedBoxes boxes({IDYES, c.answer});
+    EXPECT_EQ(1, run("/install"));
+    ASSERT_EQ(2u, boxes.m_Boxes.size());
+    EXPECT_EQ(question, boxes.m_Boxes[1].text);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.m_Boxes[1].type);
+    EXPECT_EQ(c.stored, QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                                 "CreateDesktopShortcut").Dword());
+  }
+  // Step 2 makes the desktop link as asked and forgets the answer.
+  m_world.modulePath = Folder(m_install) + "Velmora.exe";
+  EXPECT_EQ(0, run("/installstep2"));
+  EXPECT_TRUE(FileExists(link));
+  EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                        "CreateDesktopShortcut").exists);
+  // With the link there, no question.
+  m_world.modulePath = m_dist + "Velmora.exe";
+  CScriptedBoxes boxes({IDYES, IDNO});
+  EXPECT_EQ(1, run("/install"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ(1u, QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                         "CreateDesktopShortcut").Dword());
+  DeleteFileA(link.c_str());
+}
+
 TEST_F(SelfInstallTest, StepOneStopsOnEveryRefusal) {
   struct Case {
     const char* what;
