@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_files.h"
 #include "engine/expand_text.h"
 #include "tests/support/ui_driver.h"
 
@@ -36,23 +37,6 @@ double Seconds() {
   return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-bool ReadAll(const char* path, std::string* data) {
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  std::fseek(f, 0, SEEK_END);
-  data->resize(static_cast<size_t>(std::ftell(f)));
-  std::fseek(f, 0, SEEK_SET);
-  const bool ok = std::fread(&(*data)[0], 1, data->size(), f) == data->size();
-  std::fclose(f);
-  return ok;
-}
-
-bool WriteAll(const char* path, const std::string& data) {
-  FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
-}
 
 // Starts the program in `folder` and waits for its main window.
 HWND StartVelmora(CDrivenProcess& app, const std::string& folder) {
@@ -114,7 +98,7 @@ int Multiple(const char* folder, const char* pattern) {
 
 int Clipboard(const char* input, const char* output) {
   std::string text;
-  if (!ReadAll(input, &text) || !PutClipboardText(text)) {
+  if (!ReadWholeFile(input, &text) || !PutClipboardText(text)) {
     std::fprintf(stderr, "cannot put %s on the clipboard\n", input);
     return 1;
   }
@@ -135,7 +119,7 @@ int Clipboard(const char* input, const char* output) {
   const std::string question = ReadMessageBox(box).text;
   std::printf("timed %.3f\nbox: %s\n", seconds, question.substr(0, question.find('\n')).c_str());
   std::string converted;
-  if (!GetClipboardText(&converted) || !WriteAll(output, converted)) {
+  if (!GetClipboardText(&converted) || !WriteWholeFile(output, converted)) {
     std::fprintf(stderr, "cannot read the clipboard back\n");
     return 1;
   }
@@ -144,7 +128,7 @@ int Clipboard(const char* input, const char* output) {
 
 int ExpandText(const char* input, const char* output) {
   std::string text;
-  if (!ReadAll(input, &text)) return 1;
+  if (!ReadWholeFile(input, &text)) return 1;
   const TabStopList stops(8);
   const double start = Seconds();
   const ExpandedTextSize size = MeasureExpandedText(text.data(), text.size(), stops);
@@ -152,7 +136,7 @@ int ExpandText(const char* input, const char* output) {
   const size_t written = ExpandTextInto(text.data(), text.size(), stops, out.get(), size.m_nBytes);
   const double seconds = Seconds() - start;
   std::printf("timed %.3f\n%llu tabs converted\n", seconds, static_cast<unsigned long long>(size.m_nTabCount));
-  return WriteAll(output, std::string(out.get(), written)) ? 0 : 1;
+  return WriteWholeFile(output, std::string(out.get(), written)) ? 0 : 1;
 }
 
 }  // namespace

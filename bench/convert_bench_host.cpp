@@ -12,27 +12,10 @@
 #include <random>
 #include <string>
 
+#include "bench/bench_files.h"
 #include "engine/tab_expander.h"
 
 namespace {
-
-bool ReadFile(const char* path, std::string* data) {
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  std::fseek(f, 0, SEEK_END);
-  data->resize(static_cast<size_t>(std::ftell(f)));
-  std::fseek(f, 0, SEEK_SET);
-  const bool ok = std::fread(&(*data)[0], 1, data->size(), f) == data->size();
-  std::fclose(f);
-  return ok;
-}
-
-bool WriteFile(const char* path, const std::string& data) {
-  FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
-}
 
 const char* const kWords[] = {"int",   "return", "if",     "else",  "for",    "while", "const", "char",
                               "count", "buffer", "size_t", "value", "result", "(",     ")",     "{",
@@ -85,7 +68,7 @@ int Generate(const char* kind, const char* megabytes, const char* path) {
   }
   std::printf("%s: %.1f MB, %zu lines, %.1f bytes and %.2f tabs a line\n", kind, text.size() / 1e6, lines,
               static_cast<double>(text.size()) / lines, static_cast<double>(tabs) / lines);
-  return WriteFile(path, text) ? 0 : 1;
+  return WriteWholeFile(path, text) ? 0 : 1;
 }
 
 class StringSink : public ByteSink {
@@ -99,7 +82,7 @@ class StringSink : public ByteSink {
 
 int Expand(const char* input, const char* output, int width) {
   std::string in;
-  if (!ReadFile(input, &in)) {
+  if (!ReadWholeFile(input, &in)) {
     std::fprintf(stderr, "cannot read %s\n", input);
     return 1;
   }
@@ -120,7 +103,7 @@ int Expand(const char* input, const char* output, int width) {
   }
   std::printf("%.1f MB/s in memory (%.3f s, %llu tabs)\n", in.size() / seconds / 1e6, seconds,
               static_cast<unsigned long long>(tabCount));
-  return WriteFile(output, out) ? 0 : 1;
+  return WriteWholeFile(output, out) ? 0 : 1;
 }
 
 }  // namespace
