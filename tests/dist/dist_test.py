@@ -56,10 +56,12 @@ class TextFilesTest(unittest.TestCase):
     def test_readme_is_a_windows_text_file_for_users(self):
         lines = self.lines("Readme.txt")
         self.assertTrue(lines[0].startswith("Orvane Zenvero "), lines[0])
+        self.assertEqual("=" * len(lines[0]), lines[1])
         self.assertLessEqual(max(len(line) for line in lines), 79)
         text = "\n".join(lines)
+        # The per-user folder is where setup installs when elevation is declined.
         for topic in ("setup.exe", "Uninstall", "Convert Clipboard", "Convert File",
-                      "Convert Multiple Files"):
+                      "Convert Multiple Files", "%LOCALAPPDATA%\\Programs\\Orvane Zenvero"):
             self.assertIn(topic, text)
 
     def test_file_id_diz_fits_ten_lines_of_45(self):
