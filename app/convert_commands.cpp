@@ -80,7 +80,8 @@ enum ClipboardError {
 
 // Converts the clipboard's text in place; returns the error code, and the
 // count through tabCount. The clipboard is closed and its text unlocked when
-// this returns.
+// this returns; only a block that SetClipboardData refuses comes after the
+// clipboard was emptied.
 int ConvertClipboardText(CMainDlg& dlg, uint64_t& tabCount) {
   try {
     CClipboard clipboard(dlg.m_hWnd);
@@ -107,14 +108,18 @@ int ConvertClipboardText(CMainDlg& dlg, uint64_t& tabCount) {
     tabCount = measured.m_nTabCount;
     text.Unlock();
 
-    if (!EmptyClipboard()) return kEmptyFailed;
-    CGlobalMemory block(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
+    // The block is made and filled before the clipboard is emptied: a block
+    // that cannot be had leaves the user's clipboard as it was.
+    CGlobalMemory block(dlg.AllocateClipboardBlock(size));
     if (block.Get() == nullptr) return kBlockAllocFailed;
     {
       CGlobalLock target(block.Get());
       if (target.Get() == nullptr) return kBlockLockOrSetFailed;
       std::memcpy(target.Get(), output.get(), size);
     }
+    output.reset();
+
+    if (!EmptyClipboard()) return kEmptyFailed;
     // Once accepted, the block is the clipboard's; a refused one is freed here.
     if (SetClipboardData(CF_TEXT, block.Get()) == nullptr) return kBlockLockOrSetFailed;
     block.Release();
@@ -130,6 +135,10 @@ std::string AppTitle() {
 }
 
 }  // namespace
+
+HGLOBAL CMainDlg::AllocateClipboardBlock(SIZE_T size) {
+  return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
+}
 
 void CMainDlg::OnConvertFile() {
   CComboBox sourceBox = Box(*this, IDC_MAIN_SOURCE);

@@ -72,6 +72,9 @@ void AddToHistory(const CComboBox& box, const char* name) {
   // Entries above the count stay in the store; they are not read while it is lower.
   WriteSettingInt(kSettingsSection, CountName(name).c_str(), written);
   LoadHistory(box, name, true);
+  // With no entries kept ("MaxFiles" 0 or less) the reload emptied the edit
+  // field: the name stays there all the same.
+  if (written == 0) box.SetWindowText(text.c_str());
 }
 
 void RemoveFromHistory(const CComboBox& box, const char* name) {

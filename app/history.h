@@ -13,7 +13,7 @@ constexpr const char kMultipleFilesHistory[] = "MultipleFiles";  // box 1015
 // entry 1 into the box's edit field.
 void LoadHistory(const CComboBox& box, const char* name, bool setText);
 // Makes the box's text entry 1 (dropping entries equal to it but for the case
-// of A-Z), stores the history and reloads the box.
+// of A-Z), stores the history and reloads the box; the box keeps the text.
 void AddToHistory(const CComboBox& box, const char* name);
 // Drops the box's text from the history, stores it, reloads the list and puts
 // the text back into the edit field so the user can correct it.

@@ -27,6 +27,9 @@ class CMainDlg : public CDialog {
   void EnableClipboardButton();
   // Lets the user pick a file for box `boxId` (Open or Save As dialog).
   void BrowseForFile(int boxId, bool openDialog);
+  // The memory block the converted clipboard text goes into (GlobalAlloc,
+  // 0x2042); a seam for tests. Null when there is no memory for it.
+  virtual HGLOBAL AllocateClipboardBlock(SIZE_T size);
 
   // The conversion commands.
   void ConvertClipboard();

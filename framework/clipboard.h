@@ -24,6 +24,8 @@ class CClipboard {
 class CGlobalMemory {
  public:
   CGlobalMemory(UINT flags, SIZE_T size) : m_hMemory(GlobalAlloc(flags, size)) {}
+  // Takes over a block allocated elsewhere (null for none).
+  explicit CGlobalMemory(HGLOBAL memory) : m_hMemory(memory) {}
   ~CGlobalMemory() {
     if (m_hMemory != nullptr) GlobalFree(m_hMemory);
   }

@@ -153,6 +153,49 @@ TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
   EXPECT_TRUE(IsOpen());
 }
 
+// A main window whose clipboard blocks cannot be had.
+class CNoBlockDlg : public CMainDlg {
+ public:
+  explicit CNoBlockDlg(bool unlockable) : m_bUnlockable(unlockable) {}
+  HGLOBAL AllocateClipboardBlock(SIZE_T) override {
+    // A moveable block of no bytes is discarded: locking it fails.
+    return m_bUnlockable ? GlobalAlloc(GMEM_MOVEABLE, 0) : nullptr;
+  }
+
+ private:
+  bool m_bUnlockable;
+};
+
+TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {
+  const UINT custom = RegisterClipboardFormatA("Velmora test format");
+  const struct Case {
+    const char* name;
+    bool unlockable;
+    const char* code;
+  } cases[] = {
+      {"no memory for the block", false, "7"},
+      {"a block that cannot be locked", true, "8"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PutOnClipboard(std::string("a\tb") + '\0', custom);
+    CNoBlockDlg dlg(c.unlockable);
+    ASSERT_TRUE(dlg.Create());
+    SetDlgItemTextA(dlg, IDC_MAIN_TABS, "4");
+    CScriptedBoxes boxes;
+    SendDlgItemMessageA(dlg, IDC_MAIN_CONVERT_CLIPBOARD, BM_CLICK, 0, 0);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(std::string("There was an error converting the text on the clipboard (") + c.code + ").",
+              boxes.m_Boxes[0].text);
+    EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
+    EXPECT_EQ(nullptr, boxes.m_Boxes[0].clipboardOpenFor);
+    // Nothing of the user's clipboard is lost.
+    EXPECT_EQ("a\tb", ClipboardText());
+    EXPECT_TRUE(IsClipboardFormatAvailable(custom));
+    EXPECT_TRUE(IsWindow(dlg.m_hWnd));
+  }
+}
+
 TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   PutText("a\tb");
   HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -159,6 +159,27 @@ TEST_F(ConvertFileCommand, NoAfterSuccessKeepsTheTypedNamesAndEndsTheProgram) {
   EXPECT_EQ(" 4 spaces", GetSettingString("Settings", "Tabs", ""));
 }
 
+TEST_F(ConvertFileCommand, WithNoHistoryKeptTheBoxesKeepTheNamesForTheNextFile) {
+  CCurrentDirectory here(m_Dir.GetPath());
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  for (int maxFiles : {0, -1}) {
+    SCOPED_TRACE(maxFiles);
+    WriteSettingInt("Settings", "MaxFiles", maxFiles);
+    SetText(IDC_MAIN_TABS, "4");
+    SetText(IDC_MAIN_SOURCE, "a.txt");
+    SetText(IDC_MAIN_DESTINATION, "new.txt");
+    CScriptedBoxes boxes({IDYES, IDYES});
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_FALSE(boxes.m_Boxes.empty());
+    EXPECT_EQ("2 tabs converted.\n\nDo you want to convert another file?", boxes.m_Boxes.back().text);
+    EXPECT_EQ(kExpanded4, Content(m_Dir / "new.txt"));
+    EXPECT_EQ("a.txt", Text(IDC_MAIN_SOURCE));
+    EXPECT_EQ("new.txt", Text(IDC_MAIN_DESTINATION));
+    EXPECT_TRUE(List(IDC_MAIN_SOURCE).empty());
+    EXPECT_EQ(0, GetSettingInt("Settings", "SourceNum", -5));
+  }
+}
+
 TEST_F(ConvertFileCommand, AConversionFailureLeavesTheEmptyTestFileAndTheHistories) {
   const std::string held = m_Dir / "held.txt";
   ASSERT_TRUE(WriteWholeFile(held, kTabbed));
