@@ -556,6 +556,9 @@ int CSelfInstall::RunUninstall(const Names& names) {
   bool deferred = false;
   std::vector<std::string> files = m_FilesToCopy;
   files.insert(files.end(), m_FilesToDelete.begin(), m_FilesToDelete.end());
+  // Without the program's own folder the bare names would be taken in the
+  // current folder, whose files of those names are not the program's.
+  if (names.moduleFolder.empty()) files.clear();
   for (const std::string& name : files) {
     if (DeleteFileOrDefer(names.moduleFolder + name) == 1) deferred = true;
   }

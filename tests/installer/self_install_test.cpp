@@ -829,6 +829,28 @@ TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) 
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\Other"));
 }
 
+// A program that cannot tell its own location (a path too long for the
+// system's buffer) must not take the file names as relative to the current
+// folder: the files of those names there are not its own.
+TEST_F(SelfInstallTest, UninstallWithoutItsOwnLocationDeletesNoFiles) {
+  CTempDir current;
+  CCurrentDirectoryKeeper keeper;
+  ASSERT_TRUE(SetCurrentDirectoryA(current.GetPath().c_str()));
+  for (const char* name : {"Readme.txt", "Velmora.exe", "setup.exe", "License.rtf"}) {
+    WriteWholeFile(current / name, "someone else's");
+  }
+  WriteMachineRecord(kVersion, m_dist);
+  m_world.modulePath = "";
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size());  // no reboot question
+  for (const char* name : {"Readme.txt", "Velmora.exe", "setup.exe", "License.rtf"}) {
+    EXPECT_TRUE(FileExists(current / name)) << name;
+  }
+  // The registry entries go all the same.
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
+}
+
 TEST(CreateFolderPath, MakesEveryMissingLevel) {
   CTempDir root;
   std::string deep = root / "a\\b/c\\d";
