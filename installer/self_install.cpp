@@ -519,8 +519,10 @@ int CSelfInstall::RunUninstall(const Names& names) {
 
   HWND backdrop = m_Window.GetSafeHwnd();
   m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
+  // Only Yes removes anything: a box closed from outside, or one that could
+  // not be shown, is no consent.
   if (InstallerMessageBox(backdrop, "Are you sure you want to uninstall " + names.appTitle + "?",
-                          MB_YESNO | MB_ICONQUESTION) == IDNO) {
+                          MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return 1;
   }
   if (g_routines.closeRunningPrograms(backdrop, m_CloseWindowClass, m_CloseWindowTitle,
