@@ -519,8 +519,10 @@ int CSelfInstall::RunUninstall(const Names& names) {
 
   HWND backdrop = m_Window.GetSafeHwnd();
   m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
+  // Only Yes removes anything: a box closed from outside, or one that could
+  // not be shown, is no consent.
   if (InstallerMessageBox(backdrop, "Are you sure you want to uninstall " + names.appTitle + "?",
-                          MB_YESNO | MB_ICONQUESTION) == IDNO) {
+                          MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return 1;
   }
   if (g_routines.closeRunningPrograms(backdrop, m_CloseWindowClass, m_CloseWindowTitle,
@@ -556,6 +558,9 @@ int CSelfInstall::RunUninstall(const Names& names) {
   bool deferred = false;
   std::vector<std::string> files = m_FilesToCopy;
   files.insert(files.end(), m_FilesToDelete.begin(), m_FilesToDelete.end());
+  // Without the program's own folder the bare names would be taken in the
+  // current folder, whose files of those names are not the program's.
+  if (names.moduleFolder.empty()) files.clear();
   for (const std::string& name : files) {
     if (DeleteFileOrDefer(names.moduleFolder + name) == 1) deferred = true;
   }

@@ -752,9 +752,11 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   ASSERT_EQ(0, RunStep2());
   SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
 
-  // No: nothing is removed.
-  {
-    CScriptedBoxes boxes({IDNO});
+  // No, or no answer at all (the box closed from outside, or it could not
+  // be shown): nothing is removed.
+  for (int answer : {IDNO, IDCANCEL, 0}) {
+    SCOPED_TRACE(answer);
+    CScriptedBoxes boxes({answer});
     EXPECT_EQ(1, Run("/uninstall"));
     EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
               boxes.Texts());
@@ -827,6 +829,28 @@ TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) 
   EXPECT_TRUE(FileExists(folder + "notes.txt"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\Other"));
+}
+
+// A program that cannot tell its own location (a path too long for the
+// system's buffer) must not take the file names as relative to the current
+// folder: the files of those names there are not its own.
+TEST_F(SelfInstallTest, UninstallWithoutItsOwnLocationDeletesNoFiles) {
+  CTempDir current;
+  CCurrentDirectoryKeeper keeper;
+  ASSERT_TRUE(SetCurrentDirectoryA(current.GetPath().c_str()));
+  for (const char* name : {"Readme.txt", "Velmora.exe", "setup.exe", "License.rtf"}) {
+    WriteWholeFile(current / name, "someone else's");
+  }
+  WriteMachineRecord(kVersion, m_dist);
+  m_world.modulePath = "";
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size());  // no reboot question
+  for (const char* name : {"Readme.txt", "Velmora.exe", "setup.exe", "License.rtf"}) {
+    EXPECT_TRUE(FileExists(current / name)) << name;
+  }
+  // The registry entries go all the same.
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
 }
 
 TEST(CreateFolderPath, MakesEveryMissingLevel) {
