@@ -511,13 +511,24 @@ int CSelfInstall::RunInstallStep2(const Names& names) {
 }
 
 int CSelfInstall::RunUninstall(const Names& names) {
-  // Removing a machine-wide installation needs an elevated process.
+  HWND backdrop = m_Window.GetSafeHwnd();
+  // Removing a machine-wide installation needs an elevated process. Without
+  // one the machine-wide entries and the program's files would stay while
+  // the rest went, so nothing is removed and the user is told why.
   if (KeyExists(HKEY_LOCAL_MACHINE, names.uninstallKey) ||
       KeyExists(HKEY_LOCAL_MACHINE, names.selfInstallKey)) {
-    if (ElevateIfNeeded(kUninstallSwitch) == Elevation::Restarted) return 1;
+    const Elevation elevation = ElevateIfNeeded(kUninstallSwitch);
+    if (elevation == Elevation::Restarted) return 1;
+    if (elevation == Elevation::Declined) {
+      m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
+      InstallerMessageBox(backdrop,
+                          names.appTitle + " was installed for all users of this computer. "
+                          "Uninstalling it needs administrator rights.\n\nNothing has been removed.",
+                          MB_OK | MB_ICONEXCLAMATION);
+      return 1;
+    }
   }
 
-  HWND backdrop = m_Window.GetSafeHwnd();
   m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
   // Only Yes removes anything: a box closed from outside, or one that could
   // not be shown, is no consent.

@@ -650,6 +650,20 @@ TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
   EXPECT_EQ(std::vector<std::string>{Folder(m_install) + "Velmora.exe|/uninstall"},
             m_world.elevatedStarts);
   EXPECT_TRUE(none.m_Boxes.empty());
+  // Declined there, nothing is removed: half an uninstall would leave the
+  // machine-wide entries and the files behind the user's back.
+  m_world.elevationResult = ERROR_CANCELLED;
+  CScriptedBoxes refused({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  ASSERT_EQ(1u, refused.m_Boxes.size());
+  EXPECT_EQ("Orvane Zenvero was installed for all users of this computer. Uninstalling it needs "
+            "administrator rights.\n\nNothing has been removed.",
+            refused.m_Boxes[0].text);
+  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), refused.m_Boxes[0].type);
+  EXPECT_EQ("Orvane Zenvero Uninstall", refused.m_Boxes[0].caption);
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));
 }
 
 // Saves the pending operations of the prefix and puts them back.
