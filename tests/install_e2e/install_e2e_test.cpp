@@ -386,7 +386,9 @@ TEST_F(InstallE2e, Uninstall) {
   Screenshot("uninstall-reboot");
   // Everything but the running program is gone already.
   for (const std::string& name : kInstalledFiles) {
-    if (name != "Velmora.exe") EXPECT_FALSE(FileExists(folder + name)) << name;
+    if (name != "Velmora.exe") {
+      EXPECT_FALSE(FileExists(folder + name)) << name;
+    }
   }
   EXPECT_FALSE(FileExists(LinkFolder()));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
