@@ -373,6 +373,17 @@ int CSelfInstall::RunInstallCheck(const Names& names, const std::string& tail) {
 
 int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
   HWND backdrop = m_Window.GetSafeHwnd();
+  // Without its own folder (a path too long to hold) the licence and the
+  // files would be looked for in the current folder, and whatever copy of
+  // the program lay in the install folder would be started as if installed.
+  if (names.moduleFolder.empty()) {
+    InstallerMessageBox(backdrop,
+                        "Setup cannot tell which folder it was started from, because the folder's "
+                        "path is too long.\n\nPlease move the files of " +
+                            names.appTitle + " to a folder with a shorter path and start setup again.",
+                        MB_OK | MB_ICONEXCLAMATION);
+    return 1;
+  }
   if (g_routines.closeRunningPrograms(backdrop, m_CloseWindowClass, m_CloseWindowTitle,
                                       names.appTitle, m_ProgramsToClose) == 1) {
     return 1;

@@ -867,6 +867,21 @@ TEST_F(SelfInstallTest, UninstallWithoutItsOwnLocationDeletesNoFiles) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
 }
 
+TEST_F(SelfInstallTest, InstallWithoutItsOwnLocationStopsBeforeTheLicence) {
+  m_world.modulePath = "";
+  CScriptedBoxes boxes({IDYES, IDOK});
+  EXPECT_EQ(1, Run("/install"));
+  ASSERT_EQ(2u, boxes.m_Boxes.size());
+  EXPECT_EQ("Setup cannot tell which folder it was started from, because the folder's path is too "
+            "long.\n\nPlease move the files of Orvane Zenvero to a folder with a shorter path and "
+            "start setup again.",
+            boxes.m_Boxes[1].text);
+  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), boxes.m_Boxes[1].type);
+  EXPECT_TRUE(m_world.proposals.empty());
+  EXPECT_TRUE(m_world.started.empty());
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+}
+
 TEST(CreateFolderPath, MakesEveryMissingLevel) {
   CTempDir root;
   std::string deep = root / "a\\b/c\\d";
