@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "tests/settings/registry_probe.h"
+#include "tests/support/shell_link.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/ui_driver.h"
 
@@ -150,43 +151,6 @@ std::string Question(const char* what) {
   return std::string("You are about to ") + what +
          " of Orvane Zenvero.\n\nIt is recommended to close all Orvane Zenvero windows before "
          "continuing.\n\nDo you want to continue?";
-}
-
-struct Link {
-  std::string path, arguments, folder, description, iconFile;
-  int icon = -1;
-};
-
-bool ReadLink(const std::string& file, Link* link) {
-  IShellLinkA* shellLink = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&shellLink)))) {
-    return false;
-  }
-  IPersistFile* persist = nullptr;
-  bool ok = SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
-                                                reinterpret_cast<void**>(&persist)));
-  if (ok) {
-    wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-    ok = SUCCEEDED(persist->Load(wide, STGM_READ));
-    persist->Release();
-  }
-  if (ok) {
-    char text[MAX_PATH] = "";
-    shellLink->GetPath(text, MAX_PATH, nullptr, 0);
-    link->path = text;
-    shellLink->GetArguments(text, MAX_PATH);
-    link->arguments = text;
-    shellLink->GetWorkingDirectory(text, MAX_PATH);
-    link->folder = text;
-    shellLink->GetDescription(text, MAX_PATH);
-    link->description = text;
-    shellLink->GetIconLocation(text, MAX_PATH, &link->icon);
-    link->iconFile = text;
-  }
-  shellLink->Release();
-  return ok;
 }
 
 // The distribution as a user unpacks it: every file of <build>/dist.
@@ -332,15 +296,15 @@ TEST_F(InstallE2e, Install) {
                {"Read Me", "Readme.txt", "", 0},
                {"Uninstall Orvane Zenvero", "Velmora.exe", "/uninstall", 2}};
   for (const Expected& e : links) {
-    Link link;
-    ASSERT_TRUE(ReadLink(LinkFolder() + "\\" + e.name + ".lnk", &link)) << e.name;
+    LinkContents link;
+    ASSERT_TRUE(ReadShellLink(LinkFolder() + "\\" + e.name + ".lnk", &link)) << e.name;
     EXPECT_EQ(0, lstrcmpiA((folder + e.target).c_str(), link.path.c_str())) << link.path;
     EXPECT_EQ(e.arguments, link.arguments);
-    EXPECT_EQ(0, lstrcmpiA(folder.c_str(), (link.folder + "\\").c_str()) *
-                     lstrcmpiA(folder.c_str(), link.folder.c_str()))
-        << link.folder;
+    EXPECT_EQ(0, lstrcmpiA(folder.c_str(), (link.workingFolder + "\\").c_str()) *
+                     lstrcmpiA(folder.c_str(), link.workingFolder.c_str()))
+        << link.workingFolder;
     EXPECT_EQ(e.name, link.description);
-    EXPECT_EQ(e.icon, link.icon);
+    EXPECT_EQ(e.icon, link.iconIndex);
   }
 
   // The next install closes the running copy before it copies anything.

@@ -13,47 +13,10 @@
 #include "app/settings.h"
 #include "framework/com_ptr.h"
 #include "installer/shortcuts.h"
+#include "tests/support/shell_link.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-struct LinkContents {
-  std::string path, arguments, workingFolder, description, iconFile;
-  int iconIndex = -1;
-  int showCommand = -1;  // as stored in the file
-};
-
-// Loads a link file through the shell's link object, as the shell reads it.
-bool ReadLink(const std::string& file, LinkContents* contents) {
-  CComPtr<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              link.ReceiveVoid())))
-    return false;
-  CComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, persist.ReceiveVoid()))) return false;
-  WCHAR wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-  if (FAILED(persist->Load(wide, STGM_READ))) return false;
-  char text[MAX_PATH] = "";
-  link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-  contents->path = text;
-  link->GetArguments(text, MAX_PATH);
-  contents->arguments = text;
-  link->GetWorkingDirectory(text, MAX_PATH);
-  contents->workingFolder = text;
-  link->GetDescription(text, MAX_PATH);
-  contents->description = text;
-  int icon = -1;
-  link->GetIconLocation(text, MAX_PATH, &icon);
-  contents->iconFile = text;
-  contents->iconIndex = icon;
-  // The link object answers 1 for any show command after a load here; the
-  // file's header holds the stored one.
-  std::string data;
-  if (!ReadWholeFile(file, &data) || data.size() < 0x40) return false;
-  contents->showCommand = static_cast<unsigned char>(data[0x3C]);
-  return true;
-}
 
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
@@ -157,7 +120,7 @@ TEST_F(ShortcutsTest, InstalledLinksReadBackThroughTheShell) {
       SCOPED_TRACE(shortcut.Name + " in " + installFolder);
       EXPECT_TRUE(shortcut.Exists());
       LinkContents link;
-      ASSERT_TRUE(ReadLink(linkFolder + "\\" + shortcut.Name + ".lnk", &link));
+      ASSERT_TRUE(ReadShellLink(linkFolder + "\\" + shortcut.Name + ".lnk", &link));
       EXPECT_EQ(installFolder + shortcut.Target, link.path);
       EXPECT_EQ(shortcut.Arguments, link.arguments);
       EXPECT_EQ(GetModuleFolder(), link.workingFolder);
@@ -173,7 +136,7 @@ TEST_F(ShortcutsTest, CreateShellLinkSavesWithoutAnExistingTarget) {
   const std::string missing = m_InstallFolder + "NotYet.exe";
   EXPECT_EQ(S_OK, CreateShellLink(missing, "C:\\", "Later", "-x", SW_SHOWNORMAL, 1, m_Programs));
   LinkContents link;
-  ASSERT_TRUE(ReadLink(m_Programs + "\\Later.lnk", &link));
+  ASSERT_TRUE(ReadShellLink(m_Programs + "\\Later.lnk", &link));
   EXPECT_EQ(missing, link.path);
   EXPECT_EQ("-x", link.arguments);
   EXPECT_EQ(1, link.iconIndex);
