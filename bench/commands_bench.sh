@@ -18,24 +18,10 @@
 # (default /tmp/velmora-bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-data=${BENCH_DIR:-/tmp/velmora-bench}
-mkdir -p "$data"
-
-cmake -S . -B "$build/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/host" -j 2 --target convert_bench_host >/dev/null
-cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
-cmake --build "$build/win64" -j 2 --target commands_bench >/dev/null
-host_bench=$build/host/bench/convert_bench_host
-win_bench=$build/win64/bench/commands_bench.exe
-prefix=$build/win64/wineprefix
-winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
+# shellcheck source=bench_common.sh
+source bench/bench_common.sh "${1:-build}" commands_bench
 run_win() { scripts/wine-run "$prefix" "$win_bench" "$@" 2>/dev/null | tr -d '\r'; }
 
-now() { date +%s.%N; }
-seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 megabytes() { du -cb "$@" | tail -1 | awk '{ printf "%.1f", $1 / 1e6 }'; }
 
 # Inputs, made once.

@@ -8,27 +8,13 @@
 # the ratios. Builds what it needs in BUILD_DIR/host and BUILD_DIR/win64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-data=${BENCH_DIR:-/tmp/velmora-bench}
-mkdir -p "$data"
-
-cmake -S . -B "$build/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/host" -j 2 --target convert_bench_host >/dev/null
-cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
-cmake --build "$build/win64" -j 2 --target convert_bench >/dev/null
-host_bench=$build/host/bench/convert_bench_host
-win_bench=$build/win64/bench/convert_bench.exe
-prefix=$build/win64/wineprefix
-winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
+# shellcheck source=bench_common.sh
+source bench/bench_common.sh "${1:-build}" convert_bench
 
 # One Wine process start first, so that the prefix and wineserver exist.
 scripts/wine-run "$prefix" "$win_bench" >/dev/null 2>&1 || true
 
-now() { date +%s.%N; }
-seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 mbps() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s / 1e6 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 for job in source:200 notabs:200 dense:50; do
   kind=${job%%:*} size=${job##*:}
