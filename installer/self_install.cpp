@@ -7,7 +7,7 @@
 #include <cctype>
 #include <memory>
 
-#include "app/about_dlg.h"
+#include "app/version.h"
 #include "app/module.h"
 #include "app/settings.h"
 #include "framework/win_app.h"

@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "app/about_dlg.h"
+#include "app/version.h"
 #include "app/module.h"
 #include "app/settings.h"
 
