@@ -19,6 +19,7 @@
 #include "engine/expand_text.h"
 #include "engine/file_names.h"
 #include "engine/replace_file.h"
+#include "framework/ascii.h"
 #include "framework/clipboard.h"
 #include "framework/file.h"
 #include "framework/message_box.h"
@@ -127,11 +128,6 @@ int ConvertClipboardText(CMainDlg& dlg, uint64_t& tabCount) {
   } catch (const std::exception&) {
     return kException;
   }
-}
-
-std::string AppTitle() {
-  CWinApp* app = AfxGetApp();
-  return app != nullptr && !app->m_strAppName.empty() ? app->m_strAppName : "Orvane Zenvero";
 }
 
 }  // namespace
@@ -276,6 +272,6 @@ void CMainDlg::ConvertClipboard() {
     return;
   }
   const std::string question =
-      TabsConvertedText(tabCount) + ".\n\nDo you want to continue to use " + AppTitle() + "?";
+      TabsConvertedText(tabCount) + ".\n\nDo you want to continue to use " + AfxGetAppTitle() + "?";
   if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) == IDNO) OnCancel();
 }

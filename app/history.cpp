@@ -5,15 +5,9 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "framework/ascii.h"
 
 namespace {
-
-// Names compare ignoring the case of A-Z only, whatever the code page.
-bool SameName(const std::string& a, const std::string& b) {
-  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
-}
 
 std::string EntryName(const char* name, int number) { return name + std::to_string(number); }
 std::string CountName(const char* name) { return std::string(name) + "Num"; }
@@ -25,9 +19,9 @@ std::vector<std::string> ListWithout(const CComboBox& box, const std::string& dr
   const int count = box.GetCount();
   for (int i = 0; i < count; ++i) {
     std::string item = box.GetLBText(i);
-    if (SameName(item, dropped)) continue;
+    if (EqualIgnoringAsciiCase(item, dropped)) continue;
     if (std::none_of(list.begin(), list.end(),
-                     [&](const std::string& kept) { return SameName(kept, item); }))
+                     [&](const std::string& kept) { return EqualIgnoringAsciiCase(kept, item); }))
       list.push_back(std::move(item));
   }
   return list;

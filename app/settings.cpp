@@ -38,28 +38,6 @@ bool OpenSectionKey(const char* section, CRegKey& sectionKey) {
   return sectionKey.Create(profile, section, kProfileAccess) == ERROR_SUCCESS;
 }
 
-// Reads a REG_SZ value whole, whatever its length; the text ends at the first
-// zero byte (a value stored without one is taken whole).
-bool QueryString(HKEY key, const char* valueName, std::string& text) {
-  std::vector<char> data(256);
-  for (;;) {
-    DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(data.size());
-    LONG result = RegQueryValueExA(key, valueName, nullptr, &type,
-                                   reinterpret_cast<BYTE*>(data.data()), &size);
-    if (result == ERROR_MORE_DATA) {
-      // The value may grow between two calls; ask again with the size it has now.
-      data.resize(size > data.size() ? static_cast<size_t>(size) : data.size() * 2);
-      continue;
-    }
-    if (result != ERROR_SUCCESS || type != REG_SZ) return false;
-    const char* begin = data.data();
-    const char* end = static_cast<const char*>(std::memchr(begin, 0, size));
-    text.assign(begin, end != nullptr ? end : begin + size);
-    return true;
-  }
-}
-
 bool ParseEntryNumber(const char* digits, int limit, int& number) {
   // Decimal, no sign, no leading zero, at most limit.
   if (*digits < '1' || *digits > '9') return false;
@@ -93,7 +71,8 @@ std::string GetProfileName() {
 std::string GetSettingString(const char* section, const char* entry, const char* defaultText) {
   std::string text;
   CRegKey key;
-  if (entry != nullptr && OpenSectionKey(section, key) && QueryString(key, entry, text))
+  if (entry != nullptr && OpenSectionKey(section, key) &&
+      key.QueryStringValue(entry, text) == ERROR_SUCCESS)
     return text;
   return defaultText != nullptr ? defaultText : "";
 }
@@ -101,31 +80,22 @@ std::string GetSettingString(const char* section, const char* entry, const char*
 int GetSettingInt(const char* section, const char* entry, int defaultValue) {
   CRegKey key;
   if (entry == nullptr || !OpenSectionKey(section, key)) return defaultValue;
-  DWORD type = REG_NONE;
   DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (RegQueryValueExA(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_DWORD || size != sizeof(value))
-    return defaultValue;
+  if (key.QueryDWORDValue(entry, value) != ERROR_SUCCESS) return defaultValue;
   return static_cast<int>(value);
 }
 
 bool WriteSettingString(const char* section, const char* entry, const char* text) {
   CRegKey key;
   if (entry == nullptr || !OpenSectionKey(section, key)) return false;
-  if (text == nullptr) return RegDeleteValueA(key, entry) == ERROR_SUCCESS;
-  // The stored size counts the terminating zero.
-  return RegSetValueExA(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                        static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
+  if (text == nullptr) return key.DeleteValue(entry) == ERROR_SUCCESS;
+  return key.SetStringValue(entry, text) == ERROR_SUCCESS;
 }
 
 bool WriteSettingInt(const char* section, const char* entry, int value) {
   CRegKey key;
   if (entry == nullptr || !OpenSectionKey(section, key)) return false;
-  const DWORD data = static_cast<DWORD>(value);
-  return RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                        sizeof(data)) == ERROR_SUCCESS;
+  return key.SetDWORDValue(entry, static_cast<DWORD>(value)) == ERROR_SUCCESS;
 }
 
 int FindLastNumberedSetting(const char* section, const char* base, int limit) {
@@ -133,20 +103,20 @@ int FindLastNumberedSetting(const char* section, const char* base, int limit) {
   if (base == nullptr || limit < 1 || !OpenSectionKey(section, key)) return 0;
   const size_t baseLength = std::strlen(base);
   int last = 0;
-  // Value names are at most 16383 characters.
-  std::vector<char> name(16384);
+  std::string name;
+  DWORD type = REG_NONE;
+  std::vector<char> data;
   for (DWORD index = 0;; ++index) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    LONG result = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr,
-                                nullptr);
+    LONG result = key.EnumValue(index, name, type, data);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS) continue;
     int number = 0;
     // Value names compare without regard to case, as the registry does.
-    if (nameLength > baseLength && CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE,
-                                                  name.data(), static_cast<int>(baseLength), base,
-                                                  static_cast<int>(baseLength)) == CSTR_EQUAL &&
-        ParseEntryNumber(name.data() + baseLength, limit, number) && number > last)
+    if (name.size() > baseLength &&
+        CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, name.c_str(),
+                       static_cast<int>(baseLength), base,
+                       static_cast<int>(baseLength)) == CSTR_EQUAL &&
+        ParseEntryNumber(name.c_str() + baseLength, limit, number) && number > last)
       last = number;
   }
   return last;
@@ -165,24 +135,20 @@ bool ReadRegistryString(HKEY root, const char* subkey, const char* valueName, ch
     return false;
   }
   // Read into a scratch copy so that a failed read leaves the caller's buffer alone.
-  std::vector<char> data(bufferSize);
   DWORD type = REG_NONE;
-  DWORD size = bufferSize;
-  result = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                            &size);
+  std::vector<char> data;
+  result = key.QueryValue(valueName, type, data);
   if (result == ERROR_SUCCESS && type != REG_SZ) result = ERROR_INVALID_DATA;
-  if (result == ERROR_SUCCESS && (size == 0 || data[size - 1] != '\0')) {
-    // Stored without its zero: it still has to end in one inside the buffer.
-    if (size < bufferSize)
-      data[size] = '\0';
-    else
-      result = ERROR_MORE_DATA;
-  }
+  // Stored without its zero, it still has to end in one inside the buffer.
+  const bool terminated = !data.empty() && data.back() == '\0';
+  if (result == ERROR_SUCCESS && data.size() + (terminated ? 0 : 1) > bufferSize)
+    result = ERROR_MORE_DATA;
   if (result != ERROR_SUCCESS) {
     SetLastError(result);
     return false;
   }
-  std::memcpy(buffer, data.data(), bufferSize);
+  std::memcpy(buffer, data.data(), data.size());
+  if (!terminated) buffer[data.size()] = '\0';
   return true;
 }
 
@@ -197,8 +163,7 @@ bool WriteRegistryString(HKEY root, const char* subkey, const char* valueName, c
   if (text == nullptr) return false;
   CRegKey key;
   if (key.Open(root, subkey, KEY_WRITE) != ERROR_SUCCESS) return false;
-  return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                        static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
+  return key.SetStringValue(valueName, text) == ERROR_SUCCESS;
 }
 
 bool EnsureRegistryKey(HKEY root, const char* subkey) {
@@ -209,5 +174,10 @@ bool EnsureRegistryKey(HKEY root, const char* subkey) {
 bool DeleteRegistryValue(HKEY root, const char* subkey, const char* valueName) {
   CRegKey key;
   if (key.Open(root, subkey, KEY_WRITE) != ERROR_SUCCESS) return false;
-  return RegDeleteValueA(key, valueName) == ERROR_SUCCESS;
+  return key.DeleteValue(valueName) == ERROR_SUCCESS;
+}
+
+bool RegistryKeyExists(HKEY root, const char* subkey) {
+  CRegKey key;
+  return key.Open(root, subkey, KEY_READ) == ERROR_SUCCESS;
 }

@@ -63,3 +63,5 @@ bool WriteRegistryString(HKEY root, const char* subkey, const char* valueName, c
 bool EnsureRegistryKey(HKEY root, const char* subkey);
 // True only if the value was there and is now deleted.
 bool DeleteRegistryValue(HKEY root, const char* subkey, const char* valueName);
+// True when the key can be opened for reading.
+bool RegistryKeyExists(HKEY root, const char* subkey);

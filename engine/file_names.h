@@ -1,6 +1,6 @@
 #pragma once
 // Names as the conversion commands check them: the full path of a typed name,
-// whether it names something, and the comparison of two names.
+// whether it names something (found, missing or too long).
 #include <string>
 
 enum class FileLookup {
@@ -19,6 +19,4 @@ enum class FileLookup {
 // Unchanged otherwise.
 FileLookup LookUpFile(const std::string& name, std::string* fullPath);
 
-// Equal but for the case of the letters A to Z (other bytes compare as they are).
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b);
 

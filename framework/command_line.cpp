@@ -2,16 +2,9 @@
 
 #include <cstddef>
 
-namespace {
+#include "framework/ascii.h"
 
-bool EqualNoCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    char ca = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
-    char cb = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b - 'A' + 'a') : *b;
-    if (ca != cb) return false;
-  }
-  return *a == *b;
-}
+namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -32,13 +25,13 @@ void CCommandLineInfo::ParseParamFlag(const char* param) {
     m_nShellCommand = FilePrintTo;
   } else if (name == "p") {
     m_nShellCommand = FilePrint;
-  } else if (EqualNoCase(param, "Unregister") || EqualNoCase(param, "Unregserver")) {
+  } else if (EqualIgnoringAsciiCase(param, "Unregister") || EqualIgnoringAsciiCase(param, "Unregserver")) {
     m_nShellCommand = AppUnregister;
   } else if (name == "dde") {
     m_nShellCommand = FileDDE;
-  } else if (EqualNoCase(param, "Embedding")) {
+  } else if (EqualIgnoringAsciiCase(param, "Embedding")) {
     m_bRunEmbedded = true;
-  } else if (EqualNoCase(param, "Automation")) {
+  } else if (EqualIgnoringAsciiCase(param, "Automation")) {
     m_bRunAutomated = true;
   }
   // Any other switch (the installer's among them) is not the framework's.

@@ -1,8 +1,14 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 // Owns one open registry key and closes it exactly once. The predefined root
-// keys (HKEY_CURRENT_USER...) are never closed: they belong to the system.
+// keys (HKEY_CURRENT_USER...) are never closed: they belong to the system, so
+// CRegKey(HKEY_LOCAL_MACHINE) serves as a parent too. Every registry call of
+// the program goes through this class; the results are the system's error
+// codes (ERROR_SUCCESS on success).
 class CRegKey {
  public:
   CRegKey() = default;
@@ -32,32 +38,38 @@ class CRegKey {
     m_hKey = nullptr;
     return key;
   }
-  LONG Close() {
-    LONG result = ERROR_SUCCESS;
-    if (m_hKey != nullptr && !IsPredefined(m_hKey)) result = RegCloseKey(m_hKey);
-    m_hKey = nullptr;
-    return result;
-  }
+  LONG Close();
 
   // Opens an existing subkey of parent. The key held before is closed first,
   // so parent must not be this object itself.
-  LONG Open(HKEY parent, const char* subkey, REGSAM access) {
-    Close();
-    HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(parent, subkey, 0, access, &key);
-    if (result == ERROR_SUCCESS) m_hKey = key;
-    return result;
-  }
+  LONG Open(HKEY parent, const char* subkey, REGSAM access);
   // Opens a subkey of parent, creating it when missing (no class, options 0).
-  LONG Create(HKEY parent, const char* subkey, REGSAM access, DWORD* disposition = nullptr) {
-    Close();
-    HKEY key = nullptr;
-    char noClass[] = "";
-    LONG result = RegCreateKeyExA(parent, subkey, 0, noClass, REG_OPTION_NON_VOLATILE,
-                                  access, nullptr, &key, disposition);
-    if (result == ERROR_SUCCESS) m_hKey = key;
-    return result;
-  }
+  LONG Create(HKEY parent, const char* subkey, REGSAM access, DWORD* disposition = nullptr);
+
+  // A value's type and bytes, however long (it is read again if it grows
+  // between the size query and the read).
+  LONG QueryValue(const char* name, DWORD& type, std::vector<char>& data) const;
+  // A REG_SZ value's text up to its first zero byte (a value stored without
+  // one is taken whole); ERROR_INVALID_DATA for another type.
+  LONG QueryStringValue(const char* name, std::string& text) const;
+  // A REG_DWORD value of exactly four bytes; ERROR_INVALID_DATA otherwise.
+  LONG QueryDWORDValue(const char* name, DWORD& value) const;
+  // Stores text as REG_SZ; the stored size counts the terminating zero.
+  LONG SetStringValue(const char* name, const char* text) const;
+  LONG SetDWORDValue(const char* name, DWORD value) const;
+  LONG DeleteValue(const char* name) const;
+  // Deletes parent's subkey `name`, which must have no subkeys of its own.
+  static LONG DeleteSubKey(HKEY parent, const char* name);
+
+  // How many subkeys the key has and the longest subkey name (characters,
+  // without the zero); either may be null.
+  LONG QueryInfo(DWORD* subkeyCount, DWORD* maxSubkeyLength = nullptr) const;
+  // The name of subkey number index, however long; ERROR_NO_MORE_ITEMS past
+  // the last.
+  LONG EnumKey(DWORD index, std::string& name) const;
+  // The name, type and bytes of value number index; ERROR_NO_MORE_ITEMS past
+  // the last.
+  LONG EnumValue(DWORD index, std::string& name, DWORD& type, std::vector<char>& data) const;
 
   static bool IsPredefined(HKEY key) {
     // The predefined handles are 0x80000000 to 0x800000FF taken as a signed

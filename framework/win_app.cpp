@@ -49,6 +49,11 @@ std::string AfxLoadString(UINT id) {
   return std::string(buffer, length > 0 ? length : 0);
 }
 
+std::string AfxGetAppTitle() {
+  if (g_app != nullptr && !g_app->m_strAppName.empty()) return g_app->m_strAppName;
+  return AfxLoadString(kAppTitleId);
+}
+
 int AfxMessageBox(UINT idPrompt, UINT type) {
   return AfxMessageBox(AfxLoadString(idPrompt).c_str(), type);
 }

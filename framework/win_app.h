@@ -89,6 +89,9 @@ UINT AddDefaultIcon(UINT type);
 
 // A string of the program's string table; empty when there is none.
 std::string AfxLoadString(UINT id);
+// The application title: the application object's, or string 57344 of the
+// string table in a process without one (or before it has its title).
+std::string AfxGetAppTitle();
 // Shows string resource `idPrompt` through the message-box routine.
 int AfxMessageBox(UINT idPrompt, UINT type = MB_OK);
 

@@ -1,6 +1,11 @@
 #include "installer/deferred.h"
 
+#include <algorithm>
 #include <new>
+
+#include "framework/ascii.h"
+#include "framework/file.h"
+#include "framework/reg_key.h"
 
 namespace {
 
@@ -166,4 +171,105 @@ BOOL ExitWindowsWithPrivilege(UINT flags) {
   }
   ExitWindowsRoutine exitWindows = g_pExitWindows != nullptr ? g_pExitWindows : ExitWindowsEx;
   return exitWindows(flags, 0);
+}
+
+namespace {
+
+// A WinInit.Ini bigger than this is not read for the pending names.
+constexpr size_t kWinInitReadLimit = 1u << 20;
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return folder;
+}
+
+// Whether `path` lies in `folder` (given with a final separator).
+bool IsInFolder(const std::string& path, const std::string& folder) {
+  if (folder.empty() || path.size() <= folder.size()) return false;
+  std::string head = path.substr(0, folder.size());
+  std::string base = folder;
+  std::replace(head.begin(), head.end(), '/', '\\');
+  std::replace(base.begin(), base.end(), '/', '\\');
+  return EqualIgnoringAsciiCase(head, base);
+}
+
+void AddRegistryNames(std::vector<std::string>& names) {
+  CRegKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_QUERY_VALUE) != ERROR_SUCCESS) return;
+  DWORD type = REG_NONE;
+  std::vector<char> data;
+  if (key.QueryValue(kPendingFileRenameValue, type, data) != ERROR_SUCCESS ||
+      type != REG_MULTI_SZ)
+    return;
+  // Pairs of existing name and new name; an empty new name deletes. Read up
+  // to the recorded size only: empty strings are meaningful here.
+  data.push_back('\0');
+  size_t pos = 0;
+  while (pos + 1 < data.size()) {
+    std::string name(data.data() + pos);
+    pos += name.size() + 1;
+    if (!name.empty() && name[0] == '!') name.erase(0, 1);
+    if (name.compare(0, 4, "\\??\\") == 0) name.erase(0, 4);
+    if (!name.empty()) names.push_back(name);
+  }
+}
+
+void AddWinInitNames(std::vector<std::string>& names) {
+  const std::string path = WinInitPath();
+  if (path.empty()) return;
+  std::string text;
+  try {
+    CFile file;
+    if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, nullptr)) return;
+    char buffer[4096];
+    while (text.size() < kWinInitReadLimit) {
+      const DWORD got = file.Read(buffer, sizeof buffer);
+      if (got == 0) break;
+      text.append(buffer, got);
+    }
+  } catch (const CFileException&) {
+    return;
+  }
+
+  bool inRename = false;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inRename = EqualIgnoringAsciiCase(line, "[rename]");
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (!inRename || equals == std::string::npos) continue;
+    const std::string newName = line.substr(0, equals);
+    const std::string existing = line.substr(equals + 1);
+    if (!newName.empty() && !EqualIgnoringAsciiCase(newName, "nul")) names.push_back(newName);
+    if (!existing.empty()) names.push_back(existing);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> PendingFileOperations() {
+  std::vector<std::string> names;
+  AddRegistryNames(names);
+  AddWinInitNames(names);
+  return names;
+}
+
+std::string FindPendingDeletionIn(const std::string& folder) {
+  const std::string longFolder = WithSeparator(folder);
+  // WinInit.Ini names files by their short paths.
+  std::string shortFolder;
+  char shortPath[MAX_PATH];
+  const DWORD length = GetShortPathNameA(folder.c_str(), shortPath, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) shortFolder = WithSeparator(shortPath);
+  for (const std::string& name : PendingFileOperations()) {
+    if (IsInFolder(name, longFolder) || IsInFolder(name, shortFolder)) return name;
+  }
+  return std::string();
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Files in use cannot be deleted; the installer asks Windows to delete (or
 // rename) them while it next starts, and then to restart. The NT family takes
@@ -26,6 +27,22 @@ int DeleteFileOrDefer(const std::string& path);
 // ignored), then returns ExitWindowsEx(flags, 0). The installer passes
 // EWX_REBOOT.
 BOOL ExitWindowsWithPrivilege(UINT flags);
+
+// Where the NT family keeps the requests: a REG_MULTI_SZ of pairs (existing
+// name, new name; an empty new name deletes) below HKEY_LOCAL_MACHINE.
+constexpr const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const char kPendingFileRenameValue[] = "PendingFileRenameOperations";
+
+// Every file name that a deletion or renaming at the next start of Windows
+// will touch, both sides of each request: from PendingFileRenameOperations
+// (without the "\??\" and "!" marks) and from the "[Rename]" section of
+// WinInit.Ini (except the "NUL" of a deletion), in that order.
+std::vector<std::string> PendingFileOperations();
+
+// The first of PendingFileOperations that lies in `folder` (or a folder
+// below it), compared without regard to the case of A to Z and by the
+// folder's long and short path; empty when there is none.
+std::string FindPendingDeletionIn(const std::string& folder);
 
 // Seams for tests. Each setter returns the previous routine; null restores
 // the system's.

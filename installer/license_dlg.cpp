@@ -53,7 +53,7 @@ std::string FormatWithTitle(const std::string& text, const std::string& title) {
 BOOL CSelfInstallLicenseAgreementDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
-  std::string title = AfxLoadString(AFX_IDS_APP_TITLE);
+  const std::string title = AfxGetAppTitle();
   SetDlgItemText(IDC_LICENSE_QUESTION,
                  FormatWithTitle(GetDlgItemText(IDC_LICENSE_QUESTION), title).c_str());
 

@@ -1,31 +1,10 @@
 #include "installer/registry_records.h"
 
-#include <vector>
-
 #include "app/module.h"
 #include "app/settings.h"
 #include "framework/reg_key.h"
 
 namespace {
-
-// The name of key's subkey number index, however long. maxNameLength is the
-// longest name the key reported, in characters without the zero; an ANSI name
-// may take two bytes a character, and one may have grown since: retry larger.
-bool EnumSubkeyName(HKEY key, DWORD index, DWORD maxNameLength, std::string& name) {
-  std::vector<char> buffer(static_cast<size_t>(maxNameLength) * 2 + 2);
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    DWORD length = static_cast<DWORD>(buffer.size());
-    const LONG result =
-        RegEnumKeyExA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_SUCCESS) {
-      name.assign(buffer.data(), length);
-      return true;
-    }
-    if (result != ERROR_MORE_DATA) return false;
-    buffer.resize(buffer.size() * 2);
-  }
-  return false;
-}
 
 // Deletes parent\name and everything below it. The children are reached
 // through their parent's open key rather than by their full path from the
@@ -35,18 +14,16 @@ void DeleteKeyTreeBelow(HKEY parent, const std::string& name) {
     CRegKey key;
     if (key.Open(parent, name.c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS) return;
     DWORD subkeyCount = 0;
-    DWORD maxNameLength = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeyCount, &maxNameLength, nullptr,
-                         nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+    if (key.QueryInfo(&subkeyCount) == ERROR_SUCCESS) {
       std::string child;
       // Last index first, so the lower ones stay valid as children go.
       for (DWORD i = subkeyCount; i > 0; --i) {
-        if (EnumSubkeyName(key, i - 1, maxNameLength, child)) DeleteKeyTreeBelow(key, child);
+        if (key.EnumKey(i - 1, child) == ERROR_SUCCESS) DeleteKeyTreeBelow(key, child);
       }
     }
   }
   // The key is closed; where a child survived, the system keeps it.
-  RegDeleteKeyA(parent, name.c_str());
+  CRegKey::DeleteSubKey(parent, name.c_str());
 }
 
 // The Run entry's command: the quoted program path, then a blank and the
@@ -134,9 +111,32 @@ void DeleteRegKeyIfNoSubkeys(HKEY root, const std::string& subKey) {
   {
     CRegKey key;
     if (key.Open(root, subKey.c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS) return;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeyCount, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (key.QueryInfo(&subkeyCount) != ERROR_SUCCESS)
       subkeyCount = 1;  // unknown counts as having subkeys
   }
-  if (subkeyCount == 0) RegDeleteKeyA(root, subKey.c_str());
+  if (subkeyCount == 0) CRegKey::DeleteSubKey(root, subKey.c_str());
+}
+
+bool WriteUninstallEntry(HKEY root, const std::string& key, const CUninstallEntry& entry) {
+  CRegKey uninstall;
+  if (uninstall.Open(root, key.c_str(), KEY_WRITE) != ERROR_SUCCESS) return false;
+  const struct {
+    const char* name;
+    const std::string& text;
+  } texts[] = {
+      {kDisplayNameValue, entry.m_strDisplayName},
+      {kUninstallStringValue, entry.m_strUninstallString},
+      {kDisplayVersionValue, entry.m_strDisplayVersion},
+      {kPublisherValue, entry.m_strPublisher},
+      {kDisplayIconValue, entry.m_strDisplayIcon},
+      {kInstallLocationValue, entry.m_strInstallLocation},
+  };
+  bool written = true;
+  for (const auto& value : texts)
+    written &= uninstall.SetStringValue(value.name, value.text.c_str()) == ERROR_SUCCESS;
+  written &= uninstall.SetDWORDValue(kEstimatedSizeValue, entry.m_nEstimatedSizeKB) == ERROR_SUCCESS;
+  // The entry offers only Uninstall: there is no change or repair mode.
+  written &= uninstall.SetDWORDValue(kNoModifyValue, 1) == ERROR_SUCCESS;
+  written &= uninstall.SetDWORDValue(kNoRepairValue, 1) == ERROR_SUCCESS;
+  return written;
 }

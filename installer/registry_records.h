@@ -13,10 +13,19 @@ constexpr const char kUninstallKeyBase[] = "Software\\Microsoft\\Windows\\Curren
 constexpr const char kAppPathsKeyBase[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";  // HKCU
 
-// Values of the uninstall entry and the App Paths entry.
+// Values of the uninstall entry (the system's list of installed programs).
 constexpr const char kDisplayNameValue[] = "DisplayName";
 constexpr const char kUninstallStringValue[] = "UninstallString";
-constexpr const char kAppPathPathValue[] = "Path";  // beside the default value
+constexpr const char kDisplayVersionValue[] = "DisplayVersion";
+constexpr const char kPublisherValue[] = "Publisher";
+constexpr const char kDisplayIconValue[] = "DisplayIcon";
+constexpr const char kInstallLocationValue[] = "InstallLocation";
+constexpr const char kEstimatedSizeValue[] = "EstimatedSize";  // REG_DWORD, KB
+constexpr const char kNoModifyValue[] = "NoModify";            // REG_DWORD 1
+constexpr const char kNoRepairValue[] = "NoRepair";            // REG_DWORD 1
+
+// The App Paths entry's value beside its default value.
+constexpr const char kAppPathPathValue[] = "Path";
 
 // The installation record: "Version" and "Directory" (kVersionEntry and
 // kDirectoryEntry of app/settings.h) in the self-install key, machine-wide, or
@@ -49,6 +58,20 @@ void SetRunAtStartup(const std::string& arguments, int enable);
 // when the module path is empty. enable 0: deletes that key tree. An empty
 // exeName does nothing either way (it would name the whole App Paths key).
 void SetAppPath(const std::string& exeName, const std::string& pathValue, int enable);
+
+// What the uninstall entry says of an installation.
+struct CUninstallEntry {
+  std::string m_strDisplayName;      // application title + " " + version
+  std::string m_strUninstallString;  // the quoted program path + " /uninstall"
+  std::string m_strDisplayVersion;
+  std::string m_strPublisher;
+  std::string m_strDisplayIcon;      // the program's path
+  std::string m_strInstallLocation;  // its folder
+  DWORD m_nEstimatedSizeKB = 0;
+};
+// Writes the entry's values (and NoModify = NoRepair = 1) under the existing
+// key root\key; false when the key cannot be opened or a value not written.
+bool WriteUninstallEntry(HKEY root, const std::string& key, const CUninstallEntry& entry);
 
 // Deletes root\subKey with everything below it. A missing key, or an empty
 // subKey (which would name the root itself), does nothing.

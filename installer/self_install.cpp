@@ -3,12 +3,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <algorithm>
-#include <cctype>
 #include <memory>
 
-#include "app/version.h"
 #include "app/module.h"
+#include "app/version.h"
 #include "app/settings.h"
 #include "framework/win_app.h"
 #include "installer/deferred.h"
@@ -22,9 +20,6 @@ namespace {
 const char kUninstallSwitch[] = "/uninstall";
 const char kInstallSwitch[] = "/install";
 const char kInstallStep2Switch[] = "/installstep2";
-const char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const UINT kAppTitleId = 57344;
 // How long install step 2 waits for step 1 to finish its record.
 const DWORD kRecordWaitMs = 30000;
 
@@ -32,31 +27,9 @@ bool MachineKeyDefault(const char* subkey) { return EnsureRegistryKey(HKEY_LOCAL
 
 CSelfInstallRoutines g_routines = DefaultSelfInstallRoutines();
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 std::string WithSeparator(std::string folder) {
   if (!folder.empty() && !IsPathSeparator(folder.back())) folder += '\\';
   return folder;
-}
-
-bool WriteRegistryDword(HKEY root, const std::string& subkey, const char* name, DWORD value) {
-  HKEY key;
-  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
-  LONG result = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                               sizeof value);
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS;
-}
-
-bool KeyExists(HKEY root, const std::string& subkey) {
-  HKEY key;
-  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
 }
 
 // Held by install step 1 from before it starts the copy until its version
@@ -81,92 +54,6 @@ class CRecordLock {
   HANDLE m_hMutex;
   bool m_bOwned = false;
 };
-
-// Whether `path` lies in `folder` (given with a final separator), comparing
-// without regard to letter case.
-bool IsInFolder(const std::string& path, const std::string& folder) {
-  if (folder.empty() || path.size() <= folder.size()) return false;
-  std::string head = Lower(path.substr(0, folder.size()));
-  std::replace(head.begin(), head.end(), '/', '\\');
-  std::string base = Lower(folder);
-  std::replace(base.begin(), base.end(), '/', '\\');
-  return head == base;
-}
-
-// The pending operations' file names: sources and targets of
-// PendingFileRenameOperations, without the "\??\" and "!" marks.
-std::vector<std::string> PendingRegistryNames() {
-  std::vector<std::string> names;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
-    return names;
-  }
-  DWORD type = 0;
-  DWORD size = 0;
-  const char* valueName = "PendingFileRenameOperations";
-  if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-      type == REG_MULTI_SZ && size > 0) {
-    std::vector<char> data(size + 2, 0);
-    if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                         &size) == ERROR_SUCCESS) {
-      // Pairs of existing name and new name; an empty new name deletes.
-      // Read up to the recorded size only: empty strings are meaningful here.
-      size_t pos = 0;
-      while (pos < size) {
-        std::string name(data.data() + pos);
-        pos += name.size() + 1;
-        if (!name.empty() && name[0] == '!') name.erase(0, 1);
-        if (name.compare(0, 4, "\\??\\") == 0) name.erase(0, 4);
-        if (!name.empty()) names.push_back(name);
-      }
-    }
-  }
-  RegCloseKey(key);
-  return names;
-}
-
-// The names in the "[Rename]" section of WinInit.Ini: both sides of every
-// line except the "NUL" of a deletion.
-std::vector<std::string> PendingWinInitNames() {
-  std::vector<std::string> names;
-  char windows[MAX_PATH];
-  UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return names;
-  std::string path = WithSeparator(windows) + "WinInit.Ini";
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return names;
-  std::string text;
-  char buffer[4096];
-  DWORD read = 0;
-  while (text.size() < (1u << 20) && ReadFile(file, buffer, sizeof buffer, &read, nullptr) &&
-         read > 0) {
-    text.append(buffer, read);
-  }
-  CloseHandle(file);
-
-  bool inRename = false;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (!line.empty() && line[0] == '[') {
-      inRename = Lower(line) == "[rename]";
-      continue;
-    }
-    size_t equals = line.find('=');
-    if (!inRename || equals == std::string::npos) continue;
-    std::string newName = line.substr(0, equals);
-    std::string existing = line.substr(equals + 1);
-    if (Lower(newName) != "nul" && !newName.empty()) names.push_back(newName);
-    if (!existing.empty()) names.push_back(existing);
-  }
-  return names;
-}
 
 }  // namespace
 
@@ -245,23 +132,6 @@ std::string PerUserInstallFolder(const std::string& appTitle) {
   return WithSeparator(folder) + "Programs\\" + appTitle;
 }
 
-std::string FindPendingDeletionIn(const std::string& folder) {
-  std::string longFolder = WithSeparator(folder);
-  // WinInit.Ini names files by their short paths.
-  std::string shortFolder;
-  char shortPath[MAX_PATH];
-  DWORD length = GetShortPathNameA(folder.c_str(), shortPath, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) shortFolder = WithSeparator(shortPath);
-
-  std::vector<std::string> names = PendingRegistryNames();
-  std::vector<std::string> more = PendingWinInitNames();
-  names.insert(names.end(), more.begin(), more.end());
-  for (const std::string& name : names) {
-    if (IsInFolder(name, longFolder) || IsInFolder(name, shortFolder)) return name;
-  }
-  return std::string();
-}
-
 DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>& names) {
   ULONGLONG total = 0;
   for (const std::string& name : names) {
@@ -303,15 +173,14 @@ bool CSelfInstall::MachineKey(const std::string& subkey) const {
 
 int CSelfInstall::Run(const std::string& tail) {
   Names names;
-  CWinApp* app = AfxGetApp();
-  names.appTitle = app != nullptr ? app->m_strAppName : AfxLoadString(kAppTitleId);
+  names.appTitle = AfxGetAppTitle();
   names.registryKey = GetProfileRegistryKey();
-  names.instanceKey = names.registryKey + GetProfileName();
-  names.uninstallKey = std::string(kUninstallRoot) + "\\" + names.instanceKey;
+  names.instanceKey = GetInstanceKey();
+  names.uninstallKey = GetUninstallKey();
   names.modulePath = g_routines.getModulePath();
   names.moduleFolder = FolderOfPath(names.modulePath);
-  names.appKey = "Software\\" + names.registryKey + "\\" + GetProfileName();
-  names.selfInstallKey = names.appKey + "\\SelfInstall";
+  names.appKey = GetApplicationKey();
+  names.selfInstallKey = GetSelfInstallKey();
 
   if (tail == kUninstallSwitch) return RunUninstall(names);
 
@@ -490,19 +359,15 @@ int CSelfInstall::RunInstallStep2(const Names& names) {
       made = EnsureRegistryKey(root, names.uninstallKey.c_str());
     }
     if (made) {
-      const char* key = names.uninstallKey.c_str();
-      std::string displayName = names.appTitle + " " + names.currentVersion;
-      std::string uninstall = QuotedCommand(names.modulePath, kUninstallSwitch);
-      WriteRegistryString(root, key, "DisplayName", displayName.c_str());
-      WriteRegistryString(root, key, "UninstallString", uninstall.c_str());
-      WriteRegistryString(root, key, "DisplayVersion", names.currentVersion.c_str());
-      WriteRegistryString(root, key, "Publisher", names.registryKey.c_str());
-      WriteRegistryString(root, key, "DisplayIcon", names.modulePath.c_str());
-      WriteRegistryString(root, key, "InstallLocation", names.moduleFolder.c_str());
-      WriteRegistryDword(root, key, "EstimatedSize",
-                         InstalledSizeKB(names.moduleFolder, m_FilesToCopy));
-      WriteRegistryDword(root, key, "NoModify", 1);
-      WriteRegistryDword(root, key, "NoRepair", 1);
+      CUninstallEntry entry;
+      entry.m_strDisplayName = names.appTitle + " " + names.currentVersion;
+      entry.m_strUninstallString = QuotedCommand(names.modulePath, kUninstallSwitch);
+      entry.m_strDisplayVersion = names.currentVersion;
+      entry.m_strPublisher = names.registryKey;
+      entry.m_strDisplayIcon = names.modulePath;
+      entry.m_strInstallLocation = names.moduleFolder;
+      entry.m_nEstimatedSizeKB = InstalledSizeKB(names.moduleFolder, m_FilesToCopy);
+      WriteUninstallEntry(root, names.uninstallKey, entry);
     }
   }
 
@@ -526,8 +391,8 @@ int CSelfInstall::RunUninstall(const Names& names) {
   // Removing a machine-wide installation needs an elevated process. Without
   // one the machine-wide entries and the program's files would stay while
   // the rest went, so nothing is removed and the user is told why.
-  if (KeyExists(HKEY_LOCAL_MACHINE, names.uninstallKey) ||
-      KeyExists(HKEY_LOCAL_MACHINE, names.selfInstallKey)) {
+  if (RegistryKeyExists(HKEY_LOCAL_MACHINE, names.uninstallKey.c_str()) ||
+      RegistryKeyExists(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str())) {
     const Elevation elevation = ElevateIfNeeded(kUninstallSwitch);
     if (elevation == Elevation::Restarted) return 1;
     if (elevation == Elevation::Declined) {
@@ -566,8 +431,8 @@ int CSelfInstall::RunUninstall(const Names& names) {
     DeleteRegistryValue(value.Root, value.SubKey.c_str(), value.ValueName.c_str());
   }
   for (const CSelfInstallRegKey& key : m_RegKeys) DeleteRegKeyTree(key.Root, key.SubKey);
-  DeleteRegKeyIfNoSubkeys(HKEY_CURRENT_USER, "Software\\" + names.registryKey);
-  DeleteRegKeyIfNoSubkeys(HKEY_LOCAL_MACHINE, "Software\\" + names.registryKey);
+  DeleteRegKeyIfNoSubkeys(HKEY_CURRENT_USER, GetRegistryKeyPath());
+  DeleteRegKeyIfNoSubkeys(HKEY_LOCAL_MACHINE, GetRegistryKeyPath());
 
   // The framework writes no profile settings at exit once the shell command
   // says the application is being unregistered.

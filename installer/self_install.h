@@ -92,12 +92,6 @@ std::string QuotedCommand(const std::string& program, const std::string& argumen
 // %LOCALAPPDATA%\Programs\<application title>; empty when unknown.
 std::string PerUserInstallFolder(const std::string& appTitle);
 
-// The first file that a deletion or renaming at the next start of Windows
-// will take out of `folder` (or a folder below it), from the pending
-// operations in the registry and the "[Rename]" section of WinInit.Ini;
-// empty when there is none.
-std::string FindPendingDeletionIn(const std::string& folder);
-
 // The KB that the files occupy in `folder` (each rounded up to whole KB).
 DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>& names);
 

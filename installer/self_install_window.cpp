@@ -9,12 +9,6 @@ namespace {
 
 const COLORREF kBackdropColor = 0x000000CC;
 
-std::string ApplicationTitle() {
-  CWinApp* app = AfxGetApp();
-  if (app != nullptr && !app->m_strAppName.empty()) return app->m_strAppName;
-  return AfxLoadString(IDS_APP_TITLE);
-}
-
 HINSTANCE ResourceInstance() {
   CWinApp* app = AfxGetApp();
   if (app != nullptr && app->m_hInstance != nullptr) return app->m_hInstance;
@@ -43,7 +37,7 @@ CSelfInstallWindow::~CSelfInstallWindow() {
 }
 
 void CSelfInstallWindow::ShowWithTitle(int nCmdShow, const std::string& suffix) {
-  m_strTitle = ApplicationTitle() + " " + suffix;
+  m_strTitle = AfxGetAppTitle() + " " + suffix;
   if (m_hWnd == nullptr) return;
   SetWindowText(m_strTitle);
   ShowWindow(nCmdShow);
@@ -94,7 +88,7 @@ LRESULT CSelfInstallWindow::OnPaint(WPARAM, LPARAM) {
 
 int InstallerMessageBox(HWND owner, const std::string& text, UINT type) {
   CSelfInstallWindow* backdrop = CSelfInstallWindow::FindBackdrop(owner);
-  std::string caption = backdrop != nullptr ? backdrop->GetWindowText() : ApplicationTitle();
+  std::string caption = backdrop != nullptr ? backdrop->GetWindowText() : AfxGetAppTitle();
   return AfxOwnedMessageBox(owner, text.c_str(), caption.c_str(), type);
 }
 

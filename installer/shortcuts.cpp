@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <vector>
+
 #include "app/module.h"
 #include "app/settings.h"
 #include "framework/com_ptr.h"
@@ -10,14 +12,6 @@
 #include "resources/resource.h"
 
 namespace {
-
-// The application title: the application object's, or the string table's
-// in a process without one.
-std::string ApplicationTitle() {
-  CWinApp* app = AfxGetApp();
-  if (app != nullptr && !app->m_strAppName.empty()) return app->m_strAppName;
-  return AfxLoadString(IDS_APP_TITLE);
-}
 
 // Longest path a MAX_PATH buffer holds with its final zero.
 const std::string::size_type kMaxPathLength = MAX_PATH - 1;
@@ -44,7 +38,7 @@ CSelfInstallShortcut::CSelfInstallShortcut(const std::string& name, const std::s
       Target(target),
       Arguments(arguments != nullptr ? arguments : ""),
       ShellFolder(kProgramsShellFolder),
-      SubFolder(ApplicationTitle()),
+      SubFolder(AfxGetAppTitle()),
       IconIndex(iconIndex) {}
 
 CSelfInstallShortcut::CSelfInstallShortcut(const std::string& name, const std::string& target,
@@ -145,19 +139,16 @@ bool IsShellFolderPath(const std::string& path) {
   if (wanted.empty()) return true;
   CRegKey key;
   if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey, KEY_READ) != ERROR_SUCCESS) return false;
+  std::string name;
+  DWORD type = REG_NONE;
+  std::vector<char> data;
   for (DWORD index = 0;; ++index) {
-    char name[256];
-    DWORD nameSize = sizeof name;
-    BYTE data[MAX_PATH];
-    DWORD dataSize = sizeof data - 1;
-    DWORD type = 0;
-    LONG status = RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize);
+    LONG status = key.EnumValue(index, name, type, data);
     if (status == ERROR_NO_MORE_ITEMS) return false;
-    if (status == ERROR_MORE_DATA) continue;  // longer than any path
     if (status != ERROR_SUCCESS) return true;
     if (type != REG_SZ) continue;
-    data[dataSize] = 0;
-    const std::string shellFolder = ComparablePath(reinterpret_cast<const char*>(data));
+    data.push_back('\0');
+    const std::string shellFolder = ComparablePath(data.data());
     if (!shellFolder.empty() && lstrcmpiA(shellFolder.c_str(), wanted.c_str()) == 0) return true;
   }
 }

@@ -8,6 +8,7 @@
 
 #include "engine/expand_text.h"
 #include "engine/file_names.h"
+#include "framework/ascii.h"
 #include "engine/replace_file.h"
 #include "tests/commands/commands_test.h"
 #include "tests/engine/reference_expand.h"

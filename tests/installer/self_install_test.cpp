@@ -30,7 +30,6 @@ const char kAppKey[] = "Software\\Orvane\\Zenvero";
 const char kRecordKey[] = "Software\\Orvane\\Zenvero\\SelfInstall";
 const char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvaneZenvero";
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const std::string kVersion = "1.20";  // the test program carries the program's version resource
 const char kNewCopy[] =
     "You are about to install a new copy of Orvane Zenvero.\n\nIt is recommended to close all "
@@ -666,43 +665,41 @@ TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
   EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));
 }
 
-// Saves the pending operations of the prefix and puts them back.
+// Saves the pending operations of the prefix and puts them back; WinInit.Ini
+// is a scratch one in a folder of its own.
 class CPendingOperationsGuard {
  public:
   CPendingOperationsGuard()
-      : m_Saved(QueryRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations")) {
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    m_strWinInit = std::string(windows) + "\\WinInit.Ini";
-    m_bHadWinInit = ReadWholeFile(m_strWinInit, &m_strWinInitText);
-  }
+      : m_Saved(QueryRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue)),
+        m_strWinInit(m_WinInitFolder / "WinInit.Ini"),
+        m_strPreviousFolder(SetWinInitFolder(m_WinInitFolder.GetPath())) {}
   ~CPendingOperationsGuard() {
+    SetWinInitFolder(m_strPreviousFolder);
     if (m_Saved.exists) {
-      SetRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations", m_Saved.type,
+      SetRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue, m_Saved.type,
              m_Saved.data.data(), static_cast<DWORD>(m_Saved.data.size()));
     } else {
       HKEY key;
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == 0) {
-        RegDeleteValueA(key, "PendingFileRenameOperations");
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) == 0) {
+        RegDeleteValueA(key, kPendingFileRenameValue);
         RegCloseKey(key);
       }
     }
-    if (m_bHadWinInit) {
-      WriteWholeFile(m_strWinInit, m_strWinInitText);
-    } else {
-      DeleteFileA(m_strWinInit.c_str());
-    }
   }
   void SetPending(const std::string& multiString) {
-    SetRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations", REG_MULTI_SZ,
+    SetRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue, REG_MULTI_SZ,
            multiString.data(), static_cast<DWORD>(multiString.size()));
   }
-  std::string m_strWinInit;
 
  private:
   RawValue m_Saved;
-  bool m_bHadWinInit;
-  std::string m_strWinInitText;
+  CTempDir m_WinInitFolder;
+
+ public:
+  const std::string m_strWinInit;
+
+ private:
+  const std::string m_strPreviousFolder;
 };
 
 TEST_F(SelfInstallTest, PendingDeletionInTheFolderRefusesTheInstallation) {
@@ -805,7 +802,7 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
                            "License.rtf", "setup.exe", "File_id.diz"}) {
     EXPECT_FALSE(FileExists(folder + name)) << name;
   }
-  RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
+  RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue);
   ASSERT_TRUE(pending.exists);
   std::string pendingText(pending.data.begin(), pending.data.end());
   char shortExe[MAX_PATH];

@@ -1,0 +1,135 @@
+#include "framework/reg_key.h"
+
+#include <cstring>
+
+LONG CRegKey::Close() {
+  LONG result = ERROR_SUCCESS;
+  if (m_hKey != nullptr && !IsPredefined(m_hKey)) result = RegCloseKey(m_hKey);
+  m_hKey = nullptr;
+  return result;
+}
+
+LONG CRegKey::Open(HKEY parent, const char* subkey, REGSAM access) {
+  Close();
+  HKEY key = nullptr;
+  LONG result = RegOpenKeyExA(parent, subkey, 0, access, &key);
+  if (result == ERROR_SUCCESS) m_hKey = key;
+  return result;
+}
+
+LONG CRegKey::Create(HKEY parent, const char* subkey, REGSAM access, DWORD* disposition) {
+  Close();
+  HKEY key = nullptr;
+  char noClass[] = "";
+  LONG result = RegCreateKeyExA(parent, subkey, 0, noClass, REG_OPTION_NON_VOLATILE, access,
+                                nullptr, &key, disposition);
+  if (result == ERROR_SUCCESS) m_hKey = key;
+  return result;
+}
+
+LONG CRegKey::QueryValue(const char* name, DWORD& type, std::vector<char>& data) const {
+  if (data.empty()) data.resize(256);
+  for (;;) {
+    DWORD size = static_cast<DWORD>(data.size());
+    LONG result =
+        RegQueryValueExA(m_hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    if (result == ERROR_MORE_DATA) {
+      // The value may grow between two calls; ask again with the size it has now.
+      data.resize(size > data.size() ? static_cast<size_t>(size) : data.size() * 2);
+      continue;
+    }
+    if (result == ERROR_SUCCESS) data.resize(size);
+    return result;
+  }
+}
+
+LONG CRegKey::QueryStringValue(const char* name, std::string& text) const {
+  DWORD type = REG_NONE;
+  std::vector<char> data;
+  LONG result = QueryValue(name, type, data);
+  if (result != ERROR_SUCCESS) return result;
+  if (type != REG_SZ) return ERROR_INVALID_DATA;
+  const char* begin = data.data();
+  const char* end = static_cast<const char*>(std::memchr(begin, 0, data.size()));
+  text.assign(begin, end != nullptr ? end : begin + data.size());
+  return ERROR_SUCCESS;
+}
+
+LONG CRegKey::QueryDWORDValue(const char* name, DWORD& value) const {
+  DWORD type = REG_NONE;
+  DWORD data = 0;
+  DWORD size = sizeof data;
+  LONG result =
+      RegQueryValueExA(m_hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+  // A longer value does not fit: the system answers ERROR_MORE_DATA.
+  if (result != ERROR_SUCCESS) return result;
+  if (type != REG_DWORD || size != sizeof data) return ERROR_INVALID_DATA;
+  value = data;
+  return ERROR_SUCCESS;
+}
+
+LONG CRegKey::SetStringValue(const char* name, const char* text) const {
+  if (text == nullptr) return ERROR_INVALID_PARAMETER;
+  return RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                        static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+LONG CRegKey::SetDWORDValue(const char* name, DWORD value) const {
+  return RegSetValueExA(m_hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                        sizeof value);
+}
+
+LONG CRegKey::DeleteValue(const char* name) const { return RegDeleteValueA(m_hKey, name); }
+
+LONG CRegKey::DeleteSubKey(HKEY parent, const char* name) { return RegDeleteKeyA(parent, name); }
+
+LONG CRegKey::QueryInfo(DWORD* subkeyCount, DWORD* maxSubkeyLength) const {
+  return RegQueryInfoKeyA(m_hKey, nullptr, nullptr, nullptr, subkeyCount, maxSubkeyLength,
+                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+LONG CRegKey::EnumKey(DWORD index, std::string& name) const {
+  DWORD longest = 0;
+  QueryInfo(nullptr, &longest);
+  // An ANSI name may take two bytes a character, and one may have grown
+  // since the query: retry larger.
+  std::vector<char> buffer(static_cast<size_t>(longest) * 2 + 2);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD length = static_cast<DWORD>(buffer.size());
+    LONG result =
+        RegEnumKeyExA(m_hKey, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_MORE_DATA) {
+      if (result == ERROR_SUCCESS) name.assign(buffer.data(), length);
+      return result;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return ERROR_MORE_DATA;
+}
+
+LONG CRegKey::EnumValue(DWORD index, std::string& name, DWORD& type,
+                        std::vector<char>& data) const {
+  DWORD longestName = 0;
+  DWORD longestData = 0;
+  LONG result = RegQueryInfoKeyA(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, &longestName, &longestData, nullptr, nullptr);
+  if (result != ERROR_SUCCESS) return result;
+  std::vector<char> nameBuffer(static_cast<size_t>(longestName) * 2 + 2);
+  data.resize(static_cast<size_t>(longestData) + 1);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD nameLength = static_cast<DWORD>(nameBuffer.size());
+    DWORD dataSize = static_cast<DWORD>(data.size());
+    result = RegEnumValueA(m_hKey, index, nameBuffer.data(), &nameLength, nullptr, &type,
+                           reinterpret_cast<BYTE*>(data.data()), &dataSize);
+    if (result != ERROR_MORE_DATA) {
+      if (result == ERROR_SUCCESS) {
+        name.assign(nameBuffer.data(), nameLength);
+        data.resize(dataSize);
+      }
+      return result;
+    }
+    nameBuffer.resize(nameBuffer.size() * 2);
+    data.resize(data.size() * 2);
+  }
+  return ERROR_MORE_DATA;
+}
