@@ -79,20 +79,23 @@ enum ClipboardError {
   kException = 99,
 };
 
-// Converts the clipboard's text in place; returns the error code, and the
-// count through tabCount. The clipboard is closed and its text unlocked when
-// this returns; only a block that SetClipboardData refuses comes after the
-// clipboard was emptied.
-int ConvertClipboardText(CMainDlg& dlg, uint64_t& tabCount) {
+// Converts the clipboard's text in place with `stops`, opening the clipboard
+// for `owner`; `tabText`, the tab box's text the stops come from, is stored
+// once the clipboard's text is held. Returns the error code, and the count
+// through tabCount. The clipboard is closed and its text unlocked when this
+// returns; only a block that SetClipboardData refuses comes after the
+// clipboard was emptied. Nothing here calls back into the window.
+int ConvertClipboardText(HWND owner, const TabStopList& stops, const std::string& tabText,
+                         ClipboardBlockAllocator allocate, uint64_t& tabCount) {
   try {
-    CClipboard clipboard(dlg.m_hWnd);
+    CClipboard clipboard(owner);
     if (!clipboard.IsOpen()) return kOpenFailed;
     HANDLE data = GetClipboardData(CF_TEXT);
     if (data == nullptr) return kNoTextData;
     CGlobalLock text(data);
     if (text.Get() == nullptr) return kTextLockFailed;
 
-    const TabStopList stops = dlg.BuildTabStopList();
+    RememberTabText(tabText);
     // The text ends at its 0, or at the end of the block if a program left none.
     const char* input = static_cast<const char*>(text.Get());
     const size_t length = strnlen(input, GlobalSize(data));
@@ -111,7 +114,7 @@ int ConvertClipboardText(CMainDlg& dlg, uint64_t& tabCount) {
 
     // The block is made and filled before the clipboard is emptied: a block
     // that cannot be had leaves the user's clipboard as it was.
-    CGlobalMemory block(dlg.AllocateClipboardBlock(size));
+    CGlobalMemory block(allocate(size));
     if (block.Get() == nullptr) return kBlockAllocFailed;
     {
       CGlobalLock target(block.Get());
@@ -132,7 +135,7 @@ int ConvertClipboardText(CMainDlg& dlg, uint64_t& tabCount) {
 
 }  // namespace
 
-HGLOBAL CMainDlg::AllocateClipboardBlock(SIZE_T size) {
+HGLOBAL AllocateClipboardBlock(SIZE_T size) {
   return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
 }
 
@@ -263,8 +266,13 @@ void CMainDlg::ConvertClipboard() {
     AfxMessageBox("The clipboard does not contain any text.", MB_OK | MB_ICONINFORMATION);
     return;
   }
+  // The tab box is read before the clipboard is opened: the conversion
+  // holds the clipboard without calling back into this window.
+  const std::string tabText = ReadTabText();
+  const TabStopList stops = TabStopsFromText(tabText);
   uint64_t tabCount = 0;
-  const int error = ConvertClipboardText(*this, tabCount);
+  const int error =
+      ConvertClipboardText(m_hWnd, stops, tabText, m_pfnAllocateClipboardBlock, tabCount);
   if (error != kClipboardOk) {
     const std::string text =
         "There was an error converting the text on the clipboard (" + std::to_string(error) + ").";

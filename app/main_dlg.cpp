@@ -49,10 +49,18 @@ BOOL CMainDlg::OnInitDialog() {
   return TRUE;
 }
 
-TabStopList CMainDlg::BuildTabStopList() {
-  std::string text = GetDlgItemText(IDC_MAIN_TABS);
-  TabStopList stops(TabWidthFromText(text));
+TabStopList TabStopsFromText(const std::string& text) { return TabStopList(TabWidthFromText(text)); }
+
+void RememberTabText(const std::string& text) {
   WriteSettingString(kSettingsSection, kTabsEntry, text.c_str());
+}
+
+std::string CMainDlg::ReadTabText() const { return GetDlgItemText(IDC_MAIN_TABS); }
+
+TabStopList CMainDlg::BuildTabStopList() {
+  const std::string text = ReadTabText();
+  TabStopList stops = TabStopsFromText(text);
+  RememberTabText(text);
   return stops;
 }
 

@@ -9,6 +9,18 @@
 
 class CFileDialog;
 
+// The list that a text of the tab box stands for (its leading integer, at
+// least 1); the text itself is not stored.
+TabStopList TabStopsFromText(const std::string& text);
+// Stores a text of the tab box, as typed, in "Settings"/"Tabs".
+void RememberTabText(const std::string& text);
+
+// Makes a block for the clipboard of `size` bytes; null when there is no
+// memory for it.
+using ClipboardBlockAllocator = HGLOBAL (*)(SIZE_T size);
+// The program's own: GlobalAlloc with GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE.
+HGLOBAL AllocateClipboardBlock(SIZE_T size);
+
 // The main window (template 102): the tab box, the three conversion commands,
 // the three file-name boxes with their histories, Browse, Exit, About and Help.
 // Enter and Esc end it (IDOK, IDCANCEL), and with it the program.
@@ -22,14 +34,18 @@ class CMainDlg : public CDialog {
   HICON m_hIcon;
 
   // A fresh list from the tab box's text; stores the text as typed ("Tabs").
+  // The same as ReadTabText, then TabStopsFromText and RememberTabText, which
+  // a command may also call apart (the clipboard command reads the box
+  // before it opens the clipboard and stores the text once it holds the text).
   TabStopList BuildTabStopList();
+  std::string ReadTabText() const;
   // Enables the clipboard button when the clipboard holds text.
   void EnableClipboardButton();
   // Lets the user pick a file for box `boxId` (Open or Save As dialog).
   void BrowseForFile(int boxId, bool openDialog);
-  // The memory block the converted clipboard text goes into (GlobalAlloc,
-  // 0x2042); a seam for tests. Null when there is no memory for it.
-  virtual HGLOBAL AllocateClipboardBlock(SIZE_T size);
+  // Makes the memory block the converted clipboard text goes into; tests
+  // put a failing one here.
+  ClipboardBlockAllocator m_pfnAllocateClipboardBlock = AllocateClipboardBlock;
 
   // The conversion commands.
   void ConvertClipboard();

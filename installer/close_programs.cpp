@@ -9,7 +9,7 @@
 
 namespace {
 
-DWORD g_closeMessageTimeout = 5000;
+CCloseProgramsRoutines g_routines = DefaultCloseProgramsRoutines();
 
 // A window that accepted WM_CLOSE gets as long as one message may take to go
 // before the user is asked about it; passes that only wait for such windows
@@ -57,7 +57,7 @@ bool Matches(HWND window, const CloseWindowsContext& context) {
 // Sends msg and waits for the answer within the limit; false when the window
 // did not answer in time, is hung or is gone.
 bool SendWithTimeout(HWND window, UINT msg, DWORD_PTR* answer) {
-  return SendMessageTimeoutA(window, msg, 0, 0, SMTO_ABORTIFHUNG, g_closeMessageTimeout,
+  return SendMessageTimeoutA(window, msg, 0, 0, SMTO_ABORTIFHUNG, g_routines.messageTimeout,
                              answer) != 0;
 }
 
@@ -67,7 +67,7 @@ bool TryToClose(HWND window, CloseWindowsContext& context) {
   if (context.pass > kMaxClosingPasses) return false;
   auto sent = context.closeSent.find(window);
   if (sent != context.closeSent.end()) {
-    if (GetTickCount() - sent->second >= g_closeMessageTimeout) return false;
+    if (GetTickCount() - sent->second >= g_routines.messageTimeout) return false;
     context.waiting = true;  // still on its way out
     return true;
   }
@@ -109,13 +109,15 @@ BOOL CALLBACK CloseWindowProc(HWND window, LPARAM param) {
 
 }  // namespace
 
-DWORD SetCloseMessageTimeout(DWORD milliseconds) {
-  DWORD previous = g_closeMessageTimeout;
-  g_closeMessageTimeout = milliseconds;
+CCloseProgramsRoutines DefaultCloseProgramsRoutines() { return {5000}; }
+
+const CCloseProgramsRoutines& CloseProgramsRoutines() { return g_routines; }
+
+CCloseProgramsRoutines SetCloseProgramsRoutines(const CCloseProgramsRoutines& routines) {
+  CCloseProgramsRoutines previous = g_routines;
+  g_routines = routines;
   return previous;
 }
-
-DWORD CloseMessageTimeout() { return g_closeMessageTimeout; }
 
 int CloseProgramWindows(HWND owner, const std::string& windowClass,
                         const std::string& windowTitle, const std::string& programName) {

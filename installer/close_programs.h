@@ -12,7 +12,7 @@
 // "Please exit the program <name>." with OK (look again) or Cancel.
 //
 // No wait is unbounded: every message to another program's window gives up
-// after CloseMessageTimeout() milliseconds (or at once when the system deems
+// after CloseProgramsRoutines().messageTimeout milliseconds (or at once when the system deems
 // the program hung) and the window counts as refusing; a window that is
 // still there that long after its WM_CLOSE counts as refusing too (it gets
 // WM_CLOSE only once); and
@@ -39,7 +39,14 @@ int CloseRunningPrograms(HWND owner, const std::string& windowClass,
 int CloseProgramWindows(HWND owner, const std::string& windowClass,
                         const std::string& windowTitle, const std::string& programName);
 
-// How long one message to another program's window may take; 5000 ms unless
-// set. Returns the previous limit. Tests shorten it.
-DWORD SetCloseMessageTimeout(DWORD milliseconds);
-DWORD CloseMessageTimeout();
+// Where closing meets the system; tests shorten the wait.
+struct CCloseProgramsRoutines {
+  // How long one message to another program's window may take, in ms.
+  DWORD messageTimeout;
+};
+// The program's own: 5000 ms.
+CCloseProgramsRoutines DefaultCloseProgramsRoutines();
+// The routines in use.
+const CCloseProgramsRoutines& CloseProgramsRoutines();
+// Installs the routines; returns the previous set.
+CCloseProgramsRoutines SetCloseProgramsRoutines(const CCloseProgramsRoutines& routines);

@@ -9,9 +9,7 @@
 
 namespace {
 
-ExitWindowsRoutine g_pExitWindows = nullptr;  // null: ExitWindowsEx
-MoveFileExRoutine g_pMoveFileEx = nullptr;    // null: MoveFileExA
-std::string g_strWinInitFolder;               // empty: the Windows folder
+CDeferredRoutines g_routines = DefaultDeferredRoutines();
 
 constexpr char kRenameHeader[] = "[Rename]\r\n";
 constexpr size_t kRenameHeaderLength = sizeof kRenameHeader - 1;
@@ -36,7 +34,7 @@ class CHandle {
 };
 
 std::string WinInitPath() {
-  std::string folder = g_strWinInitFolder;
+  std::string folder = g_routines.winInitFolder;
   if (folder.empty()) {
     char windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
@@ -112,21 +110,13 @@ BOOL AddWinInitRequest(const std::string& line) {
 
 }  // namespace
 
-ExitWindowsRoutine SetExitWindowsRoutine(ExitWindowsRoutine routine) {
-  ExitWindowsRoutine previous = g_pExitWindows != nullptr ? g_pExitWindows : ExitWindowsEx;
-  g_pExitWindows = routine;
-  return previous;
-}
+CDeferredRoutines DefaultDeferredRoutines() { return {ExitWindowsEx, MoveFileExA, std::string()}; }
 
-MoveFileExRoutine SetMoveFileExRoutine(MoveFileExRoutine routine) {
-  MoveFileExRoutine previous = g_pMoveFileEx != nullptr ? g_pMoveFileEx : MoveFileExA;
-  g_pMoveFileEx = routine;
-  return previous;
-}
+const CDeferredRoutines& DeferredRoutines() { return g_routines; }
 
-std::string SetWinInitFolder(const std::string& folder) {
-  std::string previous = g_strWinInitFolder;
-  g_strWinInitFolder = folder;
+CDeferredRoutines SetDeferredRoutines(const CDeferredRoutines& routines) {
+  CDeferredRoutines previous = g_routines;
+  g_routines = routines;
   return previous;
 }
 
@@ -136,10 +126,9 @@ BOOL MoveFileAtRestart(const char* existing, const char* newName) {
   const DWORD length = GetShortPathNameA(existing, shortPath, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return FALSE;
 
-  MoveFileExRoutine moveFileEx = g_pMoveFileEx != nullptr ? g_pMoveFileEx : MoveFileExA;
   // Whatever the reason of a failure (Windows 95 and 98 have no such call),
   // WinInit.Ini is the way left.
-  if (moveFileEx(shortPath, newName, MOVEFILE_DELAY_UNTIL_REBOOT)) return TRUE;
+  if (g_routines.moveFileEx(shortPath, newName, MOVEFILE_DELAY_UNTIL_REBOOT)) return TRUE;
 
   std::string line = newName != nullptr ? newName : "NUL";
   line += '=';
@@ -169,8 +158,7 @@ BOOL ExitWindowsWithPrivilege(UINT flags) {
       AdjustTokenPrivileges(tokenHandle, FALSE, &privileges, 0, nullptr, nullptr);
     }
   }
-  ExitWindowsRoutine exitWindows = g_pExitWindows != nullptr ? g_pExitWindows : ExitWindowsEx;
-  return exitWindows(flags, 0);
+  return g_routines.exitWindowsEx(flags, 0);
 }
 
 namespace {

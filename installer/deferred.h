@@ -44,15 +44,20 @@ std::vector<std::string> PendingFileOperations();
 // folder's long and short path; empty when there is none.
 std::string FindPendingDeletionIn(const std::string& folder);
 
-// Seams for tests. Each setter returns the previous routine; null restores
-// the system's.
-// ExitWindowsEx really ends every program (under Wine every windowed process
-// of the prefix): code under test must never reach it.
-using ExitWindowsRoutine = BOOL(WINAPI*)(UINT flags, DWORD reason);
-ExitWindowsRoutine SetExitWindowsRoutine(ExitWindowsRoutine routine);
-// Stands for MoveFileExA, so that the WinInit.Ini way can be taken.
-using MoveFileExRoutine = BOOL(WINAPI*)(LPCSTR existing, LPCSTR newName, DWORD flags);
-MoveFileExRoutine SetMoveFileExRoutine(MoveFileExRoutine routine);
-// The folder that holds WinInit.Ini, without a final backslash; empty means
-// the Windows folder (GetWindowsDirectoryA). Returns the previous one.
-std::string SetWinInitFolder(const std::string& folder);
+// Where deferred deletion meets the system. Tests replace them: ExitWindowsEx
+// really ends every program (under Wine every windowed process of the
+// prefix), so code under test must never reach it; a failing MoveFileExA
+// takes the WinInit.Ini way.
+struct CDeferredRoutines {
+  BOOL(WINAPI* exitWindowsEx)(UINT flags, DWORD reason);
+  BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR newName, DWORD flags);
+  // The folder that holds WinInit.Ini, without a final backslash; empty
+  // means the Windows folder (GetWindowsDirectoryA).
+  std::string winInitFolder;
+};
+// The system's routines.
+CDeferredRoutines DefaultDeferredRoutines();
+// The routines in use.
+const CDeferredRoutines& DeferredRoutines();
+// Installs the routines; returns the previous set.
+CDeferredRoutines SetDeferredRoutines(const CDeferredRoutines& routines);

@@ -85,6 +85,8 @@ CSelfInstallRoutines DefaultSelfInstallRoutines() {
   return routines;
 }
 
+const CSelfInstallRoutines& SelfInstallRoutines() { return g_routines; }
+
 CSelfInstallRoutines SetSelfInstallRoutines(const CSelfInstallRoutines& routines) {
   CSelfInstallRoutines previous = g_routines;
   g_routines = routines;

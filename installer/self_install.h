@@ -124,6 +124,8 @@ struct CSelfInstallRoutines {
 };
 
 CSelfInstallRoutines DefaultSelfInstallRoutines();
+// The routines in use.
+const CSelfInstallRoutines& SelfInstallRoutines();
 // Installs the routines; returns the previous set.
 CSelfInstallRoutines SetSelfInstallRoutines(const CSelfInstallRoutines& routines);
 

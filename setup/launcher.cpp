@@ -4,20 +4,17 @@
 
 namespace {
 
-CreateProcessRoutine g_pCreateProcess = nullptr;  // null: CreateProcessA
-MessageBoxRoutine g_pMessageBox = nullptr;        // null: MessageBoxA
+CLauncherRoutines g_routines = DefaultLauncherRoutines();
 
 }  // namespace
 
-CreateProcessRoutine SetLauncherCreateProcess(CreateProcessRoutine routine) {
-  CreateProcessRoutine previous = g_pCreateProcess != nullptr ? g_pCreateProcess : CreateProcessA;
-  g_pCreateProcess = routine;
-  return previous;
-}
+CLauncherRoutines DefaultLauncherRoutines() { return {CreateProcessA, MessageBoxA}; }
 
-MessageBoxRoutine SetLauncherMessageBox(MessageBoxRoutine routine) {
-  MessageBoxRoutine previous = g_pMessageBox != nullptr ? g_pMessageBox : MessageBoxA;
-  g_pMessageBox = routine;
+const CLauncherRoutines& LauncherRoutines() { return g_routines; }
+
+CLauncherRoutines SetLauncherRoutines(const CLauncherRoutines& routines) {
+  CLauncherRoutines previous = g_routines;
+  g_routines = routines;
   return previous;
 }
 
@@ -34,9 +31,7 @@ int RunSetupLauncher() {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION process = {};
-    CreateProcessRoutine createProcess =
-        g_pCreateProcess != nullptr ? g_pCreateProcess : CreateProcessA;
-    started = createProcess(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+    started = g_routines.createProcess(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                             nullptr, nullptr, &startup, &process);
     HeapFree(GetProcessHeap(), 0, commandLine);
     if (started) {
@@ -46,8 +41,7 @@ int RunSetupLauncher() {
     }
   }
   if (!started) {
-    MessageBoxRoutine messageBox = g_pMessageBox != nullptr ? g_pMessageBox : MessageBoxA;
-    messageBox(nullptr, kSetupErrorText, kSetupErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    g_routines.messageBox(nullptr, kSetupErrorText, kSetupErrorCaption, MB_OK | MB_ICONEXCLAMATION);
   }
   return 0;
 }

@@ -16,15 +16,18 @@ constexpr const char kSetupErrorCaption[] = "Error";
 // with no owner (MB_ICONEXCLAMATION, OK). Returns the exit code, always 0.
 int RunSetupLauncher();
 
-// Seams for tests. Each setter returns the previous routine; null restores
-// the system's (CreateProcessA, MessageBoxA).
-using CreateProcessRoutine = BOOL(WINAPI*)(LPCSTR applicationName, LPSTR commandLine,
-                                           LPSECURITY_ATTRIBUTES processAttributes,
-                                           LPSECURITY_ATTRIBUTES threadAttributes,
-                                           BOOL inheritHandles, DWORD creationFlags,
-                                           LPVOID environment, LPCSTR currentDirectory,
-                                           LPSTARTUPINFOA startupInfo,
-                                           LPPROCESS_INFORMATION processInformation);
-CreateProcessRoutine SetLauncherCreateProcess(CreateProcessRoutine routine);
-using MessageBoxRoutine = int(WINAPI*)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-MessageBoxRoutine SetLauncherMessageBox(MessageBoxRoutine routine);
+// Where the launcher meets the system; tests replace them.
+struct CLauncherRoutines {
+  BOOL(WINAPI* createProcess)(LPCSTR applicationName, LPSTR commandLine,
+                              LPSECURITY_ATTRIBUTES processAttributes,
+                              LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                              DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                              LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation);
+  int(WINAPI* messageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+};
+// The system's routines (CreateProcessA, MessageBoxA).
+CLauncherRoutines DefaultLauncherRoutines();
+// The routines in use.
+const CLauncherRoutines& LauncherRoutines();
+// Installs the routines; returns the previous set.
+CLauncherRoutines SetLauncherRoutines(const CLauncherRoutines& routines);

@@ -221,7 +221,7 @@ std::function<int()> Answer(int button) {
 class ClosePrograms : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_nPreviousTimeout = SetCloseMessageTimeout(500);
+    m_Previous = SetCloseProgramsRoutines({500});
     // The installer's backdrop owns the questions; its caption never matches.
     m_Backdrop = std::make_unique<CSelfInstallWindow>();
     m_Backdrop->ShowWithTitle(SW_HIDE, "Setup");  // hidden: quicker under Wine
@@ -230,19 +230,20 @@ class ClosePrograms : public ::testing::Test {
   }
   void TearDown() override {
     m_Backdrop.reset();
-    SetCloseMessageTimeout(m_nPreviousTimeout);
+    SetCloseProgramsRoutines(m_Previous);
   }
   int Close(const std::string& windowClass = "", const std::string& title = kTitle) {
     return CloseProgramWindows(m_hOwner, windowClass, title, kTitle);
   }
 
-  DWORD m_nPreviousTimeout = 0;
+  CCloseProgramsRoutines m_Previous = DefaultCloseProgramsRoutines();
   std::unique_ptr<CSelfInstallWindow> m_Backdrop;
   HWND m_hOwner = nullptr;
 };
 
 TEST(CloseProgramsLimits, MessagesWaitFiveSecondsUnlessTold) {
-  EXPECT_EQ(5000u, CloseMessageTimeout());
+  EXPECT_EQ(5000u, CloseProgramsRoutines().messageTimeout);
+  EXPECT_EQ(5000u, DefaultCloseProgramsRoutines().messageTimeout);
 }
 
 TEST_F(ClosePrograms, NothingRunningOrNothingToLookFor) {

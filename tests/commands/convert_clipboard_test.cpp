@@ -156,14 +156,14 @@ TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
 // A main window whose clipboard blocks cannot be had.
 class CNoBlockDlg : public CMainDlg {
  public:
-  explicit CNoBlockDlg(bool unlockable) : m_bUnlockable(unlockable) {}
-  HGLOBAL AllocateClipboardBlock(SIZE_T) override {
-    // A moveable block of no bytes is discarded: locking it fails.
-    return m_bUnlockable ? GlobalAlloc(GMEM_MOVEABLE, 0) : nullptr;
+  explicit CNoBlockDlg(bool unlockable) {
+    m_pfnAllocateClipboardBlock = unlockable ? UnlockableBlock : NoBlock;
   }
 
  private:
-  bool m_bUnlockable;
+  static HGLOBAL NoBlock(SIZE_T) { return nullptr; }
+  // A moveable block of no bytes is discarded: locking it fails.
+  static HGLOBAL UnlockableBlock(SIZE_T) { return GlobalAlloc(GMEM_MOVEABLE, 0); }
 };
 
 TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {

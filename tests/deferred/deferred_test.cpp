@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "installer/deferred.h"
+#include "tests/support/scoped_routines.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -83,14 +84,24 @@ BOOL WINAPI FailingMoveFileEx(LPCSTR existing, LPCSTR newName, DWORD flags) {
   return FALSE;
 }
 
-class CFailingMoveFileEx {
- public:
-  CFailingMoveFileEx() : m_pPrevious(SetMoveFileExRoutine(FailingMoveFileEx)) { g_MoveCalls.clear(); }
-  ~CFailingMoveFileEx() { SetMoveFileExRoutine(m_pPrevious); }
+CDeferredRoutines WithFailingMoveFileEx() {
+  g_MoveCalls.clear();
+  CDeferredRoutines routines = DeferredRoutines();
+  routines.moveFileEx = FailingMoveFileEx;
+  return routines;
+}
 
- private:
-  MoveFileExRoutine m_pPrevious;
+// MoveFileExA fails while the object lives: the WinInit.Ini way is taken.
+class CFailingMoveFileEx : public CScopedRoutines<CDeferredRoutines> {
+ public:
+  CFailingMoveFileEx() : CScopedRoutines(SetDeferredRoutines, WithFailingMoveFileEx()) {}
 };
+
+void SetWinInitFolder(const std::string& folder) {
+  CDeferredRoutines routines = DeferredRoutines();
+  routines.winInitFolder = folder;
+  SetDeferredRoutines(routines);
+}
 
 // Every test has a scratch folder, a WinInit.Ini folder of its own inside it
 // (never the real Windows folder) and leaves the system's pending renames as
@@ -100,7 +111,8 @@ class DeferredTest : public ::testing::Test {
   void SetUp() override {
     m_strWinInitFolder = m_Dir / "windows";
     ASSERT_TRUE(CreateDirectoryA(m_strWinInitFolder.c_str(), nullptr));
-    m_strPreviousFolder = SetWinInitFolder(m_strWinInitFolder);
+    m_Previous = DeferredRoutines();
+    SetWinInitFolder(m_strWinInitFolder);
     m_Pending = PendingOperations::Read();
     m_strTarget = m_Dir / "a rather long file name.txt";
     ASSERT_TRUE(WriteWholeFile(m_strTarget, "data"));
@@ -108,7 +120,7 @@ class DeferredTest : public ::testing::Test {
     ASSERT_FALSE(m_strShort.empty());
   }
   void TearDown() override {
-    SetWinInitFolder(m_strPreviousFolder);
+    SetDeferredRoutines(m_Previous);
     m_Pending.Restore();
   }
   std::string WinInitPath() const { return m_strWinInitFolder + "\\WinInit.Ini"; }
@@ -120,7 +132,7 @@ class DeferredTest : public ::testing::Test {
 
   CTempDir m_Dir;
   std::string m_strWinInitFolder;
-  std::string m_strPreviousFolder;
+  CDeferredRoutines m_Previous = DefaultDeferredRoutines();
   PendingOperations m_Pending;
   std::string m_strTarget;
   std::string m_strShort;
@@ -357,7 +369,9 @@ void SetShutdownPrivilege(DWORD attributes) {
 }
 
 TEST(ExitWindowsWithPrivilegeTest, EnablesThePrivilegeAndPassesTheFlagsOn) {
-  const ExitWindowsRoutine previous = SetExitWindowsRoutine(RecordingExitWindows);
+  CDeferredRoutines recording = DeferredRoutines();
+  recording.exitWindowsEx = RecordingExitWindows;
+  const CDeferredRoutines previous = SetDeferredRoutines(recording);
   ASSERT_GE(ShutdownPrivilegeState(), 0) << "the token has no shutdown privilege";
   for (BOOL result : {TRUE, FALSE}) {
     SetShutdownPrivilege(0);
@@ -373,8 +387,8 @@ TEST(ExitWindowsWithPrivilegeTest, EnablesThePrivilegeAndPassesTheFlagsOn) {
     EXPECT_EQ(0u, g_nExitReason);
     EXPECT_EQ(1, ShutdownPrivilegeState());
   }
-  // The setter hands back the routine it replaces.
-  EXPECT_EQ(RecordingExitWindows, SetExitWindowsRoutine(previous));
+  // The setter hands back the routines it replaces.
+  EXPECT_EQ(RecordingExitWindows, SetDeferredRoutines(previous).exitWindowsEx);
 }
 
 }  // namespace

@@ -163,7 +163,9 @@ class SelfInstallTest : public ::testing::Test {
     routines.startElevated = FakeStartElevated;
     routines.ensureMachineKey = FakeMachineKey;
     m_previous = SetSelfInstallRoutines(routines);
-    m_previousExit = SetExitWindowsRoutine(FakeExitWindows);
+    CDeferredRoutines deferred = DeferredRoutines();
+    deferred.exitWindowsEx = FakeExitWindows;
+    m_previousDeferred = SetDeferredRoutines(deferred);
 
     m_dist = Folder(m_root / "dist");
     CreateDirectoryA(m_dist.c_str(), nullptr);
@@ -176,7 +178,7 @@ class SelfInstallTest : public ::testing::Test {
   }
   void TearDown() override {
     SetSelfInstallRoutines(m_previous);
-    SetExitWindowsRoutine(m_previousExit);
+    SetDeferredRoutines(m_previousDeferred);
     TestApp().m_pCmdInfo.reset();
     g_world = nullptr;
     ClearInstallation();
@@ -204,7 +206,7 @@ class SelfInstallTest : public ::testing::Test {
 
   World m_world;
   CSelfInstallRoutines m_previous{};
-  ExitWindowsRoutine m_previousExit = nullptr;
+  CDeferredRoutines m_previousDeferred = DefaultDeferredRoutines();
   CTempDir m_root;
   std::string m_dist;
   std::string m_install;
@@ -672,9 +674,13 @@ class CPendingOperationsGuard {
   CPendingOperationsGuard()
       : m_Saved(QueryRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue)),
         m_strWinInit(m_WinInitFolder / "WinInit.Ini"),
-        m_strPreviousFolder(SetWinInitFolder(m_WinInitFolder.GetPath())) {}
+        m_Previous(DeferredRoutines()) {
+    CDeferredRoutines routines = m_Previous;
+    routines.winInitFolder = m_WinInitFolder.GetPath();
+    SetDeferredRoutines(routines);
+  }
   ~CPendingOperationsGuard() {
-    SetWinInitFolder(m_strPreviousFolder);
+    SetDeferredRoutines(m_Previous);
     if (m_Saved.exists) {
       SetRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue, m_Saved.type,
              m_Saved.data.data(), static_cast<DWORD>(m_Saved.data.size()));
@@ -699,7 +705,7 @@ class CPendingOperationsGuard {
   const std::string m_strWinInit;
 
  private:
-  const std::string m_strPreviousFolder;
+  const CDeferredRoutines m_Previous;
 };
 
 TEST_F(SelfInstallTest, PendingDeletionInTheFolderRefusesTheInstallation) {

@@ -70,15 +70,10 @@ class LauncherTest : public ::testing::Test {
   void SetUp() override {
     g_Start = StartCall();
     g_Box = Box();
-    m_pCreateProcess = SetLauncherCreateProcess(RecordingCreateProcess);
-    m_pMessageBox = SetLauncherMessageBox(RecordingMessageBox);
+    m_Previous = SetLauncherRoutines({RecordingCreateProcess, RecordingMessageBox});
   }
-  void TearDown() override {
-    SetLauncherCreateProcess(m_pCreateProcess);
-    SetLauncherMessageBox(m_pMessageBox);
-  }
-  CreateProcessRoutine m_pCreateProcess = nullptr;
-  MessageBoxRoutine m_pMessageBox = nullptr;
+  void TearDown() override { SetLauncherRoutines(m_Previous); }
+  CLauncherRoutines m_Previous = DefaultLauncherRoutines();
 };
 
 TEST_F(LauncherTest, StartsTheInstallCommandShownAndWithoutWaiting) {
