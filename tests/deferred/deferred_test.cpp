@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-constexpr const char kPendingValue[] = "PendingFileRenameOperations";
 
 std::string ShortPath(const std::string& path) {
   char buffer[MAX_PATH];
@@ -28,12 +26,12 @@ struct PendingOperations {
   static PendingOperations Read() {
     PendingOperations pending;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
       return pending;
     DWORD size = 0;
-    if (RegQueryValueExA(key, kPendingValue, nullptr, &pending.type, nullptr, &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExA(key, kPendingFileRenameValue, nullptr, &pending.type, nullptr, &size) == ERROR_SUCCESS) {
       pending.data.resize(size);
-      pending.exists = RegQueryValueExA(key, kPendingValue, nullptr, &pending.type,
+      pending.exists = RegQueryValueExA(key, kPendingFileRenameValue, nullptr, &pending.type,
                                         pending.data.data(), &size) == ERROR_SUCCESS;
       pending.data.resize(size);
     }
@@ -42,12 +40,12 @@ struct PendingOperations {
   }
   void Restore() const {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
       return;
     if (exists)
-      RegSetValueExA(key, kPendingValue, 0, type, data.data(), static_cast<DWORD>(data.size()));
+      RegSetValueExA(key, kPendingFileRenameValue, 0, type, data.data(), static_cast<DWORD>(data.size()));
     else
-      RegDeleteValueA(key, kPendingValue);
+      RegDeleteValueA(key, kPendingFileRenameValue);
     RegCloseKey(key);
   }
   // The strings of the REG_MULTI_SZ, in pairs of source and target.

@@ -16,6 +16,7 @@
 #include "app/app_self_install.h"
 #include "app/settings.h"
 #include "installer/deferred.h"
+#include "installer/registry_records.h"
 #include "installer/self_install.h"
 #include "tests/app/test_app.h"
 #include "tests/settings/registry_probe.h"
@@ -28,8 +29,8 @@ namespace {
 const char kTitle[] = "Orvane Zenvero";
 const char kAppKey[] = "Software\\Orvane\\Zenvero";
 const char kRecordKey[] = "Software\\Orvane\\Zenvero\\SelfInstall";
-const char kUninstallKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvaneZenvero";
+const std::string kUninstallKeyPath = std::string(kUninstallKeyBase) + "\\OrvaneZenvero";
+const char* const kUninstallKey = kUninstallKeyPath.c_str();
 const std::string kVersion = "1.20";  // the test program carries the program's version resource
 const char kNewCopy[] =
     "You are about to install a new copy of Orvane Zenvero.\n\nIt is recommended to close all "
@@ -406,20 +407,20 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
   struct Value {
     const char* name;
     std::string text;
-  } values[] = {{"DisplayName", "Orvane Zenvero 1.20"},
-                {"UninstallString", "\"" + folder + "Velmora.exe\" /uninstall"},
-                {"DisplayVersion", "1.20"},
-                {"Publisher", "Orvane"},
-                {"DisplayIcon", folder + "Velmora.exe"},
-                {"InstallLocation", folder}};
+  } values[] = {{kDisplayNameValue, "Orvane Zenvero 1.20"},
+                {kUninstallStringValue, "\"" + folder + "Velmora.exe\" /uninstall"},
+                {kDisplayVersionValue, "1.20"},
+                {kPublisherValue, "Orvane"},
+                {kDisplayIconValue, folder + "Velmora.exe"},
+                {kInstallLocationValue, folder}};
   for (const Value& v : values) {
     RawValue raw = QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, v.name);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), raw.type) << v.name;
     EXPECT_EQ(v.text, raw.Text().c_str()) << v.name;
   }
-  EXPECT_EQ(4u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").Dword());  // 3 + 1 KB
-  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify").Dword());
-  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair").Dword());
+  EXPECT_EQ(4u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kEstimatedSizeValue).Dword());  // 3 + 1 KB
+  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kNoModifyValue).Dword());
+  EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kNoRepairValue).Dword());
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
 
   std::string links = ProgramsFolder() + "\\" + kTitle + "\\";
@@ -592,7 +593,7 @@ TEST_F(SelfInstallTest, RefusedMachineWritesKeepThePerUserRecord) {
   // No machine-wide entry: the user's own list of programs has it.
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_EQ("\"" + Folder(m_install) + "Velmora.exe\" /uninstall",
-            QueryRaw(HKEY_CURRENT_USER, kUninstallKey, "UninstallString").Text().c_str());
+            QueryRaw(HKEY_CURRENT_USER, kUninstallKey, kUninstallStringValue).Text().c_str());
 
   m_world.modulePath = Folder(m_install) + "Velmora.exe";
   CScriptedBoxes later({IDNO});
