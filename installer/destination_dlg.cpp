@@ -169,10 +169,39 @@ DestinationSpace ComputeDestinationSpace(const std::string& folderText,
   return space;
 }
 
+bool IsRootFolder(const std::string& folder) {
+  std::string path = folder;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  // The long-path forms name the same places.
+  if (path.compare(0, 8, "\\\\?\\UNC\\") == 0) {
+    path = "\\\\" + path.substr(8);
+  } else if (path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0) {
+    path = path.substr(4);
+  }
+  // "C:" alone is the current folder of that drive: refused as it reads.
+  if (path.size() == 2 && path[1] == ':') return true;
+  // What the system makes of it: "C:\\", "C:\.", "\" and "C:\x\.." all name C:\.
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  if (length > 0 && length < MAX_PATH) path.assign(full, length);
+  while (path.size() > 1 && path.back() == '\\') path.pop_back();
+  if (path.size() == 2 && path[1] == ':') return true;
+  // \\server and \\server\share: the root of a share.
+  if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
+    const size_t server = path.find('\\', 2);
+    return server == std::string::npos || path.find('\\', server + 1) == std::string::npos;
+  }
+  return path.empty() || path == "\\";
+}
+
 InstallFolderCheck CheckInstallFolder(const std::string& folderText, std::string& workingCopy) {
   workingCopy = folderText;
   if (!workingCopy.empty() && IsPathSeparator(workingCopy.back())) workingCopy.pop_back();
   if (!workingCopy.empty() && workingCopy.back() == ':') return InstallFolderCheck::kRootRefused;
+  // A root in any other form too: installing there would mix the program's
+  // files with whatever else lies there, and uninstalling would delete them.
+  if (!folderText.empty() && IsRootFolder(folderText)) return InstallFolderCheck::kRootRefused;
   if (IsMissingFolder(workingCopy)) return InstallFolderCheck::kAskToCreate;
   return InstallFolderCheck::kAccept;
 }
@@ -269,8 +298,11 @@ const MessageMapEntry CSelfInstallDestinationDlg::kMessageEntries[] = {
 const MessageMap CSelfInstallDestinationDlg::kMessageMap = {
     &CDialog::kMessageMap, kMessageEntries, sizeof kMessageEntries / sizeof kMessageEntries[0]};
 
+// The help file has no topic for the installer's dialogs: F1 asks for none.
 CSelfInstallDestinationDlg::CSelfInstallDestinationDlg()
-    : CDialog(IDD_SELFINSTALL_DESTINATION) {}
+    : CDialog(IDD_SELFINSTALL_DESTINATION) {
+  m_nIDHelp = 0;
+}
 
 CSelfInstallDestinationDlg::CSelfInstallDestinationDlg(const std::string& destination,
                                                        const std::string& source,
@@ -281,7 +313,9 @@ CSelfInstallDestinationDlg::CSelfInstallDestinationDlg(const std::string& destin
       m_strDestination(destination),
       m_strSource(source),
       m_strAppTitle(appTitle),
-      m_FileNames(fileNames) {}
+      m_FileNames(fileNames) {
+  m_nIDHelp = 0;
+}
 
 BOOL CSelfInstallDestinationDlg::OnInitDialog() {
   CDialog::OnInitDialog();
@@ -348,8 +382,11 @@ const MessageMap CSelfInstallChooseFolderDlg::kMessageMap = {
     sizeof kMessageEntries / sizeof kMessageEntries[0]};
 
 CSelfInstallChooseFolderDlg::CSelfInstallChooseFolderDlg(HWND parent)
-    : CFileDialog(false, nullptr, nullptr, OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_LONGNAMES,
+    : CFileDialog(false, nullptr, nullptr,
+                  OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_LONGNAMES | OFN_NOTESTFILECREATE,
                   nullptr, parent) {
+  // Without OFN_NOTESTFILECREATE the platform would create and delete "Junk"
+  // in the folder on OK, and refuse a folder the user cannot write to.
   // The old-style dialog: its folder list, drive list and current-folder
   // text are what the template keeps.
   m_ofn.Flags &= ~OFN_EXPLORER;
@@ -361,6 +398,9 @@ CSelfInstallChooseFolderDlg::CSelfInstallChooseFolderDlg(HWND parent)
 }
 
 BOOL CSelfInstallChooseFolderDlg::OnInitDialog() {
+  // The help file has no topic for the installer's dialogs (the file dialog
+  // takes the template's number as its help id when it starts).
+  m_nIDHelp = 0;
   for (int id : kChooserHiddenControls) GetDlgItem(id).ShowWindow(SW_HIDE);
   // The platform checks the file name when OK is pressed; this one is never
   // opened or created, since only the folder is used.

@@ -33,6 +33,10 @@ DestinationSpace ComputeDestinationSpace(const std::string& folder,
                                          const std::string& sourceFolder,
                                          const std::vector<std::string>& fileNames);
 
+// True when `folder` names the root of a drive or of a share in any form:
+// "C:", "C:\", "C:\\", "C:\.", "\", "\\server\share", "\\?\C:\"...
+bool IsRootFolder(const std::string& folder);
+
 // What Install makes of the folder text.
 enum class InstallFolderCheck {
   kAccept,        // an existing folder

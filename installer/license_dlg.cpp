@@ -32,7 +32,10 @@ LRESULT CSelfInstallLicenseRichEdit::OnSetFocus(WPARAM, LPARAM) {
 // ---- CSelfInstallLicenseAgreementDlg -------------------------------------------
 
 CSelfInstallLicenseAgreementDlg::CSelfInstallLicenseAgreementDlg(HWND parent)
-    : CDialog(IDD_SELFINSTALL_LICENSE, parent) {}
+    : CDialog(IDD_SELFINSTALL_LICENSE, parent) {
+  // The help file has no topic for the installer's dialogs: F1 asks for none.
+  m_nIDHelp = 0;
+}
 
 std::string FormatWithTitle(const std::string& text, const std::string& title) {
   std::string result;

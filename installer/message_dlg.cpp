@@ -2,10 +2,14 @@
 
 #include "resources/resource.h"
 
-CSelfInstallMessageDlg::CSelfInstallMessageDlg() : CDialog(IDD_SELFINSTALL_MESSAGE) {}
+// The help file has no topic for the installer's dialogs: F1 asks for none.
+CSelfInstallMessageDlg::CSelfInstallMessageDlg() : CDialog(IDD_SELFINSTALL_MESSAGE) {
+  m_nIDHelp = 0;
+}
 
 CSelfInstallMessageDlg::CSelfInstallMessageDlg(const std::string& text, HWND parent)
     : CDialog(IDD_SELFINSTALL_MESSAGE, parent), m_pParentWnd(parent) {
+  m_nIDHelp = 0;
   if (!Create(parent)) return;
   // A parent that someone else has disabled (the owner of a modal dialog
   // that shows this box) stays disabled when the box goes.
