@@ -31,48 +31,17 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "app/main_dlg.h"
-#include "framework/message_box.h"
 #include "tests/app/test_app.h"
+#include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
 
 constexpr UINT kRefusal = MB_OK | MB_ICONEXCLAMATION;
 constexpr UINT kNotice = MB_OK | MB_ICONINFORMATION;
 constexpr UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
-
-// Answers message boxes from a script (IDOK once it runs out) and records
-// each box with the window that held the clipboard open meanwhile.
-class CScriptedBoxes : public CMessageBoxRoutine {
- public:
-  struct Box {
-    std::string text;
-    UINT type;
-    HWND clipboardOpenFor;  // the window that held the clipboard open meanwhile
-  };
-  explicit CScriptedBoxes(std::deque<int> answers = {})
-      : m_Answers(std::move(answers)), m_pPrevious(SetMessageBoxRoutine(this)) {}
-  ~CScriptedBoxes() override { SetMessageBoxRoutine(m_pPrevious); }
-  CScriptedBoxes(const CScriptedBoxes&) = delete;
-  CScriptedBoxes& operator=(const CScriptedBoxes&) = delete;
-
-  int DoMessageBox(const char* text, UINT type) override {
-    m_Boxes.push_back({text, type, GetOpenClipboardWindow()});
-    if (m_Answers.empty()) return IDOK;
-    const int answer = m_Answers.front();
-    m_Answers.pop_front();
-    return answer;
-  }
-
-  std::deque<int> m_Answers;
-  std::vector<Box> m_Boxes;
-
- private:
-  CMessageBoxRoutine* m_pPrevious;
-};
 
 // Sets the current directory for the life of the object.
 class CCurrentDirectory {

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "app/settings.h"
 #include "resources/resource.h"
@@ -57,6 +58,15 @@ std::string ClipboardText() {
   return text;
 }
 
+// A box's answer that also notes the window the clipboard is open for while
+// the box shows (null: closed).
+CScriptedBoxes::Step NotingClipboard(std::vector<HWND>& openFor, int answer) {
+  return [&openFor, answer] {
+    openFor.push_back(GetOpenClipboardWindow());
+    return answer;
+  };
+}
+
 using ConvertClipboard = CommandTest;
 
 TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
@@ -82,13 +92,14 @@ TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
     else
       PutOnClipboard(c.bytes);
     SetText(IDC_MAIN_TABS, c.tabs);
-    CScriptedBoxes boxes({IDYES});
+    std::vector<HWND> openFor;
+    CScriptedBoxes boxes({NotingClipboard(openFor, IDYES)}, IDOK);
     Press(IDC_MAIN_CONVERT_CLIPBOARD);
     ASSERT_EQ(1u, boxes.m_Boxes.size());
     EXPECT_EQ(std::string(c.count) + " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?",
               boxes.m_Boxes[0].text);
     EXPECT_EQ(kQuestion, boxes.m_Boxes[0].type);
-    EXPECT_EQ(nullptr, boxes.m_Boxes[0].clipboardOpenFor);
+    EXPECT_EQ(std::vector<HWND>{nullptr}, openFor);
     EXPECT_TRUE(ClipboardText() == c.expected) << ClipboardText().substr(0, 80);
     EXPECT_EQ(c.tabs, GetSettingString("Settings", "Tabs", ""));
     EXPECT_TRUE(IsOpen());
@@ -100,7 +111,7 @@ TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
   int64_t column = 0;
   uint64_t tabs = 0;
   const std::string expected = ReferenceExpand(dense, TabStopList{7}, column, tabs);
-  CScriptedBoxes boxes({IDYES});
+  CScriptedBoxes boxes({IDYES}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ(std::to_string(tabs) + " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?",
@@ -113,7 +124,7 @@ TEST_F(ConvertClipboard, OtherFormatsGoAndNoEndsTheProgram) {
   PutOnClipboard(std::string("a\tb") + '\0', custom);
   ASSERT_TRUE(IsClipboardFormatAvailable(custom));
   SetText(IDC_MAIN_TABS, "4");
-  CScriptedBoxes boxes({IDNO});
+  CScriptedBoxes boxes({IDNO}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
@@ -133,7 +144,7 @@ TEST_F(ConvertClipboard, UnicodeTextIsReadAsTheSystemsText) {
   SetClipboardData(CF_UNICODETEXT, memory);
   CloseClipboard();
   SetText(IDC_MAIN_TABS, "4");
-  CScriptedBoxes boxes({IDYES});
+  CScriptedBoxes boxes({IDYES}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
@@ -143,7 +154,7 @@ TEST_F(ConvertClipboard, UnicodeTextIsReadAsTheSystemsText) {
 TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
   PutBitmapOnly();
   WriteSettingString("Settings", "Tabs", "untouched");
-  CScriptedBoxes boxes({IDNO});
+  CScriptedBoxes boxes({IDNO}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("The clipboard does not contain any text.", boxes.m_Boxes[0].text);
@@ -182,13 +193,14 @@ TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {
     CNoBlockDlg dlg(c.unlockable);
     ASSERT_TRUE(dlg.Create());
     SetDlgItemTextA(dlg, IDC_MAIN_TABS, "4");
-    CScriptedBoxes boxes;
+    std::vector<HWND> openFor;
+    CScriptedBoxes boxes({NotingClipboard(openFor, IDOK)}, IDOK);
     SendDlgItemMessageA(dlg, IDC_MAIN_CONVERT_CLIPBOARD, BM_CLICK, 0, 0);
     ASSERT_EQ(1u, boxes.m_Boxes.size());
     EXPECT_EQ(std::string("There was an error converting the text on the clipboard (") + c.code + ").",
               boxes.m_Boxes[0].text);
     EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
-    EXPECT_EQ(nullptr, boxes.m_Boxes[0].clipboardOpenFor);
+    EXPECT_EQ(std::vector<HWND>{nullptr}, openFor);
     // Nothing of the user's clipboard is lost.
     EXPECT_EQ("a\tb", ClipboardText());
     EXPECT_TRUE(IsClipboardFormatAvailable(custom));
@@ -209,7 +221,8 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   });
   WaitForSingleObject(opened, 10000);
 
-  CScriptedBoxes boxes;
+  std::vector<HWND> openFor;
+  CScriptedBoxes boxes({NotingClipboard(openFor, IDOK)}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   SetEvent(release);
   holder.join();
@@ -219,7 +232,8 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("There was an error converting the text on the clipboard (1).", boxes.m_Boxes[0].text);
   EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
-  EXPECT_NE(m_Dlg.m_hWnd, boxes.m_Boxes[0].clipboardOpenFor);
+  ASSERT_EQ(1u, openFor.size());
+  EXPECT_NE(m_Dlg.m_hWnd, openFor[0]);
   EXPECT_EQ("a\tb", ClipboardText());
   EXPECT_TRUE(IsOpen());
 }

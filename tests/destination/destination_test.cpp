@@ -15,7 +15,7 @@
 #include "installer/self_install_window.h"
 #include "resources/resource.h"
 #include "tests/destination/dialog_script.h"
-#include "tests/support/message_box_recorder.h"
+#include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -85,7 +85,7 @@ class DestinationDialog : public ::testing::Test {
   }
 
   CSelfInstallWindow m_backdrop;
-  CMessageBoxRecorder m_boxes;
+  CScriptedBoxes m_boxes;
   CTempDir m_source;
   std::vector<std::string> m_FileNames;
   CDialogScript m_script;
@@ -214,7 +214,7 @@ TEST_F(DestinationDialog, InstallRefusesDriveRootsAndAsksBeforeAMissingFolder) {
       m_script.Later(look);
     }
     m_script.Later([&, dlg] {
-      m_boxes.m_nAnswer = IDNO;
+      m_boxes.AnswerFromNowOn(IDNO);
       SetItemText(dlg, IDC_DEST_FOLDER, "");
       PostCommand(dlg, IDOK);
       m_script.Later(look);
@@ -223,7 +223,7 @@ TEST_F(DestinationDialog, InstallRefusesDriveRootsAndAsksBeforeAMissingFolder) {
         PostCommand(dlg, IDOK);
         m_script.Later(look);
         m_script.Later([&, dlg] {
-          m_boxes.m_nAnswer = IDYES;
+          m_boxes.AnswerFromNowOn(IDYES);
           PostCommand(dlg, IDOK);
         });
       });
@@ -272,7 +272,7 @@ TEST_F(DestinationDialog, InstallTakesAnExistingFolderAtOnceAndAFileNameAfterThe
       {dir.GetPath() + "\\", 0},
       {dir / "taken", 1},
   };
-  m_boxes.m_nAnswer = IDYES;
+  m_boxes.AnswerFromNowOn(IDYES);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     m_boxes.m_Boxes.clear();

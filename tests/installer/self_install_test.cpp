@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,7 +18,7 @@
 #include "installer/self_install.h"
 #include "tests/app/test_app.h"
 #include "tests/settings/registry_probe.h"
-#include "tests/support/message_box_recorder.h"
+#include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -35,29 +34,6 @@ const std::string kVersion = "1.20";  // the test program carries the program's 
 const char kNewCopy[] =
     "You are about to install a new copy of Orvane Zenvero.\n\nIt is recommended to close all "
     "Orvane Zenvero windows before continuing.\n\nDo you want to continue?";
-
-// Answers message boxes in order from a list; the last answer repeats.
-class CScriptedBoxes : public CMessageBoxRecorder {
- public:
-  explicit CScriptedBoxes(std::deque<int> answers) : m_Answers(std::move(answers)) {}
-  int DoMessageBox(const char* text, UINT type) override {
-    return DoOwnedMessageBox(nullptr, text, "", type);
-  }
-  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
-    m_Boxes.push_back({text, type, caption, owner});
-    int answer = m_Answers.front();
-    if (m_Answers.size() > 1) m_Answers.pop_front();
-    return answer;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const Box& box : m_Boxes) texts.push_back(box.text);
-    return texts;
-  }
-
- private:
-  std::deque<int> m_Answers;
-};
 
 // What the seams saw and how they answer.
 struct Started {
