@@ -43,3 +43,12 @@ function(velmora_add_test name)
     set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED ${name}_unmanaged)
   endif()
 endfunction()
+
+# velmora_uses_command_recorder(TEST)
+# TEST copies the stand-in program of tests/helpers: it is built first, and
+# TEST finds it, as Wine reaches it, in COMMAND_RECORDER_EXE.
+function(velmora_uses_command_recorder test)
+  add_dependencies(${test} command_recorder)
+  target_compile_definitions(${test} PRIVATE
+    COMMAND_RECORDER_EXE="Z:$<TARGET_FILE:command_recorder>")
+endfunction()
