@@ -1,6 +1,6 @@
 // Convert Clipboard on the real clipboard: the text converted in place, the
-// notice for no text, the error for a clipboard held by someone else, and
-// the clipboard closed before any message.
+// notice for no text, the error for a clipboard held by someone else, the
+// clipboard opened for the main window and closed before any message.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -92,6 +92,7 @@ TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
     else
       PutOnClipboard(c.bytes);
     SetText(IDC_MAIN_TABS, c.tabs);
+    ASSERT_EQ(nullptr, GetClipboardOwner());  // the test's own clipboard has no window
     std::vector<HWND> openFor;
     CScriptedBoxes boxes({NotingClipboard(openFor, IDYES)}, IDOK);
     Press(IDC_MAIN_CONVERT_CLIPBOARD);
@@ -100,6 +101,8 @@ TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
               boxes.m_Boxes[0].text);
     EXPECT_EQ(kQuestion, boxes.m_Boxes[0].type);
     EXPECT_EQ(std::vector<HWND>{nullptr}, openFor);
+    // Emptied while open for the main window: the new text is the window's.
+    EXPECT_EQ(m_Dlg.m_hWnd, GetClipboardOwner());
     EXPECT_TRUE(ClipboardText() == c.expected) << ClipboardText().substr(0, 80);
     EXPECT_EQ(c.tabs, GetSettingString("Settings", "Tabs", ""));
     EXPECT_TRUE(IsOpen());
@@ -164,14 +167,18 @@ TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
   EXPECT_TRUE(IsOpen());
 }
 
-// A main window whose clipboard blocks cannot be had.
+// A main window whose clipboard blocks cannot be had. It notes the window
+// the clipboard is open for when the block is asked for.
 class CNoBlockDlg : public CMainDlg {
  public:
   explicit CNoBlockDlg(bool unlockable) : m_bUnlockable(unlockable) {}
   HGLOBAL AllocateClipboardBlock(SIZE_T) override {
+    m_OpenFor.push_back(GetOpenClipboardWindow());
     // A moveable block of no bytes is discarded: locking it fails.
     return m_bUnlockable ? GlobalAlloc(GMEM_MOVEABLE, 0) : nullptr;
   }
+
+  std::vector<HWND> m_OpenFor;
 
  private:
   bool m_bUnlockable;
@@ -200,6 +207,8 @@ TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {
     EXPECT_EQ(std::string("There was an error converting the text on the clipboard (") + c.code + ").",
               boxes.m_Boxes[0].text);
     EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
+    // Open for the main window while the block was made, closed for the box.
+    EXPECT_EQ(std::vector<HWND>{dlg.m_hWnd}, dlg.m_OpenFor);
     EXPECT_EQ(std::vector<HWND>{nullptr}, openFor);
     // Nothing of the user's clipboard is lost.
     EXPECT_EQ("a\tb", ClipboardText());
@@ -212,14 +221,22 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   PutText("a\tb");
   HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  // Another thread stands for another program: the clipboard is opened per thread.
+  // Another thread stands for another program: the clipboard is opened per
+  // thread, here for a window of that thread's own.
+  HWND holderWindow = nullptr;
   std::thread holder([&] {
-    BOOL ok = OpenClipboard(nullptr);
+    holderWindow = CreateWindowExA(0, "STATIC", "holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+    BOOL ok = OpenClipboard(holderWindow);
     SetEvent(opened);
     WaitForSingleObject(release, 10000);
     if (ok) CloseClipboard();
+    DestroyWindow(holderWindow);
   });
   WaitForSingleObject(opened, 10000);
+  // (No ASSERT before the join: leaving with the thread running would abort.)
+  EXPECT_NE(nullptr, holderWindow);
+  EXPECT_EQ(holderWindow, GetOpenClipboardWindow());
 
   std::vector<HWND> openFor;
   CScriptedBoxes boxes({NotingClipboard(openFor, IDOK)}, IDOK);
@@ -232,8 +249,8 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("There was an error converting the text on the clipboard (1).", boxes.m_Boxes[0].text);
   EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
-  ASSERT_EQ(1u, openFor.size());
-  EXPECT_NE(m_Dlg.m_hWnd, openFor[0]);
+  // Still the other program's while the error shows.
+  EXPECT_EQ(std::vector<HWND>{holderWindow}, openFor);
   EXPECT_EQ("a\tb", ClipboardText());
   EXPECT_TRUE(IsOpen());
 }
