@@ -61,6 +61,12 @@ class CCurrentDirectory {
 // The file's whole content ("<unreadable>" when it cannot be read).
 std::string Content(const std::string& path);
 
+// Gives the file the hidden attribute; false where the file system keeps no
+// such bit (Wine keeps it in an extended attribute of the host's file).
+bool MakeHidden(const std::string& path);
+constexpr const char kNoHiddenBit[] =
+    "the file system of the test folder keeps no hidden attribute, so keeping it cannot be checked";
+
 // A fresh settings store, the application started, and the main window open
 // modeless as the program's main window.
 class CommandTest : public ::testing::Test {
