@@ -795,9 +795,38 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
-  // The framework will not write the profile back at exit.
+  // The framework will not write the profile back at exit: the per-user key
+  // stays gone when the program ends.
   ASSERT_NE(nullptr, TestApp().m_pCmdInfo);
   EXPECT_EQ(CCommandLineInfo::AppUnregister, TestApp().m_pCmdInfo->m_nShellCommand);
+  TestApp().ExitInstance();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+}
+
+// The program's whole run for /uninstall, as its entry point makes it: the
+// start-up, the uninstall and the end. The per-user key does not come back.
+TEST_F(SelfInstallTest, UninstalledSettingsStayGoneWhenTheProgramEnds) {
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  WriteWholeFile(Folder(m_install) + "Velmora.exe", "x");
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
+
+  CScriptedBoxes boxes({IDYES});
+  // A main window would mean the program went on after the uninstall: it is
+  // closed at once, and counted.
+  CActivationHook mainWindow(kTitle,
+                             [](HWND window) { PostMessageA(window, WM_COMMAND, IDCANCEL, 0); });
+  TestApp().m_strCmdLineTail = "/uninstall";
+  EXPECT_FALSE(TestApp().InitializeInstance());
+  TestApp().ExitInstance();
+
+  EXPECT_EQ(0, mainWindow.m_nCalls);
+  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
+            boxes.Texts());
+  EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
 }
 
 TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) {
