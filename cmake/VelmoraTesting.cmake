@@ -43,3 +43,27 @@ function(velmora_add_test name)
     set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED ${name}_unmanaged)
   endif()
 endfunction()
+
+# velmora_small_disk(TEST DIR)
+# A real, tiny disk for TEST's disk-full cases: tests/engine/small_disk.sh
+# mounts a 64 KiB tmpfs at DIR/mnt before TEST runs and unmounts it after.
+# Mounting needs root; without it nothing is mounted and those cases skip
+# themselves. TEST finds DIR in VELMORA_SMALL_DISK.
+function(velmora_small_disk test dir)
+  set(script ${CMAKE_SOURCE_DIR}/tests/engine/small_disk.sh)
+  add_test(NAME ${test}_small_disk_mount COMMAND ${script} mount ${dir})
+  add_test(NAME ${test}_small_disk_unmount COMMAND ${script} unmount ${dir})
+  set_tests_properties(${test}_small_disk_mount PROPERTIES FIXTURES_SETUP ${test}_small_disk)
+  set_tests_properties(${test}_small_disk_unmount PROPERTIES FIXTURES_CLEANUP ${test}_small_disk)
+  set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED ${test}_small_disk)
+  target_compile_definitions(${test} PRIVATE VELMORA_SMALL_DISK="${dir}")
+endfunction()
+
+# velmora_uses_command_recorder(TEST)
+# TEST copies the stand-in program of tests/helpers: it is built first, and
+# TEST finds it, as Wine reaches it, in COMMAND_RECORDER_EXE.
+function(velmora_uses_command_recorder test)
+  add_dependencies(${test} command_recorder)
+  target_compile_definitions(${test} PRIVATE
+    COMMAND_RECORDER_EXE="Z:$<TARGET_FILE:command_recorder>")
+endfunction()

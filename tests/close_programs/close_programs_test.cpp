@@ -11,7 +11,7 @@
 #include "framework/win_app.h"
 #include "installer/close_programs.h"
 #include "installer/self_install_window.h"
-#include "tests/support/message_box_recorder.h"
+#include "tests/support/scripted_boxes.h"
 
 namespace {
 
@@ -194,30 +194,7 @@ class CCopyWindow {
   std::atomic<bool> m_bHung{false};
 };
 
-// Records each question and answers it with the next step of a script; a
-// question beyond the script is answered Cancel, so it cannot loop.
-class CScriptedBoxes : public CMessageBoxRecorder {
- public:
-  explicit CScriptedBoxes(std::vector<std::function<int()>> script)
-      : CMessageBoxRecorder(IDCANCEL), m_Script(std::move(script)) {}
-  int DoMessageBox(const char* text, UINT type) override {
-    return DoOwnedMessageBox(nullptr, text, "", type);
-  }
-  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
-    m_Boxes.push_back({text, type, caption, owner});
-    if (m_nNext >= m_Script.size()) return IDCANCEL;
-    return m_Script[m_nNext++]();
-  }
-
- private:
-  std::vector<std::function<int()>> m_Script;
-  size_t m_nNext = 0;
-};
-
-std::function<int()> Answer(int button) {
-  return [button] { return button; };
-}
-
+// Questions beyond a test's script are answered Cancel, so that none can loop.
 class ClosePrograms : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -247,7 +224,7 @@ TEST(CloseProgramsLimits, MessagesWaitFiveSecondsUnlessTold) {
 }
 
 TEST_F(ClosePrograms, NothingRunningOrNothingToLookFor) {
-  CScriptedBoxes boxes({});
+  CScriptedBoxes boxes(IDCANCEL);
   EXPECT_EQ(0, Close());
   EXPECT_EQ(0, Close("", ""));
   EXPECT_EQ(0, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, {}));
@@ -257,7 +234,7 @@ TEST_F(ClosePrograms, NothingRunningOrNothingToLookFor) {
 
 // Copies that agree to end are closed without a question, every one of them.
 TEST_F(ClosePrograms, RunningCopiesCloseWithoutAQuestion) {
-  CScriptedBoxes boxes({});
+  CScriptedBoxes boxes(IDCANCEL);
   CCopyWindow first(kTitle);
   CCopyWindow second(kTitle, "SomeOtherProgram");  // any program with that exact caption
   ASSERT_TRUE(first.IsOpen() && second.IsOpen());
@@ -271,7 +248,7 @@ TEST_F(ClosePrograms, RunningCopiesCloseWithoutAQuestion) {
 
 // Only the whole caption, in its own letter case, is a copy.
 TEST_F(ClosePrograms, CaptionsMustMatchExactly) {
-  CScriptedBoxes boxes({});
+  CScriptedBoxes boxes(IDCANCEL);
   std::vector<std::unique_ptr<CCopyWindow>> others;
   for (const char* caption : {"Orvane Zenvero Setup", "Orvane Zenvero Uninstall",
                               "Orvane Zenvero - notes.txt", "orvane zenvero", "Orvane Zenver",
@@ -288,7 +265,7 @@ TEST_F(ClosePrograms, CaptionsMustMatchExactly) {
 
 // A class name, when given, is what counts; the caption is then ignored.
 TEST_F(ClosePrograms, ByClassName) {
-  CScriptedBoxes boxes({});
+  CScriptedBoxes boxes(IDCANCEL);
   CCopyWindow tool("Anything at all", "VelmoraTestTool");
   CCopyWindow titled(kTitle);
   CCopyWindow similar("Anything at all", "VelmoraTestToolbar");
@@ -309,7 +286,7 @@ TEST_F(ClosePrograms, CopyWithAModalBoxAsksTheUser) {
     CScriptedBoxes boxes({[&] {
       copy.CloseModalBox();
       return IDOK;
-    }});
+    }}, IDCANCEL);
     EXPECT_EQ(0, Close());
     EXPECT_FALSE(copy.IsOpen());
     ASSERT_EQ(1u, boxes.m_Boxes.size());
@@ -323,7 +300,7 @@ TEST_F(ClosePrograms, CopyWithAModalBoxAsksTheUser) {
     SCOPED_TRACE("OK with the box still open asks again; then Cancel");
     CCopyWindow copy(kTitle);
     copy.OpenModalBox();
-    CScriptedBoxes boxes({Answer(IDOK), Answer(IDCANCEL)});
+    CScriptedBoxes boxes({IDOK}, IDCANCEL);
     EXPECT_EQ(1, Close());
     EXPECT_TRUE(copy.IsOpen());
     EXPECT_EQ(2u, boxes.m_Boxes.size());
@@ -341,7 +318,7 @@ TEST_F(ClosePrograms, RefusingCopyIsEndedByHand) {
   CScriptedBoxes boxes({[&] {
     copy.EndByHand();
     return IDOK;
-  }});
+  }}, IDCANCEL);
   EXPECT_EQ(0, Close());
   EXPECT_FALSE(copy.IsOpen());
   EXPECT_EQ(1u, boxes.m_Boxes.size());
@@ -353,7 +330,7 @@ TEST_F(ClosePrograms, CopyGoneWhileAskedIsNotAskedAbout) {
   CopyBehaviour goes;
   goes.goesWhenAsked = true;
   CCopyWindow copy(kTitle, kCopyClass, goes);
-  CScriptedBoxes boxes({});
+  CScriptedBoxes boxes(IDCANCEL);
   EXPECT_EQ(0, Close());
   EXPECT_FALSE(copy.IsOpen());
   EXPECT_EQ(1, copy.m_nQueries);
@@ -367,7 +344,7 @@ TEST_F(ClosePrograms, HungCopyEndsInTheQuestion) {
     SCOPED_TRACE("Cancel");
     CCopyWindow copy(kTitle);
     copy.Hang();
-    CScriptedBoxes boxes({Answer(IDCANCEL)});
+    CScriptedBoxes boxes(IDCANCEL);
     EXPECT_EQ(1, Close());
     EXPECT_EQ(1u, boxes.m_Boxes.size());
     copy.Release();
@@ -379,7 +356,7 @@ TEST_F(ClosePrograms, HungCopyEndsInTheQuestion) {
     CScriptedBoxes boxes({[&] {
       copy.Release();
       return IDOK;
-    }});
+    }}, IDCANCEL);
     EXPECT_EQ(0, Close());
     EXPECT_FALSE(copy.IsOpen());
     EXPECT_EQ(1u, boxes.m_Boxes.size());
@@ -392,7 +369,7 @@ TEST_F(ClosePrograms, CopyThatStaysAfterCloseIsLeftToTheUser) {
   CopyBehaviour stays;
   stays.closesOnRequest = false;
   CCopyWindow copy(kTitle, kCopyClass, stays);
-  CScriptedBoxes boxes({Answer(IDOK), Answer(IDCANCEL)});
+  CScriptedBoxes boxes({IDOK}, IDCANCEL);
   EXPECT_EQ(1, Close());
   EXPECT_EQ(1, copy.m_nCloses);
   EXPECT_EQ(2u, boxes.m_Boxes.size());
@@ -405,7 +382,7 @@ TEST_F(ClosePrograms, OwnMainWindowStays) {
   CWnd own(CreateWindowExA(0, "STATIC", kTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                            GetModuleHandleA(nullptr), nullptr));
   app.m_pMainWnd = &own;
-  CScriptedBoxes boxes({});
+  CScriptedBoxes boxes(IDCANCEL);
   CCopyWindow copy(kTitle);
   EXPECT_EQ(0, Close());
   EXPECT_FALSE(copy.IsOpen());
@@ -423,7 +400,7 @@ TEST_F(ClosePrograms, FurtherProgramsInOrder) {
   };
   {
     SCOPED_TRACE("all close");
-    CScriptedBoxes boxes({});
+    CScriptedBoxes boxes(IDCANCEL);
     CCopyWindow copy(kTitle);
     CCopyWindow tool("Other Tool");
     CCopyWindow helper("Helper window", "VelmoraTestHelper");
@@ -443,7 +420,7 @@ TEST_F(ClosePrograms, FurtherProgramsInOrder) {
     CScriptedBoxes boxes({[&] {
       ownerEnabled = IsWindowEnabled(m_hOwner) != FALSE;  // the progress box is up
       return IDCANCEL;
-    }});
+    }}, IDCANCEL);
     EXPECT_EQ(1, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, more));
     EXPECT_FALSE(ownerEnabled);
     EXPECT_TRUE(IsWindowEnabled(m_hOwner));

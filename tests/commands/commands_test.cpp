@@ -40,3 +40,8 @@ std::string Content(const std::string& path) {
   std::string data;
   return ReadWholeFile(path, &data) ? data : "<unreadable>";
 }
+
+bool MakeHidden(const std::string& path) {
+  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN) &&
+         (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0;
+}

@@ -31,48 +31,17 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "app/main_dlg.h"
-#include "framework/message_box.h"
 #include "tests/app/test_app.h"
+#include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
 
 constexpr UINT kRefusal = MB_OK | MB_ICONEXCLAMATION;
 constexpr UINT kNotice = MB_OK | MB_ICONINFORMATION;
 constexpr UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
-
-// Answers message boxes from a script (IDOK once it runs out) and records
-// each box with the window that held the clipboard open meanwhile.
-class CScriptedBoxes : public CMessageBoxRoutine {
- public:
-  struct Box {
-    std::string text;
-    UINT type;
-    HWND clipboardOpenFor;  // the window that held the clipboard open meanwhile
-  };
-  explicit CScriptedBoxes(std::deque<int> answers = {})
-      : m_Answers(std::move(answers)), m_pPrevious(SetMessageBoxRoutine(this)) {}
-  ~CScriptedBoxes() override { SetMessageBoxRoutine(m_pPrevious); }
-  CScriptedBoxes(const CScriptedBoxes&) = delete;
-  CScriptedBoxes& operator=(const CScriptedBoxes&) = delete;
-
-  int DoMessageBox(const char* text, UINT type) override {
-    m_Boxes.push_back({text, type, GetOpenClipboardWindow()});
-    if (m_Answers.empty()) return IDOK;
-    const int answer = m_Answers.front();
-    m_Answers.pop_front();
-    return answer;
-  }
-
-  std::deque<int> m_Answers;
-  std::vector<Box> m_Boxes;
-
- private:
-  CMessageBoxRoutine* m_pPrevious;
-};
 
 // Sets the current directory for the life of the object.
 class CCurrentDirectory {
@@ -91,6 +60,12 @@ class CCurrentDirectory {
 
 // The file's whole content ("<unreadable>" when it cannot be read).
 std::string Content(const std::string& path);
+
+// Gives the file the hidden attribute; false where the file system keeps no
+// such bit (Wine keeps it in an extended attribute of the host's file).
+bool MakeHidden(const std::string& path);
+constexpr const char kNoHiddenBit[] =
+    "the file system of the test folder keeps no hidden attribute, so keeping it cannot be checked";
 
 // A fresh settings store, the application started, and the main window open
 // modeless as the program's main window.

@@ -1,12 +1,13 @@
 // Convert Clipboard on the real clipboard: the text converted in place, the
-// notice for no text, the error for a clipboard held by someone else, and
-// the clipboard closed before any message.
+// notice for no text, the error for a clipboard held by someone else, the
+// clipboard opened for the main window and closed before any message.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "app/settings.h"
 #include "resources/resource.h"
@@ -57,6 +58,15 @@ std::string ClipboardText() {
   return text;
 }
 
+// A box's answer that also notes the window the clipboard is open for while
+// the box shows (null: closed).
+CScriptedBoxes::Step NotingClipboard(std::vector<HWND>& openFor, int answer) {
+  return [&openFor, answer] {
+    openFor.push_back(GetOpenClipboardWindow());
+    return answer;
+  };
+}
+
 using ConvertClipboard = CommandTest;
 
 TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
@@ -82,13 +92,17 @@ TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
     else
       PutOnClipboard(c.bytes);
     SetText(IDC_MAIN_TABS, c.tabs);
-    CScriptedBoxes boxes({IDYES});
+    ASSERT_EQ(nullptr, GetClipboardOwner());  // the test's own clipboard has no window
+    std::vector<HWND> openFor;
+    CScriptedBoxes boxes({NotingClipboard(openFor, IDYES)}, IDOK);
     Press(IDC_MAIN_CONVERT_CLIPBOARD);
     ASSERT_EQ(1u, boxes.m_Boxes.size());
     EXPECT_EQ(std::string(c.count) + " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?",
               boxes.m_Boxes[0].text);
     EXPECT_EQ(kQuestion, boxes.m_Boxes[0].type);
-    EXPECT_EQ(nullptr, boxes.m_Boxes[0].clipboardOpenFor);
+    EXPECT_EQ(std::vector<HWND>{nullptr}, openFor);
+    // Emptied while open for the main window: the new text is the window's.
+    EXPECT_EQ(m_Dlg.m_hWnd, GetClipboardOwner());
     EXPECT_TRUE(ClipboardText() == c.expected) << ClipboardText().substr(0, 80);
     EXPECT_EQ(c.tabs, GetSettingString("Settings", "Tabs", ""));
     EXPECT_TRUE(IsOpen());
@@ -100,7 +114,7 @@ TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
   int64_t column = 0;
   uint64_t tabs = 0;
   const std::string expected = ReferenceExpand(dense, TabStopList{7}, column, tabs);
-  CScriptedBoxes boxes({IDYES});
+  CScriptedBoxes boxes({IDYES}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ(std::to_string(tabs) + " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?",
@@ -113,7 +127,7 @@ TEST_F(ConvertClipboard, OtherFormatsGoAndNoEndsTheProgram) {
   PutOnClipboard(std::string("a\tb") + '\0', custom);
   ASSERT_TRUE(IsClipboardFormatAvailable(custom));
   SetText(IDC_MAIN_TABS, "4");
-  CScriptedBoxes boxes({IDNO});
+  CScriptedBoxes boxes({IDNO}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
@@ -133,7 +147,7 @@ TEST_F(ConvertClipboard, UnicodeTextIsReadAsTheSystemsText) {
   SetClipboardData(CF_UNICODETEXT, memory);
   CloseClipboard();
   SetText(IDC_MAIN_TABS, "4");
-  CScriptedBoxes boxes({IDYES});
+  CScriptedBoxes boxes({IDYES}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
@@ -143,7 +157,7 @@ TEST_F(ConvertClipboard, UnicodeTextIsReadAsTheSystemsText) {
 TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
   PutBitmapOnly();
   WriteSettingString("Settings", "Tabs", "untouched");
-  CScriptedBoxes boxes({IDNO});
+  CScriptedBoxes boxes({IDNO}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("The clipboard does not contain any text.", boxes.m_Boxes[0].text);
@@ -153,18 +167,30 @@ TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
   EXPECT_TRUE(IsOpen());
 }
 
-// A main window whose clipboard blocks cannot be had.
+// A main window whose clipboard blocks cannot be had. It notes the window
+// the clipboard is open for when the block is asked for.
 class CNoBlockDlg : public CMainDlg {
  public:
   explicit CNoBlockDlg(bool unlockable) {
     m_pfnAllocateClipboardBlock = unlockable ? UnlockableBlock : NoBlock;
+    s_OpenFor.clear();
   }
 
+  // The window the clipboard was open for each time a block was asked for.
+  static std::vector<HWND> s_OpenFor;
+
  private:
-  static HGLOBAL NoBlock(SIZE_T) { return nullptr; }
+  static HGLOBAL NoBlock(SIZE_T) {
+    s_OpenFor.push_back(GetOpenClipboardWindow());
+    return nullptr;
+  }
   // A moveable block of no bytes is discarded: locking it fails.
-  static HGLOBAL UnlockableBlock(SIZE_T) { return GlobalAlloc(GMEM_MOVEABLE, 0); }
+  static HGLOBAL UnlockableBlock(SIZE_T) {
+    s_OpenFor.push_back(GetOpenClipboardWindow());
+    return GlobalAlloc(GMEM_MOVEABLE, 0);
+  }
 };
+std::vector<HWND> CNoBlockDlg::s_OpenFor;
 
 TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {
   const UINT custom = RegisterClipboardFormatA("Velmora test format");
@@ -182,13 +208,16 @@ TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {
     CNoBlockDlg dlg(c.unlockable);
     ASSERT_TRUE(dlg.Create());
     SetDlgItemTextA(dlg, IDC_MAIN_TABS, "4");
-    CScriptedBoxes boxes;
+    std::vector<HWND> openFor;
+    CScriptedBoxes boxes({NotingClipboard(openFor, IDOK)}, IDOK);
     SendDlgItemMessageA(dlg, IDC_MAIN_CONVERT_CLIPBOARD, BM_CLICK, 0, 0);
     ASSERT_EQ(1u, boxes.m_Boxes.size());
     EXPECT_EQ(std::string("There was an error converting the text on the clipboard (") + c.code + ").",
               boxes.m_Boxes[0].text);
     EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
-    EXPECT_EQ(nullptr, boxes.m_Boxes[0].clipboardOpenFor);
+    // Open for the main window while the block was made, closed for the box.
+    EXPECT_EQ(std::vector<HWND>{dlg.m_hWnd}, CNoBlockDlg::s_OpenFor);
+    EXPECT_EQ(std::vector<HWND>{nullptr}, openFor);
     // Nothing of the user's clipboard is lost.
     EXPECT_EQ("a\tb", ClipboardText());
     EXPECT_TRUE(IsClipboardFormatAvailable(custom));
@@ -200,16 +229,25 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   PutText("a\tb");
   HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  // Another thread stands for another program: the clipboard is opened per thread.
+  // Another thread stands for another program: the clipboard is opened per
+  // thread, here for a window of that thread's own.
+  HWND holderWindow = nullptr;
   std::thread holder([&] {
-    BOOL ok = OpenClipboard(nullptr);
+    holderWindow = CreateWindowExA(0, "STATIC", "holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+    BOOL ok = OpenClipboard(holderWindow);
     SetEvent(opened);
     WaitForSingleObject(release, 10000);
     if (ok) CloseClipboard();
+    DestroyWindow(holderWindow);
   });
   WaitForSingleObject(opened, 10000);
+  // (No ASSERT before the join: leaving with the thread running would abort.)
+  EXPECT_NE(nullptr, holderWindow);
+  EXPECT_EQ(holderWindow, GetOpenClipboardWindow());
 
-  CScriptedBoxes boxes;
+  std::vector<HWND> openFor;
+  CScriptedBoxes boxes({NotingClipboard(openFor, IDOK)}, IDOK);
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   SetEvent(release);
   holder.join();
@@ -219,7 +257,8 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("There was an error converting the text on the clipboard (1).", boxes.m_Boxes[0].text);
   EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
-  EXPECT_NE(m_Dlg.m_hWnd, boxes.m_Boxes[0].clipboardOpenFor);
+  // Still the other program's while the error shows.
+  EXPECT_EQ(std::vector<HWND>{holderWindow}, openFor);
   EXPECT_EQ("a\tb", ClipboardText());
   EXPECT_TRUE(IsOpen());
 }

@@ -111,7 +111,7 @@ TEST_F(ConvertFileCommand, AnExistingDestinationIsReplacedOnlyAfterYes) {
       destination + "\nThe destination file already exists.\n\nDo you want to replace the existing file?";
 
   {
-    CScriptedBoxes boxes({IDNO});
+    CScriptedBoxes boxes({IDNO}, IDOK);
     Press(IDC_MAIN_CONVERT_FILE);
     ASSERT_EQ(1u, boxes.m_Boxes.size());
     EXPECT_EQ(question, boxes.m_Boxes[0].text);
@@ -121,7 +121,7 @@ TEST_F(ConvertFileCommand, AnExistingDestinationIsReplacedOnlyAfterYes) {
     EXPECT_TRUE(List(IDC_MAIN_SOURCE).empty());
   }
   {
-    CScriptedBoxes boxes({IDYES, IDYES});
+    CScriptedBoxes boxes({IDYES, IDYES}, IDOK);
     Press(IDC_MAIN_CONVERT_FILE);
     ASSERT_EQ(2u, boxes.m_Boxes.size());
     EXPECT_EQ(question, boxes.m_Boxes[0].text);
@@ -144,7 +144,7 @@ TEST_F(ConvertFileCommand, NoAfterSuccessKeepsTheTypedNamesAndEndsTheProgram) {
   SetText(IDC_MAIN_SOURCE, "a.txt");
   SetText(IDC_MAIN_DESTINATION, "new.txt");
 
-  CScriptedBoxes boxes({IDNO});
+  CScriptedBoxes boxes({IDNO}, IDOK);
   Press(IDC_MAIN_CONVERT_FILE);
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("2 tabs converted.\n\nDo you want to convert another file?", boxes.m_Boxes[0].text);
@@ -168,7 +168,7 @@ TEST_F(ConvertFileCommand, WithNoHistoryKeptTheBoxesKeepTheNamesForTheNextFile) 
     SetText(IDC_MAIN_TABS, "4");
     SetText(IDC_MAIN_SOURCE, "a.txt");
     SetText(IDC_MAIN_DESTINATION, "new.txt");
-    CScriptedBoxes boxes({IDYES, IDYES});
+    CScriptedBoxes boxes({IDYES, IDYES}, IDOK);
     Press(IDC_MAIN_CONVERT_FILE);
     ASSERT_FALSE(boxes.m_Boxes.empty());
     EXPECT_EQ("2 tabs converted.\n\nDo you want to convert another file?", boxes.m_Boxes.back().text);

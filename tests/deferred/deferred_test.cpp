@@ -259,7 +259,7 @@ class CRunningCopy {
  public:
   explicit CRunningCopy(const std::string& path) : m_strPath(path) {
     const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
-    if (!CopyFileA((OwnFolder() + "command_recorder.exe").c_str(), path.c_str(), FALSE)) return;
+    if (!CopyFileA(COMMAND_RECORDER_EXE, path.c_str(), FALSE)) return;
     std::string commandLine = "\"" + path + "\" --wait";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "installer/destination_dlg.h"
+#include "tests/destination/host_space.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -63,6 +63,26 @@ TEST(FreeDiskSpace, FromTheRootOfADriveOrNothing) {
   }
 }
 
+// The figure is the host's own: on our small disk to the KB, also once a file
+// has taken some of it (the disk is empty at first, free space all of it).
+TEST(FreeDiskSpace, IsTheHostsCountOfTheFreeSpace) {
+  for (char letter : {'C', 'D'}) {
+    SCOPED_TRACE(letter);
+    HostSpace host;
+    ASSERT_TRUE(ReadHostSpace(letter, &host)) << kNoHostSpace;
+    const std::string root = std::string(1, letter) + ":\\";
+    unsigned long long kb = 0;
+    ASSERT_TRUE(GetFreeDiskSpaceKB(root, kb));
+    EXPECT_TRUE(MatchesHostSpace(host, kb));
+
+    const std::string file = root + "velmora-space-test.dat";
+    ASSERT_TRUE(WriteWholeFile(file, std::string(10000, 'x')));
+    EXPECT_TRUE(GetFreeDiskSpaceKB(root, kb));
+    EXPECT_TRUE(MatchesHostSpace(host, kb, {10000}));
+    EXPECT_TRUE(DeleteFileA(file.c_str()));
+  }
+}
+
 TEST(DestinationSpace, NeededIsTheGrowthRoundedUpToWholeKB) {
   // Sizes of the listed files in the source and the destination (-1: no
   // such file there), and the space needed.
@@ -107,29 +127,28 @@ TEST(DestinationSpace, DriveAndSpaceAvailableComeFromTheDriveLetter) {
   struct Case {
     const char* folder;
     const char* drive;
+    char host;  // the drive whose host figure is shown; 0: "unknown"
   } cases[] = {
-      {"C:\\Program Files\\Orvane Zenvero", "C:"},
-      {"c:\\x", "C:"},
-      {"d:\\x", "D:"},
-      {"Q:", "Q:"},
-      {"\\\\server\\share\\x", ""},
-      {"relative\\folder", ""},
-      {"", ""},
+      {"C:\\Program Files\\Orvane Zenvero", "C:", 'C'},
+      {"c:\\x", "C:", 'C'},
+      {"d:\\x", "D:", 'D'},
+      {"Q:", "Q:", 0},  // no such drive in the prefix
+      {"\\\\server\\share\\x", "", 0},
+      {"relative\\folder", "", 0},
+      {"", "", 0},
   };
   for (const Case& c : cases) {
     DestinationSpace space = ComputeDestinationSpace(c.folder, "C:\\", {});
     EXPECT_EQ(c.drive, space.strDrive) << c.folder;
-    unsigned long long kb = 0;
-    std::string root = space.strDrive.empty() ? "" : space.strDrive + "\\";
-    if (!GetFreeDiskSpaceKB(root, kb)) {
+    if (c.host == 0) {
       EXPECT_EQ("unknown", space.strAvailable) << c.folder;
       continue;
     }
-    // Other programs write to the same disk meanwhile: allow 1 GB of change.
+    HostSpace host;
+    ASSERT_TRUE(ReadHostSpace(c.host, &host)) << kNoHostSpace;
     ASSERT_GT(space.strAvailable.size(), 3u) << c.folder;
     EXPECT_EQ(" KB", space.strAvailable.substr(space.strAvailable.size() - 3)) << c.folder;
-    unsigned long long shown = std::strtoull(space.strAvailable.c_str(), nullptr, 10);
-    EXPECT_LT(shown > kb ? shown - kb : kb - shown, 1024ull * 1024) << c.folder;
+    EXPECT_TRUE(MatchesHostSpace(host, ShownKB(space.strAvailable))) << c.folder;
   }
 }
 

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "tests/engine/reference_expand.h"
-#include "tests/support/message_box_recorder.h"
+#include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -71,7 +71,7 @@ TEST_F(ConvertFileTest, ConvertsInBatchAndSingleFileMode) {
     // An existing, longer destination is replaced entirely.
     ASSERT_TRUE(WriteWholeFile(destination, std::string(5000, 'o')));
 
-    CMessageBoxRecorder boxes;
+    CScriptedBoxes boxes;
     std::string report = "line: ";
     EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
     EXPECT_EQ(std::string("line: ") + c.count, report);
@@ -80,7 +80,7 @@ TEST_F(ConvertFileTest, ConvertsInBatchAndSingleFileMode) {
 
     for (int answer : {IDYES, IDNO}) {
       ASSERT_TRUE(DeleteFileA(destination.c_str()));
-      boxes.m_nAnswer = answer;
+      boxes.AnswerFromNowOn(answer);
       EXPECT_EQ(answer, ConvertFile(source, destination, TabStopList{8}));
       EXPECT_EQ(c.output, FileText(destination));
     }
@@ -117,7 +117,7 @@ struct FailureCase {
 };
 
 void ExpectFailureInBothModes(const FailureCase& c, const std::function<void()>& check) {
-  CMessageBoxRecorder boxes(IDYES);
+  CScriptedBoxes boxes(IDYES);
   std::string report;
   EXPECT_EQ(-1, ConvertFile(c.source, c.destination, TabStopList{8}, &report));
   EXPECT_EQ("Error converting file: " + c.description, report);

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,7 +19,7 @@
 #include "installer/self_install.h"
 #include "tests/app/test_app.h"
 #include "tests/settings/registry_probe.h"
-#include "tests/support/message_box_recorder.h"
+#include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -35,29 +34,6 @@ const std::string kVersion = "1.20";  // the test program carries the program's 
 const char kNewCopy[] =
     "You are about to install a new copy of Orvane Zenvero.\n\nIt is recommended to close all "
     "Orvane Zenvero windows before continuing.\n\nDo you want to continue?";
-
-// Answers message boxes in order from a list; the last answer repeats.
-class CScriptedBoxes : public CMessageBoxRecorder {
- public:
-  explicit CScriptedBoxes(std::deque<int> answers) : m_Answers(std::move(answers)) {}
-  int DoMessageBox(const char* text, UINT type) override {
-    return DoOwnedMessageBox(nullptr, text, "", type);
-  }
-  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
-    m_Boxes.push_back({text, type, caption, owner});
-    int answer = m_Answers.front();
-    if (m_Answers.size() > 1) m_Answers.pop_front();
-    return answer;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const Box& box : m_Boxes) texts.push_back(box.text);
-    return texts;
-  }
-
- private:
-  std::deque<int> m_Answers;
-};
 
 // What the seams saw and how they answer.
 struct Started {
@@ -823,9 +799,38 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
-  // The framework will not write the profile back at exit.
+  // The framework will not write the profile back at exit: the per-user key
+  // stays gone when the program ends.
   ASSERT_NE(nullptr, TestApp().m_pCmdInfo);
   EXPECT_EQ(CCommandLineInfo::AppUnregister, TestApp().m_pCmdInfo->m_nShellCommand);
+  TestApp().ExitInstance();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+}
+
+// The program's whole run for /uninstall, as its entry point makes it: the
+// start-up, the uninstall and the end. The per-user key does not come back.
+TEST_F(SelfInstallTest, UninstalledSettingsStayGoneWhenTheProgramEnds) {
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  WriteWholeFile(Folder(m_install) + "Velmora.exe", "x");
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
+
+  CScriptedBoxes boxes({IDYES});
+  // A main window would mean the program went on after the uninstall: it is
+  // closed at once, and counted.
+  CActivationHook mainWindow(kTitle,
+                             [](HWND window) { PostMessageA(window, WM_COMMAND, IDCANCEL, 0); });
+  TestApp().m_strCmdLineTail = "/uninstall";
+  EXPECT_FALSE(TestApp().InitializeInstance());
+  TestApp().ExitInstance();
+
+  EXPECT_EQ(0, mainWindow.m_nCalls);
+  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
+            boxes.Texts());
+  EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
 }
 
 TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) {

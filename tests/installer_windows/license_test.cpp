@@ -208,8 +208,10 @@ TEST_F(LicenseTest, AMissingOrLockedFileShowsTheErrorTextAndYesStillAccepts) {
     HANDLE held = INVALID_HANDLE_VALUE;
     if (locked) {
       ASSERT_TRUE(WriteWholeFile(m_Dir / "License.rtf", kLicenseRtf));
-      held = CreateFileA((m_Dir / "License.rtf").c_str(), GENERIC_READ, 0, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+      // Held open by a reader that shares it with readers and writers alike:
+      // only an open that denies all sharing, as the dialog's does, fails.
+      held = CreateFileA((m_Dir / "License.rtf").c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
       ASSERT_NE(INVALID_HANDLE_VALUE, held);
     }
     Seen seen;

@@ -58,6 +58,43 @@ bool ChainExists(HKEY root, const std::string& base, const std::vector<std::stri
   return true;
 }
 
+// The values of HKCU's Run key, put back when the object goes: a test may
+// take the key away meanwhile.
+class CRunKeyAside {
+ public:
+  CRunKeyAside() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    for (DWORD i = 0;; ++i) {
+      char name[16384];
+      DWORD nameLength = sizeof name, type = 0, size = 0;
+      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+      Value value{std::string(name, nameLength), type, std::vector<BYTE>(size)};
+      nameLength = sizeof name;
+      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, value.data.data(), &size) != ERROR_SUCCESS) break;
+      value.data.resize(size);
+      m_Values.push_back(std::move(value));
+    }
+    RegCloseKey(key);
+  }
+  ~CRunKeyAside() {
+    for (const Value& value : m_Values) {
+      SetRaw(HKEY_CURRENT_USER, kRunKey, value.name.c_str(), value.type, value.data.data(),
+             static_cast<DWORD>(value.data.size()));
+    }
+  }
+  CRunKeyAside(const CRunKeyAside&) = delete;
+  CRunKeyAside& operator=(const CRunKeyAside&) = delete;
+
+ private:
+  struct Value {
+    std::string name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  std::vector<Value> m_Values;
+};
+
 class RegistryRecordsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -191,13 +228,14 @@ TEST_F(RegistryRecordsTest, RunEntryNeedsTheRunKeyAndAName) {
   EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, kRunKey, "").exists);
   SetProfileLocation("Orvane", "Zenvero");
 
-  // A missing Run key is not created. Only an empty one is moved aside here.
-  if (ValueCount(HKEY_CURRENT_USER, kRunKey) == 0 && SubkeyCount(HKEY_CURRENT_USER, kRunKey) == 0) {
-    ASSERT_TRUE(DeleteTree(HKEY_CURRENT_USER, kRunKey));
-    SetRunAtStartup("", 1);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunKey));
-    EXPECT_TRUE(EnsureRegistryKey(HKEY_CURRENT_USER, kRunKey));
-  }
+  // A missing Run key is not created.
+  CRunKeyAside aside;
+  ASSERT_EQ(0u, SubkeyCount(HKEY_CURRENT_USER, kRunKey)) << "only a Run key without subkeys is moved aside";
+  ASSERT_TRUE(DeleteTree(HKEY_CURRENT_USER, kRunKey));
+  ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunKey));
+  SetRunAtStartup("", 1);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunKey));
+  EXPECT_TRUE(EnsureRegistryKey(HKEY_CURRENT_USER, kRunKey));
 }
 
 TEST_F(RegistryRecordsTest, AppPathEntryIsWrittenAndItsTreeRemoved) {

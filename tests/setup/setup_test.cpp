@@ -164,8 +164,8 @@ class SetupExeTest : public ::testing::Test {
         << OwnFolder() + SETUP_EXE_FROM_TEST;
   }
   void PlaceStandIn(const std::string& folder) {
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "command_recorder.exe").c_str(),
-                          (folder + "\\Velmora.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(COMMAND_RECORDER_EXE, (folder + "\\Velmora.exe").c_str(), FALSE))
+        << COMMAND_RECORDER_EXE;
   }
 
   CTempDir m_Dist;     // where setup.exe lies
