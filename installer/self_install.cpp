@@ -10,6 +10,7 @@
 #include "app/about_dlg.h"
 #include "app/module.h"
 #include "app/settings.h"
+#include "framework/handle.h"
 #include "framework/win_app.h"
 #include "installer/deferred.h"
 #include "installer/destination_dlg.h"
@@ -66,19 +67,18 @@ class CRecordLock {
  public:
   explicit CRecordLock(const std::string& instanceKey)
       : m_hMutex(CreateMutexA(nullptr, FALSE, (instanceKey + "SelfInstallRecord").c_str())) {
-    if (m_hMutex == nullptr) return;
+    if (!m_hMutex.IsValid()) return;
     DWORD wait = WaitForSingleObject(m_hMutex, kRecordWaitMs);
     m_bOwned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
   }
   ~CRecordLock() {
     if (m_bOwned) ReleaseMutex(m_hMutex);
-    if (m_hMutex != nullptr) CloseHandle(m_hMutex);
   }
   CRecordLock(const CRecordLock&) = delete;
   CRecordLock& operator=(const CRecordLock&) = delete;
 
  private:
-  HANDLE m_hMutex;
+  CHandle m_hMutex;
   bool m_bOwned = false;
 };
 
@@ -134,9 +134,9 @@ std::vector<std::string> PendingWinInitNames() {
   UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return names;
   std::string path = WithSeparator(windows) + "WinInit.Ini";
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return names;
+  CHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return names;
   std::string text;
   char buffer[4096];
   DWORD read = 0;
@@ -144,7 +144,7 @@ std::vector<std::string> PendingWinInitNames() {
          read > 0) {
     text.append(buffer, read);
   }
-  CloseHandle(file);
+  file.Close();
 
   bool inRename = false;
   size_t pos = 0;
@@ -209,14 +209,13 @@ bool ProcessNeedsElevation() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
   if (!GetVersionExA(&version) || version.dwMajorVersion < 6) return false;
-  HANDLE token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  CHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
   // TokenElevation (20) answers one DWORD: nonzero when elevated.
   DWORD elevated = 0;
   DWORD size = 0;
   BOOL ok = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20), &elevated,
                                 sizeof elevated, &size);
-  CloseHandle(token);
   return ok && elevated == 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/handle.h"
+
 namespace {
 
 CreateProcessRoutine g_pCreateProcess = nullptr;  // null: CreateProcessA
@@ -33,17 +35,14 @@ int RunSetupLauncher() {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process = {};
+    PROCESS_INFORMATION info = {};
     CreateProcessRoutine createProcess =
         g_pCreateProcess != nullptr ? g_pCreateProcess : CreateProcessA;
     started = createProcess(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                            nullptr, nullptr, &startup, &process);
+                            nullptr, nullptr, &startup, &info);
     HeapFree(GetProcessHeap(), 0, commandLine);
-    if (started) {
-      // Not waited for; the handles are not needed.
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    }
+    // Not waited for; the handles are not needed.
+    if (started) CProcessInformation(info).Close();
   }
   if (!started) {
     MessageBoxRoutine messageBox = g_pMessageBox != nullptr ? g_pMessageBox : MessageBoxA;
