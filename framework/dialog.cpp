@@ -1,6 +1,5 @@
 #include "framework/dialog.h"
 
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -55,7 +54,7 @@ const MessageMapEntry CDialog::kMessageEntries[] = {
     MapCommand(IDOK, &CDialog::OnOK),
     MapCommand(IDCANCEL, &CDialog::OnCancel),
 };
-const MessageMap CDialog::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries, 2};
+const MessageMap CDialog::kMessageMap = MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
 CDialog::CDialog(UINT templateId, HWND parent)
     : m_nIDHelp(templateId), m_hWndParent(parent), m_nIDTemplate(templateId) {}

@@ -18,7 +18,7 @@ std::exception_ptr g_keptException;
 
 // ---- CCmdTarget ------------------------------------------------------------
 
-const MessageMap CCmdTarget::kMessageMap = {nullptr, nullptr, 0};
+const MessageMap CCmdTarget::kMessageMap = MakeMessageMap(nullptr);
 
 const MessageMapEntry* CCmdTarget::FindEntry(UINT message, UINT code, UINT id) const {
   const bool keyed = message == WM_COMMAND || message == WM_NOTIFY;

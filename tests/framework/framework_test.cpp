@@ -38,7 +38,7 @@ class CProbeApp : public CWinApp {
 const MessageMapEntry CProbeApp::kMessageEntries[] = {
     MapCommand(kAppCommand, &CProbeApp::OnProbeCommand),
 };
-const MessageMap CProbeApp::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries, 1};
+const MessageMap CProbeApp::kMessageMap = MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 CProbeApp g_app;
 
 // A dialog on the About template that can fail in its initialisation or in
@@ -73,7 +73,7 @@ const MessageMapEntry CProbeDlg::kMessageEntries[] = {
     MapCommand(IDOK, &CProbeDlg::OnMyOk),
     MapCommand(40002, &CProbeDlg::OnThrow),
 };
-const MessageMap CProbeDlg::kMessageMap = {&CDialog::kMessageMap, kMessageEntries, 2};
+const MessageMap CProbeDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
 TEST(Dialog, TheDerivedTableWinsAndUnhandledCommandsReachTheApplication) {
   CProbeDlg dlg;
@@ -158,7 +158,8 @@ class CProbeWnd : public CWnd {
 const MessageMapEntry CProbeWnd::kMessageEntries[] = {
     MapMessage(WM_SETTEXT, &CProbeWnd::OnSetText),
 };
-const MessageMap CProbeWnd::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries, 1};
+const MessageMap CProbeWnd::kMessageMap =
+    MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
 TEST(Window, OwnClassDispatchesThroughItsMapAndLetsGoAtTheEnd) {
   const char* cls = CWnd::RegisterWndClass(CS_HREDRAW | CS_VREDRAW, LoadCursor(nullptr, IDC_ARROW));
@@ -204,8 +205,8 @@ class CCaretAtStartRichEdit : public CRichEditCtrl {
 const MessageMapEntry CCaretAtStartRichEdit::kMessageEntries[] = {
     MapMessage(WM_SETFOCUS, &CCaretAtStartRichEdit::OnSetFocus),
 };
-const MessageMap CCaretAtStartRichEdit::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries,
-                                                       1};
+const MessageMap CCaretAtStartRichEdit::kMessageMap =
+    MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
 TEST(Window, ASubclassedRichEditRunsItsOwnHandlerAfterTheDefault) {
   CProbeDlg dlg;
@@ -298,7 +299,7 @@ TEST(Handle, NullAndInvalidHandleValueOwnNothing) {
       EXPECT_FALSE(owner.IsValid());
       EXPECT_TRUE(owner.Close());
     }
-    // A CloseHandle of null would fail and set the error. (One of
+    // Closing null would fail and set the error. (Closing
     // INVALID_HANDLE_VALUE, the process's own pseudo handle, does nothing:
     // there IsValid is the difference that counts.)
     EXPECT_EQ(0xdeadbeefu, GetLastError()) << none;
