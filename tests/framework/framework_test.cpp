@@ -256,6 +256,88 @@ TEST(FileDialog, AnOldStyleTemplateIsHookedToTheObject) {
   EXPECT_EQ(nullptr, dlg.m_hWnd);
 }
 
+// A dialog whose WM_SETTEXT handler leaves the storing of the text to the
+// dialog manager (Default()).
+class CDefaultingDlg : public CDialog {
+ public:
+  CDefaultingDlg() : CDialog(IDD_ABOUTBOX) {}
+  std::string m_strSeen;
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMapEntry kMessageEntries[];
+  static const MessageMap kMessageMap;
+
+ private:
+  LRESULT OnSetText(WPARAM, LPARAM lParam) {
+    m_strSeen = reinterpret_cast<const char*>(lParam);
+    return Default();
+  }
+};
+const MessageMapEntry CDefaultingDlg::kMessageEntries[] = {
+    MapMessage(WM_SETTEXT, &CDefaultingDlg::OnSetText),
+};
+const MessageMap CDefaultingDlg::kMessageMap =
+    MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
+
+TEST(Dialog, TheObjectIsFoundBehindItsWindowAndDefaultLeavesTheMessageToTheSystem) {
+  CDefaultingDlg dlg;
+  ASSERT_TRUE(dlg.Create());
+  EXPECT_EQ(&dlg, CWnd::FromHandlePermanent(dlg));
+  dlg.SetWindowText("changed");
+  EXPECT_EQ("changed", dlg.m_strSeen);
+  EXPECT_EQ("changed", dlg.GetWindowText());
+  dlg.DestroyWindow();
+  EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+// The same through the file dialog's hook: the object behind the hooked
+// window, and Default() in a handler of its own map.
+class CDefaultingFolderDlg : public CFileDialog {
+ public:
+  explicit CDefaultingFolderDlg(HWND parent)
+      : CFileDialog(false, nullptr, nullptr, OFN_HIDEREADONLY | OFN_ENABLETEMPLATE, nullptr,
+                    parent) {
+    m_ofn.Flags &= ~OFN_EXPLORER;
+    m_ofn.lpTemplateName = MAKEINTRESOURCEA(IDD_SELFINSTALL_CHOOSE_FOLDER);
+  }
+  bool m_bFound = false;
+  std::string m_strSeen;
+  std::string m_strTitle;
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMapEntry kMessageEntries[];
+  static const MessageMap kMessageMap;
+
+ protected:
+  BOOL OnInitDialog() override {
+    m_bFound = CWnd::FromHandlePermanent(m_hWnd) == this;
+    SetWindowText("hooked");
+    m_strTitle = GetWindowText();
+    PostMessage(WM_COMMAND, IDCANCEL, 0);
+    return FALSE;
+  }
+
+ private:
+  LRESULT OnSetText(WPARAM, LPARAM lParam) {
+    m_strSeen = reinterpret_cast<const char*>(lParam);
+    return Default();
+  }
+};
+const MessageMapEntry CDefaultingFolderDlg::kMessageEntries[] = {
+    MapMessage(WM_SETTEXT, &CDefaultingFolderDlg::OnSetText),
+};
+const MessageMap CDefaultingFolderDlg::kMessageMap =
+    MakeMessageMap(&CFileDialog::kMessageMap, kMessageEntries);
+
+TEST(FileDialog, TheHookFindsTheObjectAndDefaultLeavesTheMessageToTheSystem) {
+  CProbeDlg owner;
+  ASSERT_TRUE(owner.Create());
+  CDefaultingFolderDlg dlg(owner);
+  EXPECT_EQ(IDCANCEL, dlg.DoModal());
+  EXPECT_TRUE(dlg.m_bFound);
+  EXPECT_EQ("hooked", dlg.m_strSeen);
+  EXPECT_EQ("hooked", dlg.m_strTitle);
+  EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
 // ---- owners ------------------------------------------------------------------
 
 bool IsOpenHandle(HANDLE handle) {
