@@ -72,7 +72,7 @@ CDialog::~CDialog() {
 }
 
 UINT CDialog::HelpIdMessage() {
-  static const UINT message = RegisterWindowMessageA("VelmoraDialogHelpId");
+  static const UINT message = RegisterWindowMessageA("FrameworkDialogHelpId");
   return message;
 }
 

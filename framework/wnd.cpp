@@ -11,7 +11,7 @@
 namespace {
 
 // The window property that leads from a window to its object.
-const char kObjectProp[] = "VelmoraWndObject";
+const char kObjectProp[] = "FrameworkWndObject";
 
 }  // namespace
 
@@ -89,7 +89,7 @@ const char* CWnd::RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backg
   if (found != classes.end()) return found->second.c_str();
 
   char name[96];
-  std::snprintf(name, sizeof name, "Velmora:%x:%p:%p:%p", classStyle,
+  std::snprintf(name, sizeof name, "Fw:%x:%p:%p:%p", classStyle,
                 static_cast<void*>(cursor), static_cast<void*>(background),
                 static_cast<void*>(icon));
   WNDCLASSA wc = {};
