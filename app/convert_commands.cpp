@@ -22,6 +22,7 @@
 #include "framework/ascii.h"
 #include "framework/clipboard.h"
 #include "framework/file.h"
+#include "framework/handle.h"
 #include "framework/message_box.h"
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
@@ -40,13 +41,9 @@ CComboBox Box(const CWnd& dlg, int id) { return CComboBox(::GetDlgItem(dlg, id))
 // folder cannot be met twice or added to the run.
 std::vector<std::string> FindEntries(const std::string& pattern) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
+  for (const WIN32_FIND_DATAA& found : CFindFile(pattern.c_str())) {
     names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  }
   return names;
 }
 

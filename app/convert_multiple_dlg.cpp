@@ -3,7 +3,7 @@
 #include "resources/resource.h"
 
 // No handlers of its own: Yes and No are the base's IDOK and IDCANCEL.
-const MessageMap CConvertMultipleDlg::kMessageMap = {&CDialog::kMessageMap, nullptr, 0};
+const MessageMap CConvertMultipleDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap);
 
 CConvertMultipleDlg::CConvertMultipleDlg(HWND parent) : CDialog(IDD_CONVERT_MULTIPLE, parent) {}
 

@@ -33,7 +33,8 @@ class COleInitializer {
 const MessageMapEntry CConverterApp::kMessageEntries[] = {
     MapCommand(ID_HELP, &CWinApp::OnHelp),
 };
-const MessageMap CConverterApp::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries, 1};
+const MessageMap CConverterApp::kMessageMap =
+    MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
 CConverterApp::CConverterApp() : CWinApp(nullptr) {}
 

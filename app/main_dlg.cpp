@@ -20,8 +20,7 @@ const MessageMapEntry CMainDlg::kMessageEntries[] = {
     MapCommand(IDC_MAIN_CONVERT_FILE, &CMainDlg::OnConvertFile),
     MapMessage(WM_ACTIVATE, &CMainDlg::OnActivate),
 };
-const MessageMap CMainDlg::kMessageMap = {&CDialog::kMessageMap, kMessageEntries,
-                                          sizeof kMessageEntries / sizeof kMessageEntries[0]};
+const MessageMap CMainDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
 CMainDlg::CMainDlg(HWND parent)
     : CDialog(IDD_MAIN, parent),

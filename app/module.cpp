@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "framework/handle.h"
+
 std::string GetModulePath() {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -39,12 +41,11 @@ bool RunCommandLine(const char* commandLine, const char* currentFolder) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOW;
-  PROCESS_INFORMATION process = {};
+  PROCESS_INFORMATION info = {};
   BOOL started = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
-                                NORMAL_PRIORITY_CLASS, nullptr, currentFolder, &startup, &process);
+                                NORMAL_PRIORITY_CLASS, nullptr, currentFolder, &startup, &info);
   if (!started) return false;
   // Not waited for; the handles are not needed.
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  CProcessInformation(info).Close();
   return true;
 }

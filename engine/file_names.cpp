@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "framework/handle.h"
+
 namespace {
 
 bool IsSeparator(char ch) { return ch == '\\' || ch == '/'; }
@@ -40,10 +42,9 @@ FileLookup LookUpFile(const std::string& name, std::string* fullPath) {
       !GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
     return FileLookup::missing;
 
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return FileLookup::missing;
-  FindClose(search);
+  const CFindFile search(path);
+  if (!search.IsValid()) return FileLookup::missing;
+  const WIN32_FIND_DATAA& found = search.Data();
 
   std::string result(path, length);
   if (!(flags & FILE_CASE_PRESERVED_NAMES)) CharUpperBuffA(&result[0], static_cast<DWORD>(result.size()));

@@ -8,6 +8,15 @@ class CClipboard {
   ~CClipboard() { Close(); }
   CClipboard(const CClipboard&) = delete;
   CClipboard& operator=(const CClipboard&) = delete;
+  CClipboard(CClipboard&& other) noexcept : m_bOpen(other.m_bOpen) { other.m_bOpen = false; }
+  CClipboard& operator=(CClipboard&& other) noexcept {
+    if (this != &other) {
+      Close();
+      m_bOpen = other.m_bOpen;
+      other.m_bOpen = false;
+    }
+    return *this;
+  }
 
   bool IsOpen() const { return m_bOpen; }
   void Close() {
@@ -26,17 +35,27 @@ class CGlobalMemory {
   CGlobalMemory(UINT flags, SIZE_T size) : m_hMemory(GlobalAlloc(flags, size)) {}
   // Takes over a block allocated elsewhere (null for none).
   explicit CGlobalMemory(HGLOBAL memory) : m_hMemory(memory) {}
-  ~CGlobalMemory() {
-    if (m_hMemory != nullptr) GlobalFree(m_hMemory);
-  }
+  ~CGlobalMemory() { Free(); }
   CGlobalMemory(const CGlobalMemory&) = delete;
   CGlobalMemory& operator=(const CGlobalMemory&) = delete;
+  CGlobalMemory(CGlobalMemory&& other) noexcept : m_hMemory(other.Release()) {}
+  CGlobalMemory& operator=(CGlobalMemory&& other) noexcept {
+    if (this != &other) {
+      Free();
+      m_hMemory = other.Release();
+    }
+    return *this;
+  }
 
   HGLOBAL Get() const { return m_hMemory; }
   HGLOBAL Release() {
     HGLOBAL memory = m_hMemory;
     m_hMemory = nullptr;
     return memory;
+  }
+  void Free() {
+    if (m_hMemory != nullptr) GlobalFree(m_hMemory);
+    m_hMemory = nullptr;
   }
 
  private:
@@ -51,6 +70,18 @@ class CGlobalLock {
   ~CGlobalLock() { Unlock(); }
   CGlobalLock(const CGlobalLock&) = delete;
   CGlobalLock& operator=(const CGlobalLock&) = delete;
+  CGlobalLock(CGlobalLock&& other) noexcept : m_hMemory(other.m_hMemory), m_pData(other.m_pData) {
+    other.m_pData = nullptr;
+  }
+  CGlobalLock& operator=(CGlobalLock&& other) noexcept {
+    if (this != &other) {
+      Unlock();
+      m_hMemory = other.m_hMemory;
+      m_pData = other.m_pData;
+      other.m_pData = nullptr;
+    }
+    return *this;
+  }
 
   void* Get() const { return m_pData; }
   void Unlock() {

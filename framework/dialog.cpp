@@ -1,14 +1,11 @@
 #include "framework/dialog.h"
 
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
-#include "framework/win_app.h"
-
 namespace {
 
-CDialog* g_modalTop = nullptr;  // innermost running modal dialog
+CDialogHost* g_host = nullptr;
 
 // Messages whose dialog-procedure result is the message's result itself
 // rather than TRUE/FALSE with DWLP_MSGRESULT.
@@ -55,7 +52,13 @@ const MessageMapEntry CDialog::kMessageEntries[] = {
     MapCommand(IDOK, &CDialog::OnOK),
     MapCommand(IDCANCEL, &CDialog::OnCancel),
 };
-const MessageMap CDialog::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries, 2};
+const MessageMap CDialog::kMessageMap = MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
+
+CDialogHost* SetDialogHost(CDialogHost* host) {
+  CDialogHost* previous = g_host;
+  g_host = host;
+  return previous;
+}
 
 CDialog::CDialog(UINT templateId, HWND parent)
     : m_nIDHelp(templateId), m_hWndParent(parent), m_nIDTemplate(templateId) {}
@@ -64,42 +67,22 @@ CDialog::~CDialog() {
   if (m_hWnd == nullptr) return;
   // No late message may reach the half-destroyed object.
   HWND hwnd = m_hWnd;
-  SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-  m_hWnd = nullptr;
+  DetachObject();
   if (!m_bModal) ::DestroyWindow(hwnd);
 }
 
 UINT CDialog::HelpIdMessage() {
-  static const UINT message = RegisterWindowMessageA("VelmoraDialogHelpId");
+  static const UINT message = RegisterWindowMessageA("FrameworkDialogHelpId");
   return message;
-}
-
-void CDialog::EndInnermostModal() {
-  if (g_modalTop != nullptr && g_modalTop->m_hWnd != nullptr) {
-    ::EndDialog(g_modalTop->m_hWnd, -1);
-  }
 }
 
 INT_PTR CDialog::DoModal() {
   HWND owner = m_hWndParent;
-  if (owner == nullptr && AfxGetApp() != nullptr) owner = AfxGetApp()->GetSafeOwner(this);
-  BeginModal();
-  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                                   owner, DialogProc, reinterpret_cast<LPARAM>(this));
-  EndModal();
-  AfxRethrowKeptException();
-  return result;
-}
-
-void CDialog::BeginModal() {
-  m_bModal = true;
-  m_pPrevModal = g_modalTop;
-  g_modalTop = this;
-}
-
-void CDialog::EndModal() {
-  g_modalTop = m_pPrevModal;
-  m_bModal = false;
+  if (owner == nullptr && g_host != nullptr) owner = g_host->GetSafeOwner(this);
+  return RunModal([&] {
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+                           DialogProc, reinterpret_cast<LPARAM>(this));
+  });
 }
 
 bool CDialog::Create(HWND parent) {
@@ -147,7 +130,7 @@ LRESULT CDialog::Default() {
   return 0;
 }
 
-INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG) {
     RECT before = GetWindowRect();
     INT_PTR result = OnInitDialog();
@@ -166,56 +149,42 @@ INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 
   CurrentMessage current = {msg, wParam, lParam, false};
-  CurrentMessage* outer = m_pCurrentMsg;
-  m_pCurrentMsg = &current;
   LRESULT result = 0;
-  bool handled = false;
-  try {
-    handled = DispatchToMap(msg, wParam, lParam, result);
-    // Commands no table of the dialog takes go on to the application (ID_HELP).
-    if (!handled && msg == WM_COMMAND && AfxGetApp() != nullptr) {
-      handled = AfxGetApp()->OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
-    }
-  } catch (...) {
-    m_pCurrentMsg = outer;
-    throw;
+  bool handled = DispatchToMap(current, result);
+  // Commands no table of the dialog takes go on to the application (ID_HELP).
+  if (!handled && msg == WM_COMMAND && g_host != nullptr) {
+    handled = g_host->OnDialogCommand(LOWORD(wParam), HIWORD(wParam));
   }
-  m_pCurrentMsg = outer;
   if (!handled || current.wantsDefault) return FALSE;
-  if (ReturnsResultDirectly(msg)) return static_cast<INT_PTR>(result);
+  if (ReturnsResultDirectly(msg)) return result;
   if (m_hWnd != nullptr) SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
   return TRUE;
 }
 
-INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<CDialog*>(lParam);
-    SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-    self->m_hWnd = hwnd;
+void CDialog::EndAfterException(HWND hwnd) {
+  if (m_bModal) {
+    ::EndDialog(hwnd, -1);
+  } else {
+    EndInnermostModal();
   }
-  auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-  if (self == nullptr) return FALSE;
+}
 
-  INT_PTR result = FALSE;
-  try {
-    result = self->HandleMessage(msg, wParam, lParam);
-  } catch (...) {
-    AfxKeepException();
-    if (self->m_bModal) {
-      ::EndDialog(hwnd, -1);
-    } else {
-      EndInnermostModal();
-    }
-  }
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-    if (self->m_hWnd == hwnd) {
-      self->m_hWnd = nullptr;
-      if (AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd == self) {
-        AfxGetApp()->m_pMainWnd = nullptr;
-      }
-      self->PostNcDestroy();
-    }
-  }
-  return result;
+void CDialog::LetGoOfWindow(HWND hwnd) {
+  // The application must not keep a main window that is gone.
+  if (FromHandlePermanent(hwnd) == this && g_host != nullptr) g_host->OnDialogDestroyed(this);
+  CWnd::LetGoOfWindow(hwnd);
+}
+
+INT_PTR CDialog::DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam,
+                                       LPARAM lParam) {
+  if (msg == WM_INITDIALOG && arriving != nullptr) arriving->AttachObject(hwnd);
+  // The system sends some messages before WM_INITDIALOG: no object yet.
+  CWnd* self = FromHandlePermanent(hwnd);
+  if (self == nullptr) return FALSE;
+  return static_cast<INT_PTR>(ProcessMessage(self, hwnd, msg, wParam, lParam));
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  CDialog* arriving = msg == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam) : nullptr;
+  return DispatchDialogMessage(arriving, hwnd, msg, wParam, lParam);
 }

@@ -3,9 +3,26 @@
 
 #include <string>
 
+#include "framework/modal.h"
 #include "framework/wnd.h"
 
 class CDialog;
+
+// What dialogs ask of the application object, which sits above them and
+// installs itself here (as it does as the message-box routine).
+class CDialogHost {
+ public:
+  virtual ~CDialogHost() = default;
+  // The owner of a modal dialog that was given no parent.
+  virtual HWND GetSafeOwner(const CWnd* except) const = 0;
+  // A command that no table of the dialog takes (ID_HELP); false if unhandled.
+  virtual bool OnDialogCommand(UINT id, UINT code) = 0;
+  // The dialog's window is gone (WM_NCDESTROY).
+  virtual void OnDialogDestroyed(const CDialog* dialog) = 0;
+};
+
+// Installs the host every dialog asks; returns the previous one. Null: none.
+CDialogHost* SetDialogHost(CDialogHost* host);
 
 // One direction of the dialog's data exchange.
 class CDataExchange {
@@ -24,8 +41,9 @@ void DDX_Text(CDataExchange& dx, int id, std::string& value);
 
 // A dialog on a numbered template of the program's resources, modal (DoModal)
 // or modeless (Create). One dialog procedure serves all: `this` arrives with
-// WM_INITDIALOG, is kept in DWLP_USER and cleared at WM_NCDESTROY and in the
-// destructor; messages before WM_INITDIALOG get FALSE.
+// WM_INITDIALOG, is kept behind the window as for any CWnd and cleared at
+// WM_NCDESTROY and in the destructor; messages before WM_INITDIALOG get FALSE.
+// Exceptions of handlers are kept, the dialog ended, and DoModal rethrows.
 //
 // A top-level dialog that OnInitDialog leaves where the template put it is
 // centred over its owner, or over the screen when it has none.
@@ -65,8 +83,6 @@ class CDialog : public CWnd {
 
   // Asked of a window by the Help command: a dialog answers its help id.
   static UINT HelpIdMessage();
-  // Ends the innermost running modal dialog with -1 (after a kept exception).
-  static void EndInnermostModal();
 
  protected:
   virtual BOOL OnInitDialog();  // runs the data exchange into the controls
@@ -76,11 +92,34 @@ class CDialog : public CWnd {
 
   LRESULT Default() override;
 
-  // One message for the dialog's object, as a dialog procedure answers it.
-  INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-  // Bookkeeping of the modal stack around a modal loop the system runs.
-  void BeginModal();
-  void EndModal();
+  // One message for the dialog's object, as a dialog procedure answers it
+  // (TRUE/FALSE, the result itself for the WM_CTLCOLOR... kind).
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  // A modal dialog ends with -1; a modeless one ends the innermost modal one.
+  void EndAfterException(HWND hwnd) override;
+  void LetGoOfWindow(HWND hwnd) override;
+
+  // The procedure core of dialogs, for the dialog procedure and the file
+  // dialog's hook: keeps `arriving` (the object WM_INITDIALOG brings; null
+  // for other messages) behind the window; messages before it get FALSE.
+  static INT_PTR DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam,
+                                       LPARAM lParam);
+
+  // Runs the modal call the system makes for this dialog (DialogBoxParam,
+  // GetOpenFileName) as the innermost modal loop, then rethrows what a
+  // handler threw meanwhile.
+  template <class Call>
+  auto RunModal(Call call) -> decltype(call()) {
+    m_bModal = true;
+    decltype(call()) result;
+    {
+      CModalScope modal(m_hWnd);
+      result = call();
+    }
+    m_bModal = false;
+    AfxRethrowKeptException();
+    return result;
+  }
 
   HWND m_hWndParent;
   UINT m_nIDTemplate;
@@ -88,6 +127,4 @@ class CDialog : public CWnd {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-  CDialog* m_pPrevModal = nullptr;  // the modal dialog that ran when this one started
 };

@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-namespace {
-const char kObjectProp[] = "VelmoraFileDialogObject";
-}
-
 CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExt, const char* fileName,
                          DWORD flags, const char* filter, HWND parent)
     : CDialog(0, parent), m_ofn(), m_bOpenFileDialog(openFileDialog), m_szFileName() {
@@ -47,35 +43,19 @@ INT_PTR CFileDialog::DoModal() {
     }
   }
 
-  BeginModal();
-  BOOL chosen = m_bOpenFileDialog ? GetOpenFileNameA(&m_ofn) : GetSaveFileNameA(&m_ofn);
-  EndModal();
-  AfxRethrowKeptException();
+  const BOOL chosen = RunModal(
+      [&] { return m_bOpenFileDialog ? GetOpenFileNameA(&m_ofn) : GetSaveFileNameA(&m_ofn); });
   m_nModalResult = chosen ? IDOK : IDCANCEL;
   return m_nModalResult;
 }
 
+void CFileDialog::EndAfterException(HWND hwnd) { ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0); }
+
 UINT_PTR CALLBACK CFileDialog::HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  CDialog* arriving = nullptr;
   if (msg == WM_INITDIALOG) {
     auto* ofn = reinterpret_cast<OPENFILENAMEA*>(lParam);
-    auto* self = reinterpret_cast<CFileDialog*>(ofn->lCustData);
-    SetPropA(hwnd, kObjectProp, self);
-    self->m_hWnd = hwnd;
+    arriving = reinterpret_cast<CFileDialog*>(ofn->lCustData);
   }
-  // The dialog sends some messages before WM_INITDIALOG: no object yet.
-  auto* self = static_cast<CFileDialog*>(GetPropA(hwnd, kObjectProp));
-  if (self == nullptr) return FALSE;
-
-  INT_PTR result = FALSE;
-  try {
-    result = self->HandleMessage(msg, wParam, lParam);
-  } catch (...) {
-    AfxKeepException();
-    ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
-  }
-  if (msg == WM_NCDESTROY) {
-    RemovePropA(hwnd, kObjectProp);
-    self->m_hWnd = nullptr;
-  }
-  return result;
+  return DispatchDialogMessage(arriving, hwnd, msg, wParam, lParam);
 }

@@ -10,8 +10,9 @@
 // m_ofn may be adjusted before DoModal: clearing OFN_EXPLORER gives the
 // old-style dialog, OFN_ENABLETEMPLATE with lpTemplateName a template of the
 // program's resources reshapes it. With a template, this object hooks the
-// dialog and handles its messages through its message map like any CDialog;
-// IDOK and IDCANCEL keep the system's own handling.
+// dialog and handles its messages through its message map like any CDialog
+// (`this` arrives in OPENFILENAME.lCustData); IDOK and IDCANCEL keep the
+// system's own handling.
 class CFileDialog : public CDialog {
  public:
   // `filter` in pairs separated by "|", e.g. "All files (*.*)|*.*||".
@@ -33,6 +34,9 @@ class CFileDialog : public CDialog {
  protected:
   void OnOK() override { Default(); }
   void OnCancel() override { Default(); }
+  // The system's modal loop is not the hook's own: the dialog is cancelled
+  // as the user would cancel it.
+  void EndAfterException(HWND hwnd) override;
 
  private:
   static UINT_PTR CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -10,6 +10,15 @@ class CFont {
   CFont() = default;
   CFont(const CFont&) = delete;
   CFont& operator=(const CFont&) = delete;
+  CFont(CFont&& other) noexcept : m_hFont(other.m_hFont) { other.m_hFont = nullptr; }
+  CFont& operator=(CFont&& other) noexcept {
+    if (this != &other) {
+      DeleteObject();
+      m_hFont = other.m_hFont;
+      other.m_hFont = nullptr;
+    }
+    return *this;
+  }
   ~CFont() { DeleteObject(); }
 
   // CreateFontA with these values; false (and no font) when it fails.
@@ -44,16 +53,29 @@ class CBrush {
   explicit CBrush(COLORREF color) : m_hBrush(CreateSolidBrush(color)) {}
   CBrush(const CBrush&) = delete;
   CBrush& operator=(const CBrush&) = delete;
-  ~CBrush() {
-    if (m_hBrush != nullptr) ::DeleteObject(m_hBrush);
+  CBrush(CBrush&& other) noexcept : m_hBrush(other.m_hBrush) { other.m_hBrush = nullptr; }
+  CBrush& operator=(CBrush&& other) noexcept {
+    if (this != &other) {
+      DeleteObject();
+      m_hBrush = other.m_hBrush;
+      other.m_hBrush = nullptr;
+    }
+    return *this;
   }
+  ~CBrush() { DeleteObject(); }
   operator HBRUSH() const { return m_hBrush; }
 
  private:
+  void DeleteObject() {
+    if (m_hBrush != nullptr) ::DeleteObject(m_hBrush);
+    m_hBrush = nullptr;
+  }
+
   HBRUSH m_hBrush = nullptr;
 };
 
-// BeginPaint/EndPaint for one WM_PAINT.
+// BeginPaint/EndPaint for one WM_PAINT. Not movable: the paint belongs to
+// the handler's scope, and EndPaint must come before the handler returns.
 class CPaintDC {
  public:
   explicit CPaintDC(HWND hwnd) : m_hWnd(hwnd), m_hDC(BeginPaint(hwnd, &m_ps)) {}
@@ -75,8 +97,23 @@ class CSelectObject {
   CSelectObject(HDC dc, HGDIOBJ object) : m_hDC(dc), m_hOld(SelectObject(dc, object)) {}
   CSelectObject(const CSelectObject&) = delete;
   CSelectObject& operator=(const CSelectObject&) = delete;
-  ~CSelectObject() {
+  CSelectObject(CSelectObject&& other) noexcept : m_hDC(other.m_hDC), m_hOld(other.m_hOld) {
+    other.m_hOld = nullptr;
+  }
+  CSelectObject& operator=(CSelectObject&& other) noexcept {
+    if (this != &other) {
+      Restore();
+      m_hDC = other.m_hDC;
+      m_hOld = other.m_hOld;
+      other.m_hOld = nullptr;
+    }
+    return *this;
+  }
+  ~CSelectObject() { Restore(); }
+  // Puts the old object back now.
+  void Restore() {
     if (m_hOld != nullptr) SelectObject(m_hDC, m_hOld);
+    m_hOld = nullptr;
   }
 
  private:

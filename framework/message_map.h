@@ -26,14 +26,20 @@
 //       its result; in a dialog it lets the dialog manager do its default
 //       after the handler).
 //
+// Build the table itself with MakeMessageMap, which takes the entry array
+// (not a count that could drift from it); a class with no entries of its own
+// passes only its base's table.
+//
 // Example, for a dialog:
 //   const MessageMapEntry CMyDlg::kMessageEntries[] = {
 //       MapMessage(WM_PAINT, &CMyDlg::OnPaint),
 //       MapCommand(IDC_BROWSE, &CMyDlg::OnBrowse),
 //   };
-//   const MessageMap CMyDlg::kMessageMap = {&CDialog::kMessageMap, kMessageEntries,
-//                                           std::size(kMessageEntries)};
+//   const MessageMap CMyDlg::kMessageMap =
+//       MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 //   const MessageMap* CMyDlg::GetMessageMap() const { return &kMessageMap; }
+// and for one without handlers:
+//   const MessageMap CMyOtherDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap);
 
 class CCmdTarget;
 
@@ -51,6 +57,14 @@ struct MessageMap {
   const MessageMapEntry* entries;
   std::size_t count;
 };
+
+// A table of `entries`, chained to `base` (null only for CCmdTarget's own).
+template <std::size_t N>
+constexpr MessageMap MakeMessageMap(const MessageMap* base, const MessageMapEntry (&entries)[N]) {
+  return {base, entries, N};
+}
+// A table without entries of its own: lookups go straight on to `base`.
+constexpr MessageMap MakeMessageMap(const MessageMap* base) { return {base, nullptr, 0}; }
 
 template <class T>
 constexpr MessageMapEntry MapCommand(UINT id, void (T::*handler)()) {

@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "framework/dialog.h"
+#include "framework/modal.h"
 
 namespace {
 
@@ -61,13 +61,18 @@ int AfxMessageBox(UINT idPrompt, UINT type) {
 CWinApp::CWinApp(const char* appName) {
   if (appName != nullptr) m_strAppName = appName;
   g_app = this;
+  SetDialogHost(this);
   m_pPrevRoutine = SetMessageBoxRoutine(this);
 }
 
 CWinApp::~CWinApp() {
   if (m_hMsgFilter != nullptr) UnhookWindowsHookEx(m_hMsgFilter);
   SetMessageBoxRoutine(m_pPrevRoutine);
-  if (g_app == this) g_app = nullptr;
+  // The dialogs' host is the application AfxGetApp answers.
+  if (g_app == this) {
+    g_app = nullptr;
+    SetDialogHost(nullptr);
+  }
 }
 
 bool CWinApp::InitApplication(HINSTANCE instance, const char* commandLine) {
@@ -114,7 +119,7 @@ LRESULT CALLBACK CWinApp::HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam) 
           app->OnCmdMsg(kHelpCommandId, 0);
         } catch (...) {
           AfxKeepException();
-          CDialog::EndInnermostModal();
+          EndInnermostModal();
         }
       }
       return TRUE;

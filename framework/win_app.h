@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/command_line.h"
+#include "framework/dialog.h"
 #include "framework/message_box.h"
 #include "framework/wnd.h"
 
@@ -15,8 +16,9 @@
 //
 // It is also the program's message-box routine: every AfxMessageBox gets the
 // application title as caption, the current top-level window as owner and the
-// exclamation icon when the style names no icon (see AddDefaultIcon).
-class CWinApp : public CCmdTarget, public CMessageBoxRoutine {
+// exclamation icon when the style names no icon (see AddDefaultIcon). And it
+// is the dialogs' host: their owner, the commands they leave, the main window.
+class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost {
  public:
   // With no name the title comes from string resource 57344.
   explicit CWinApp(const char* appName = nullptr);
@@ -46,7 +48,7 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine {
 
   // The window a new message box or modal dialog belongs to: the last active
   // popup of the main window (null if `except` is the main window itself).
-  HWND GetSafeOwner(const CWnd* except = nullptr) const;
+  HWND GetSafeOwner(const CWnd* except = nullptr) const override;
 
   // Calls WinHelp for the help file; reports "Failed to launch help." when it
   // fails, except for HELP_QUIT.
@@ -75,6 +77,11 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine {
 
  private:
   static LRESULT CALLBACK HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam);
+
+  bool OnDialogCommand(UINT id, UINT code) override { return OnCmdMsg(id, code); }
+  void OnDialogDestroyed(const CDialog* dialog) override {
+    if (m_pMainWnd == dialog) m_pMainWnd = nullptr;
+  }
 
   HHOOK m_hMsgFilter = nullptr;
   CMessageBoxRoutine* m_pPrevRoutine = nullptr;

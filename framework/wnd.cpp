@@ -1,24 +1,23 @@
 #include "framework/wnd.h"
 
 #include <cstdio>
-#include <exception>
 #include <map>
 #include <tuple>
+#include <utility>
 #include <vector>
 
-#include "framework/dialog.h"
+#include "framework/modal.h"
 
 namespace {
 
-const char kObjectProp[] = "VelmoraWndObject";
-
-std::exception_ptr g_keptException;
+// The window property that leads from a window to its object.
+const char kObjectProp[] = "FrameworkWndObject";
 
 }  // namespace
 
 // ---- CCmdTarget ------------------------------------------------------------
 
-const MessageMap CCmdTarget::kMessageMap = {nullptr, nullptr, 0};
+const MessageMap CCmdTarget::kMessageMap = MakeMessageMap(nullptr);
 
 const MessageMapEntry* CCmdTarget::FindEntry(UINT message, UINT code, UINT id) const {
   const bool keyed = message == WM_COMMAND || message == WM_NOTIFY;
@@ -38,19 +37,6 @@ bool CCmdTarget::OnCmdMsg(UINT id, UINT code) {
   if (entry == nullptr || entry->onCommand == nullptr) return false;
   (this->*entry->onCommand)();
   return true;
-}
-
-// ---- kept exceptions ---------------------------------------------------------
-
-void AfxKeepException() {
-  if (!g_keptException) g_keptException = std::current_exception();
-}
-
-void AfxRethrowKeptException() {
-  if (!g_keptException) return;
-  std::exception_ptr e = g_keptException;
-  g_keptException = nullptr;
-  std::rethrow_exception(e);
 }
 
 // ---- CWnd ----------------------------------------------------------------------
@@ -103,7 +89,7 @@ const char* CWnd::RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backg
   if (found != classes.end()) return found->second.c_str();
 
   char name[96];
-  std::snprintf(name, sizeof name, "Velmora:%x:%p:%p:%p", classStyle,
+  std::snprintf(name, sizeof name, "Fw:%x:%p:%p:%p", classStyle,
                 static_cast<void*>(cursor), static_cast<void*>(background),
                 static_cast<void*>(icon));
   WNDCLASSA wc = {};
@@ -208,7 +194,17 @@ void CWnd::CenterWindow(HWND over) const {
   SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool CWnd::DispatchToMap(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool CWnd::DispatchToMap(CurrentMessage& current, LRESULT& result) {
+  // Default() answers for `current` until the handler returns, or throws.
+  struct Scope {
+    CWnd* wnd;
+    CurrentMessage* outer;
+    ~Scope() { wnd->m_pCurrentMsg = outer; }
+  } scope = {this, std::exchange(m_pCurrentMsg, &current)};
+
+  const UINT msg = current.msg;
+  const WPARAM wParam = current.wParam;
+  const LPARAM lParam = current.lParam;
   if (msg == WM_COMMAND) {
     const MessageMapEntry* e = FindEntry(WM_COMMAND, HIWORD(wParam), LOWORD(wParam));
     if (e == nullptr || e->onCommand == nullptr) return false;
@@ -233,18 +229,8 @@ bool CWnd::DispatchToMap(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result
 
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   CurrentMessage current = {msg, wParam, lParam, false};
-  CurrentMessage* outer = m_pCurrentMsg;
-  m_pCurrentMsg = &current;
   LRESULT result = 0;
-  bool handled = false;
-  try {
-    handled = DispatchToMap(msg, wParam, lParam, result);
-  } catch (...) {
-    m_pCurrentMsg = outer;
-    throw;
-  }
-  m_pCurrentMsg = outer;
-  return handled ? result : DefWindowProc(msg, wParam, lParam);
+  return DispatchToMap(current, result) ? result : DefWindowProc(msg, wParam, lParam);
 }
 
 LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -257,6 +243,29 @@ LRESULT CWnd::Default() {
   return DefWindowProc(m_pCurrentMsg->msg, m_pCurrentMsg->wParam, m_pCurrentMsg->lParam);
 }
 
+LRESULT CWnd::ProcessMessage(CWnd* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  try {
+    result = self->WindowProc(msg, wParam, lParam);
+  } catch (...) {
+    AfxKeepException();
+    self->EndAfterException(hwnd);
+  }
+  if (msg == WM_NCDESTROY) self->LetGoOfWindow(hwnd);
+  return result;
+}
+
+void CWnd::EndAfterException(HWND) { EndInnermostModal(); }
+
+void CWnd::LetGoOfWindow(HWND hwnd) {
+  if (FromHandlePermanent(hwnd) != this) return;
+  WNDPROC super = std::exchange(m_pfnSuper, nullptr);
+  DetachObject();
+  m_bOwnsWindow = false;
+  if (super != nullptr) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
+  PostNcDestroy();
+}
+
 LRESULT CALLBACK CWnd::StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
@@ -265,21 +274,5 @@ LRESULT CALLBACK CWnd::StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
   }
   CWnd* self = FromHandlePermanent(hwnd);
   if (self == nullptr) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-
-  LRESULT result = 0;
-  try {
-    result = self->WindowProc(msg, wParam, lParam);
-  } catch (...) {
-    AfxKeepException();
-    CDialog::EndInnermostModal();
-  }
-  if (msg == WM_NCDESTROY && FromHandlePermanent(hwnd) == self) {
-    WNDPROC super = self->m_pfnSuper;
-    self->m_pfnSuper = nullptr;
-    self->DetachObject();
-    self->m_bOwnsWindow = false;
-    if (super != nullptr) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
-    self->PostNcDestroy();
-  }
-  return result;
+  return ProcessMessage(self, hwnd, msg, wParam, lParam);
 }

@@ -12,8 +12,9 @@
 //   (SubclassWindow): messages go through its message map, and the window is
 //   destroyed (or unsubclassed) with the object.
 // The object pointer is kept in a window property, set at WM_NCCREATE (or at
-// subclassing) and removed at WM_NCDESTROY and in the destructor, so no late
-// message reaches a half-destroyed object.
+// subclassing; for dialogs at WM_INITDIALOG) and removed at WM_NCDESTROY and
+// in the destructor, so no late message reaches a half-destroyed object.
+// FromHandlePermanent reads it for windows and dialogs alike.
 class CWnd : public CCmdTarget {
  public:
   CWnd() = default;
@@ -84,7 +85,7 @@ class CWnd : public CCmdTarget {
 
  protected:
   // Handles one message of a window this object owns: the message map first,
-  // then DefWindowProc. Exceptions are caught by the static procedures.
+  // then DefWindowProc. Exceptions are caught by ProcessMessage.
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
   // The default processing: the subclassed window's own procedure, or
   // DefWindowProcA.
@@ -94,9 +95,6 @@ class CWnd : public CCmdTarget {
   // Called after the last message (WM_NCDESTROY), when m_hWnd is already null.
   virtual void PostNcDestroy() {}
 
-  // Looks the message up in the map and runs the handler; false if none.
-  bool DispatchToMap(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-
   // The message being handled, for Default().
   struct CurrentMessage {
     UINT msg;
@@ -104,21 +102,31 @@ class CWnd : public CCmdTarget {
     LPARAM lParam;
     bool wantsDefault;
   };
+  // Runs the map's handler for `current`, which is the message being handled
+  // (for Default()) meanwhile; false if the map has none.
+  bool DispatchToMap(CurrentMessage& current, LRESULT& result);
   CurrentMessage* m_pCurrentMsg = nullptr;
+
+  // The one procedure core of windows, dialogs and the file dialog's hook:
+  // one message through self's WindowProc. An exception is kept, never let
+  // through the system's frames, and EndAfterException ends the modal loop
+  // that would hold it up; after WM_NCDESTROY the object lets go of the
+  // window (LetGoOfWindow).
+  static LRESULT ProcessMessage(CWnd* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  // After an exception was kept: ends the innermost modal dialog.
+  virtual void EndAfterException(HWND hwnd);
+  // After WM_NCDESTROY: the window no longer leads here, a subclassed one
+  // has its own procedure back, and PostNcDestroy runs.
+  virtual void LetGoOfWindow(HWND hwnd);
+
+  // Puts this object behind hwnd (m_hWnd and the window's pointer to the
+  // object) and takes it away again.
+  void AttachObject(HWND hwnd);
+  void DetachObject();
 
   static LRESULT CALLBACK StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
  private:
-  void AttachObject(HWND hwnd);
-  void DetachObject();
-
   WNDPROC m_pfnSuper = nullptr;  // the subclassed window's own procedure
   bool m_bOwnsWindow = false;    // created by CreateEx: destroyed with the object
 };
-
-// Exceptions never cross system frames: window and dialog procedures catch
-// them and keep the first one here; the innermost modal dialog is ended, and
-// CDialog::DoModal rethrows it once its modal loop has returned.
-void AfxKeepException();
-// Rethrows and clears the kept exception, if any.
-void AfxRethrowKeptException();

@@ -6,6 +6,7 @@
 #include "framework/ascii.h"
 #include "framework/file.h"
 #include "framework/reg_key.h"
+#include "framework/handle.h"
 
 namespace {
 
@@ -15,23 +16,6 @@ constexpr char kRenameHeader[] = "[Rename]\r\n";
 constexpr size_t kRenameHeaderLength = sizeof kRenameHeader - 1;
 // A WinInit.Ini is a few lines; one beyond this is not read into memory.
 constexpr DWORD kWinInitSizeLimit = 16 * 1024 * 1024;
-
-// A kernel handle closed once when it goes; INVALID_HANDLE_VALUE and null
-// both mean none.
-class CHandle {
- public:
-  explicit CHandle(HANDLE handle) : m_hHandle(handle) {}
-  ~CHandle() {
-    if (IsValid()) CloseHandle(m_hHandle);
-  }
-  CHandle(const CHandle&) = delete;
-  CHandle& operator=(const CHandle&) = delete;
-  bool IsValid() const { return m_hHandle != nullptr && m_hHandle != INVALID_HANDLE_VALUE; }
-  operator HANDLE() const { return m_hHandle; }
-
- private:
-  HANDLE m_hHandle;
-};
 
 std::string WinInitPath() {
   std::string folder = g_routines.winInitFolder;
@@ -147,15 +131,15 @@ int DeleteFileOrDefer(const std::string& path) {
 }
 
 BOOL ExitWindowsWithPrivilege(UINT flags) {
-  HANDLE token = nullptr;
+  CHandle token;
   // Systems without security tokens fail here and need no privilege.
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-    CHandle tokenHandle(token);
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                       token.Receive())) {
     TOKEN_PRIVILEGES privileges = {};
     privileges.PrivilegeCount = 1;
     if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
       privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-      AdjustTokenPrivileges(tokenHandle, FALSE, &privileges, 0, nullptr, nullptr);
+      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
     }
   }
   return g_routines.exitWindowsEx(flags, 0);

@@ -295,8 +295,8 @@ bool ChooseFolder(HWND parent, std::string& folder) {
 const MessageMapEntry CSelfInstallDestinationDlg::kMessageEntries[] = {
     MapCommand(IDC_DEST_BROWSE, &CSelfInstallDestinationDlg::OnBrowse),
 };
-const MessageMap CSelfInstallDestinationDlg::kMessageMap = {
-    &CDialog::kMessageMap, kMessageEntries, sizeof kMessageEntries / sizeof kMessageEntries[0]};
+const MessageMap CSelfInstallDestinationDlg::kMessageMap =
+    MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
 // The help file has no topic for the installer's dialogs: F1 asks for none.
 CSelfInstallDestinationDlg::CSelfInstallDestinationDlg()
@@ -377,9 +377,8 @@ const MessageMapEntry CSelfInstallChooseFolderDlg::kMessageEntries[] = {
     MapControl(LBN_SELCHANGE, IDC_CHOOSE_FOLDER_LIST,
                &CSelfInstallChooseFolderDlg::OnFolderListSelChange),
 };
-const MessageMap CSelfInstallChooseFolderDlg::kMessageMap = {
-    &CFileDialog::kMessageMap, kMessageEntries,
-    sizeof kMessageEntries / sizeof kMessageEntries[0]};
+const MessageMap CSelfInstallChooseFolderDlg::kMessageMap =
+    MakeMessageMap(&CFileDialog::kMessageMap, kMessageEntries);
 
 CSelfInstallChooseFolderDlg::CSelfInstallChooseFolderDlg(HWND parent)
     : CFileDialog(false, nullptr, nullptr,

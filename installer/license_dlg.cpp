@@ -1,7 +1,5 @@
 #include "installer/license_dlg.h"
 
-#include <iterator>
-
 #include "framework/file.h"
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
@@ -20,8 +18,8 @@ const DWORD kLicenseTextStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL |
 const MessageMapEntry CSelfInstallLicenseRichEdit::kMessageEntries[] = {
     MapMessage(WM_SETFOCUS, &CSelfInstallLicenseRichEdit::OnSetFocus),
 };
-const MessageMap CSelfInstallLicenseRichEdit::kMessageMap = {
-    &CWnd::kMessageMap, kMessageEntries, std::size(kMessageEntries)};
+const MessageMap CSelfInstallLicenseRichEdit::kMessageMap =
+    MakeMessageMap(&CWnd::kMessageMap, kMessageEntries);
 
 LRESULT CSelfInstallLicenseRichEdit::OnSetFocus(WPARAM, LPARAM) {
   LRESULT result = Default();

@@ -8,6 +8,7 @@
 #include "app/module.h"
 #include "app/version.h"
 #include "app/settings.h"
+#include "framework/handle.h"
 #include "framework/win_app.h"
 #include "installer/deferred.h"
 #include "installer/destination_dlg.h"
@@ -39,19 +40,18 @@ class CRecordLock {
  public:
   explicit CRecordLock(const std::string& instanceKey)
       : m_hMutex(CreateMutexA(nullptr, FALSE, (instanceKey + "SelfInstallRecord").c_str())) {
-    if (m_hMutex == nullptr) return;
+    if (!m_hMutex.IsValid()) return;
     DWORD wait = WaitForSingleObject(m_hMutex, kRecordWaitMs);
     m_bOwned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
   }
   ~CRecordLock() {
     if (m_bOwned) ReleaseMutex(m_hMutex);
-    if (m_hMutex != nullptr) CloseHandle(m_hMutex);
   }
   CRecordLock(const CRecordLock&) = delete;
   CRecordLock& operator=(const CRecordLock&) = delete;
 
  private:
-  HANDLE m_hMutex;
+  CHandle m_hMutex;
   bool m_bOwned = false;
 };
 
@@ -98,14 +98,13 @@ bool ProcessNeedsElevation() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
   if (!GetVersionExA(&version) || version.dwMajorVersion < 6) return false;
-  HANDLE token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  CHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
   // TokenElevation (20) answers one DWORD: nonzero when elevated.
   DWORD elevated = 0;
   DWORD size = 0;
   BOOL ok = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20), &elevated,
                                 sizeof elevated, &size);
-  CloseHandle(token);
   return ok && elevated == 0;
 }
 

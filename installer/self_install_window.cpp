@@ -1,7 +1,5 @@
 #include "installer/self_install_window.h"
 
-#include <iterator>
-
 #include "framework/win_app.h"
 #include "resources/resource.h"
 
@@ -20,8 +18,8 @@ HINSTANCE ResourceInstance() {
 const MessageMapEntry CSelfInstallWindow::kMessageEntries[] = {
     MapMessage(WM_PAINT, &CSelfInstallWindow::OnPaint),
 };
-const MessageMap CSelfInstallWindow::kMessageMap = {
-    &CWnd::kMessageMap, kMessageEntries, std::size(kMessageEntries)};
+const MessageMap CSelfInstallWindow::kMessageMap =
+    MakeMessageMap(&CWnd::kMessageMap, kMessageEntries);
 
 CSelfInstallWindow::CSelfInstallWindow() : m_brBackground(kBackdropColor) {
   const char* className = RegisterWndClass(

@@ -7,6 +7,7 @@
 #include "app/module.h"
 #include "app/settings.h"
 #include "framework/com_ptr.h"
+#include "framework/handle.h"
 #include "framework/reg_key.h"
 #include "framework/win_app.h"
 #include "resources/resource.h"
@@ -71,11 +72,7 @@ bool CSelfInstallShortcut::GetLinkFile(std::string& file) const {
 bool CSelfInstallShortcut::Exists() const {
   std::string file;
   if (!GetLinkFile(file)) return false;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA(file.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  FindClose(find);
-  return true;
+  return CFindFile(file.c_str()).IsValid();
 }
 
 void CSelfInstallShortcut::Install(const std::string& installFolder) const {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/handle.h"
+
 namespace {
 
 CLauncherRoutines g_routines = DefaultLauncherRoutines();
@@ -30,15 +32,12 @@ int RunSetupLauncher() {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process = {};
-    started = g_routines.createProcess(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                            nullptr, nullptr, &startup, &process);
+    PROCESS_INFORMATION info = {};
+    started = g_routines.createProcess(nullptr, commandLine, nullptr, nullptr, FALSE,
+                                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info);
     HeapFree(GetProcessHeap(), 0, commandLine);
-    if (started) {
-      // Not waited for; the handles are not needed.
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    }
+    // Not waited for; the handles are not needed.
+    if (started) CProcessInformation(info).Close();
   }
   if (!started) {
     g_routines.messageBox(nullptr, kSetupErrorText, kSetupErrorCaption, MB_OK | MB_ICONEXCLAMATION);

@@ -8,6 +8,7 @@
 
 #include "app/main_dlg.h"
 #include "app/module.h"
+#include "framework/handle.h"
 #include "framework/win_app.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"
@@ -133,16 +134,16 @@ TEST(ModulePath, OfExactly259CharactersIsEmpty) {
     std::string command = "\"" + path + "\" --gtest_filter=ModulePath.InACopyWithALongPath";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
+    PROCESS_INFORMATION info = {};
     BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process);
+                                  nullptr, &startup, &info);
     SetEnvironmentVariableA("VELMORA_MODULE_PATH_LENGTH", nullptr);
     ASSERT_TRUE(started) << GetLastError();
-    WaitForSingleObject(process.hProcess, INFINITE);
+    CProcessInformation process(info);
+    WaitForSingleObject(process.Process(), INFINITE);
     DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process.Process(), &code);
+    process.Close();
     EXPECT_EQ(0u, code) << "the copy with a path of " << total << " characters failed";
     DeleteFileA(path.c_str());
   }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/handle.h"
 #include "framework/win_app.h"
 #include "installer/close_programs.h"
 #include "installer/self_install_window.h"
@@ -60,9 +61,9 @@ class CCopyWindow {
         m_bAgreesToEnd(behaviour.agreesToEnd),
         m_bClosesOnRequest(behaviour.closesOnRequest),
         m_bGoesWhenAsked(behaviour.goesWhenAsked) {
-    m_hReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    m_hRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, &m_nThreadId);
+    m_hReady.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    m_hRelease.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    m_hThread.Attach(CreateThread(nullptr, 0, ThreadProc, this, 0, &m_nThreadId));
     WaitFor([this] { return WaitForSingleObject(m_hReady, 0) == WAIT_OBJECT_0; });
   }
   ~CCopyWindow() {
@@ -72,9 +73,6 @@ class CCopyWindow {
     if (IsOpen()) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
     if (!WaitForThread(m_hThread)) PostThreadMessageA(m_nThreadId, WM_QUIT, 0, 0);
     WaitForThread(m_hThread);
-    CloseHandle(m_hThread);
-    CloseHandle(m_hReady);
-    CloseHandle(m_hRelease);
   }
   CCopyWindow(const CCopyWindow&) = delete;
   CCopyWindow& operator=(const CCopyWindow&) = delete;
@@ -187,10 +185,10 @@ class CCopyWindow {
   std::atomic<bool> m_bClosesOnRequest;
   std::atomic<bool> m_bGoesWhenAsked;
   HWND m_hWnd = nullptr;
-  HANDLE m_hThread = nullptr;
+  CHandle m_hThread;
   DWORD m_nThreadId = 0;
-  HANDLE m_hReady = nullptr;
-  HANDLE m_hRelease = nullptr;
+  CHandle m_hReady;
+  CHandle m_hRelease;
   std::atomic<bool> m_bHung{false};
 };
 

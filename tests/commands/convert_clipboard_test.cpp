@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "framework/handle.h"
 #include "resources/resource.h"
 #include "tests/commands/commands_test.h"
 #include "tests/engine/reference_expand.h"
@@ -227,8 +228,8 @@ TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {
 
 TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   PutText("a\tb");
-  HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  CHandle opened(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  CHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   // Another thread stands for another program: the clipboard is opened per
   // thread, here for a window of that thread's own.
   HWND holderWindow = nullptr;
@@ -251,8 +252,8 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   Press(IDC_MAIN_CONVERT_CLIPBOARD);
   SetEvent(release);
   holder.join();
-  CloseHandle(opened);
-  CloseHandle(release);
+  opened.Close();
+  release.Close();
 
   ASSERT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ("There was an error converting the text on the clipboard (1).", boxes.m_Boxes[0].text);

@@ -6,6 +6,7 @@
 
 #include "app/history.h"
 #include "app/settings.h"
+#include "framework/handle.h"
 #include "resources/resource.h"
 #include "tests/commands/commands_test.h"
 
@@ -184,9 +185,9 @@ TEST_F(ConvertFileCommand, AConversionFailureLeavesTheEmptyTestFileAndTheHistori
   const std::string held = m_Dir / "held.txt";
   ASSERT_TRUE(WriteWholeFile(held, kTabbed));
   ASSERT_TRUE(WriteWholeFile(m_Dir / "b.txt", kTabbed));
-  HANDLE writer = CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  CHandle writer(CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer.Get());
 
   const struct Case {
     const char* name;
@@ -217,7 +218,7 @@ TEST_F(ConvertFileCommand, AConversionFailureLeavesTheEmptyTestFileAndTheHistori
     EXPECT_TRUE(List(IDC_MAIN_DESTINATION).empty());
     EXPECT_TRUE(IsOpen());
   }
-  CloseHandle(writer);
+  writer.Close();
   EXPECT_EQ(kTabbed, Content(held));
 }
 

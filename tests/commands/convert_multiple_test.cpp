@@ -10,6 +10,7 @@
 
 #include "app/history.h"
 #include "app/settings.h"
+#include "framework/handle.h"
 #include "resources/resource.h"
 #include "tests/commands/commands_test.h"
 
@@ -39,14 +40,10 @@ Names Sorted(Names names) {
 // The names in a folder, without the dot entries.
 Names FolderContent(const std::string& folder) {
   Names names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
+  for (const WIN32_FIND_DATAA& found : CFindFile((folder + "\\*").c_str())) {
     const std::string name = found.cFileName;
     if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  }
   return Sorted(names);
 }
 
@@ -176,12 +173,12 @@ TEST_F(ConvertMultipleFiles, FilesThatCannotBeConvertedOrReplacedKeepTheirConten
   ASSERT_TRUE(WriteWholeFile(m_Dir / "held.txt", kTabbed));
   ASSERT_TRUE(CreateDirectoryA((m_Dir / "sub").c_str(), nullptr));
   ASSERT_TRUE(SetFileAttributesA((m_Dir / "readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-  HANDLE writer = CreateFileA((m_Dir / "held.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  CHandle writer(CreateFileA((m_Dir / "held.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer.Get());
 
   const std::string report = Run(m_Dir / "*.*", IDCANCEL);
-  CloseHandle(writer);
+  writer.Close();
 
   const Names lines = SortedLines(report);
   ASSERT_EQ(6u, lines.size()) << report;

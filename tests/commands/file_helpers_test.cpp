@@ -10,6 +10,7 @@
 #include "engine/file_names.h"
 #include "framework/ascii.h"
 #include "engine/replace_file.h"
+#include "framework/handle.h"
 #include "tests/commands/commands_test.h"
 #include "tests/engine/reference_expand.h"
 
@@ -81,13 +82,11 @@ TEST(ReplaceWithCopy, ReplacesWholeAndRefusesReadOnly) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "gone.txt").c_str()));
 
   // Nothing is left beside the files.
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((dir / "*.*").c_str(), &found);
-  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  CFindFile search((dir / "*.*").c_str());
+  ASSERT_TRUE(search.IsValid());
   int entries = 0;
   do ++entries;
-  while (FindNextFileA(search, &found));
-  FindClose(search);
+  while (search.Next());
   EXPECT_EQ(5, entries);  // ., .., converted.tmp, target.txt, sub
 }
 

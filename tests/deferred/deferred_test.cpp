@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/handle.h"
 #include "installer/deferred.h"
 #include "tests/support/scoped_routines.h"
 #include "tests/support/temp_dir.h"
@@ -205,10 +206,10 @@ TEST_F(DeferredTest, FailedRequestsLeaveEverythingAsItWas) {
   // WinInit.Ini held open by another program, without sharing.
   const std::string content = "[Rename]\r\nNUL=C:\\OLD.TXT\r\n";
   ASSERT_TRUE(WriteWholeFile(WinInitPath(), content));
-  HANDLE held = CreateFileA(WinInitPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  CHandle held(CreateFileA(WinInitPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, held.Get());
   EXPECT_FALSE(MoveFileAtRestart(m_strTarget.c_str(), nullptr));
-  CloseHandle(held);
+  held.Close();
   EXPECT_EQ(content, WinInit());
 
   // A folder for WinInit.Ini that does not exist.
@@ -241,14 +242,14 @@ TEST_F(DeferredTest, DeleteFileOrDeferOnlyDefersWhatIsRefusedAccess) {
   // Open elsewhere without delete sharing: a sharing violation, passed over.
   const std::string open = m_Dir / "open.txt";
   ASSERT_TRUE(WriteWholeFile(open, "x"));
-  HANDLE held = CreateFileA(open.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  CHandle held(CreateFileA(open.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, held.Get());
   {
     CFailingMoveFileEx failing;
     EXPECT_EQ(0, DeleteFileOrDefer(open));
     EXPECT_TRUE(g_MoveCalls.empty());
   }
-  CloseHandle(held);
+  held.Close();
   EXPECT_TRUE(FileExists(open));
   EXPECT_FALSE(FileExists(WinInitPath()));
   EXPECT_EQ(PendingOperations::Read(), m_Pending);
@@ -263,27 +264,27 @@ class CRunningCopy {
     std::string commandLine = "\"" + path + "\" --wait";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &m_Process))
+                        &startup, &info))
       return;
+    m_Process = CProcessInformation(info);
     // Running once it has written its record.
     for (int i = 0; i < 400 && !FileExists(folder + "recorded.txt"); ++i) Sleep(50);
   }
   ~CRunningCopy() {
-    if (m_Process.hProcess != nullptr) {
-      TerminateProcess(m_Process.hProcess, 0);
-      WaitForSingleObject(m_Process.hProcess, 10000);
-      CloseHandle(m_Process.hThread);
-      CloseHandle(m_Process.hProcess);
+    if (m_Process.IsValid()) {
+      TerminateProcess(m_Process.Process(), 0);
+      WaitForSingleObject(m_Process.Process(), 10000);
     }
   }
   bool IsRunning() const {
-    return m_Process.hProcess != nullptr && WaitForSingleObject(m_Process.hProcess, 0) == WAIT_TIMEOUT;
+    return m_Process.IsValid() && WaitForSingleObject(m_Process.Process(), 0) == WAIT_TIMEOUT;
   }
 
  private:
   std::string m_strPath;
-  PROCESS_INFORMATION m_Process = {};
+  CProcessInformation m_Process;
 };
 
 TEST_F(DeferredTest, RunningExecutableIsDeferredThroughTheSystem) {
@@ -335,8 +336,8 @@ BOOL WINAPI RecordingExitWindows(UINT flags, DWORD reason) {
 // Whether the shutdown privilege of this process is enabled; -1 when the
 // token does not hold it at all.
 int ShutdownPrivilegeState() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return -1;
+  CHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return -1;
   LUID luid;
   LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &luid);
   DWORD size = 0;
@@ -351,19 +352,17 @@ int ShutdownPrivilegeState() {
         state = (p.Attributes & SE_PRIVILEGE_ENABLED) ? 1 : 0;
     }
   }
-  CloseHandle(token);
   return state;
 }
 
 void SetShutdownPrivilege(DWORD attributes) {
-  HANDLE token = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+  CHandle token;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive()));
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
   ASSERT_TRUE(LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid));
   privileges.Privileges[0].Attributes = attributes;
   EXPECT_TRUE(AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr));
-  CloseHandle(token);
 }
 
 TEST(ExitWindowsWithPrivilegeTest, EnablesThePrivilegeAndPassesTheFlagsOn) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/handle.h"
 #include "tests/e2e/program_fixture.h"
 #include "tests/settings/registry_probe.h"
 
@@ -150,9 +151,9 @@ TEST_F(ConvertFileCommand, ReplacesAnExistingDestinationOnlyAfterYes) {
 TEST_F(ConvertFileCommand, ReportsASourceHeldOpenForWritingAndKeepsTheEmptyDestination) {
   ASSERT_TRUE(WriteWholeFile(WorkFile("src.txt"), "\tx"));
   // Another program writes the source and lets others only read it.
-  HANDLE writer = CreateFileA(WorkFile("src.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  CHandle writer(CreateFileA(WorkFile("src.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer.Get());
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(Type(kSource, "src.txt"));
   ASSERT_NO_FATAL_FAILURE(Type(kDestination, "new.txt"));
@@ -160,7 +161,7 @@ TEST_F(ConvertFileCommand, ReportsASourceHeldOpenForWritingAndKeepsTheEmptyDesti
   ExpectNotice("Error converting file.\nSource: " + WorkFile("src.txt") +
                "\nDestination: new.txt\n\nA sharing violation occurred while accessing " + WorkFile("src.txt") +
                ".");
-  CloseHandle(writer);
+  writer.Close();
   // The test creation of the destination stays; the histories stay as they were.
   EXPECT_TRUE(FileExists(WorkFile("new.txt")));
   EXPECT_EQ("", ReadWorkFile("new.txt"));

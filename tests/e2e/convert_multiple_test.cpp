@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/handle.h"
 #include "tests/e2e/program_fixture.h"
 #include "tests/settings/registry_probe.h"
 
@@ -99,9 +100,9 @@ TEST_F(ConvertMultipleCommand, FilesThatCannotBeWrittenOrReadKeepTheirTabs) {
   ASSERT_TRUE(WriteWholeFile(WorkFile("readonly.txt"), "\tr"));
   ASSERT_TRUE(SetFileAttributesA(WorkFile("readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(WriteWholeFile(WorkFile("locked.txt"), "\tl"));
-  HANDLE writer = CreateFileA(WorkFile("locked.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  CHandle writer(CreateFileA(WorkFile("locked.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer.Get());
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   // A relative pattern is looked up in the program's current folder.
   ASSERT_NO_FATAL_FAILURE(Type(kPattern, "*.txt"));
@@ -114,7 +115,7 @@ TEST_F(ConvertMultipleCommand, FilesThatCannotBeWrittenOrReadKeepTheirTabs) {
                     WorkFile("locked.txt") + ".",
                 WorkFile("readonly.txt") + ": 1 tabs converted - Copy failed. Tabs not converted."}),
             ReportLines(&results));
-  CloseHandle(writer);
+  writer.Close();
   ASSERT_NE(nullptr, results);
   EXPECT_EQ("        g", ReadWorkFile("good.txt"));
   EXPECT_EQ("\tr", ReadWorkFile("readonly.txt"));

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "framework/handle.h"
 #include "tests/e2e/program_fixture.h"
 #include "tests/settings/registry_probe.h"
 
@@ -95,10 +96,9 @@ TEST_F(UiDriver, KillEndsAProgramThatStillRuns) {
   const DWORD id = m_app.GetId();
   m_app.Kill();
   EXPECT_FALSE(m_app.IsRunning());
-  HANDLE gone = OpenProcess(SYNCHRONIZE, FALSE, id);
-  if (gone != nullptr) {
+  CHandle gone(OpenProcess(SYNCHRONIZE, FALSE, id));
+  if (gone.IsValid()) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gone, 0));
-    CloseHandle(gone);
   }
   CDrivenProcess missing;
   EXPECT_FALSE(missing.Start("\"" + GetDistFolder() + "NoSuchProgram.exe\""));

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "framework/handle.h"
 #include "tests/engine/reference_expand.h"
 #include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
@@ -152,13 +153,13 @@ TEST_F(ConvertFileTest, SourceHeldOpenForWritingIsASharingViolation) {
   const std::string source = MakeSource("a\tb");
   const std::string destination = m_Dir / "keep.txt";
   ASSERT_TRUE(WriteWholeFile(destination, "old"));
-  HANDLE writer = CreateFileA(source.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  CHandle writer(CreateFileA(source.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer.Get());
   ExpectFailureInBothModes(
       {"held source", source, destination, "A sharing violation occurred while accessing " + source + "."},
       [&] { EXPECT_EQ("old", FileText(destination)); });
-  CloseHandle(writer);
+  writer.Close();
 }
 
 TEST_F(ConvertFileTest, DestinationThatCannotBeCreated) {

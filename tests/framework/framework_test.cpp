@@ -1,16 +1,23 @@
 // Message maps, dialogs, window objects and the hooked file dialog, on real
-// windows and the program's real templates.
+// windows and the program's real templates; the owners of handles, GDI
+// objects, global memory and the clipboard.
 #include <windows.h>
 #include <richedit.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "framework/clipboard.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/file_dialog.h"
+#include "framework/gdi.h"
+#include "framework/handle.h"
 #include "framework/win_app.h"
 #include "resources/resource.h"
 
@@ -31,7 +38,7 @@ class CProbeApp : public CWinApp {
 const MessageMapEntry CProbeApp::kMessageEntries[] = {
     MapCommand(kAppCommand, &CProbeApp::OnProbeCommand),
 };
-const MessageMap CProbeApp::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries, 1};
+const MessageMap CProbeApp::kMessageMap = MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 CProbeApp g_app;
 
 // A dialog on the About template that can fail in its initialisation or in
@@ -66,7 +73,7 @@ const MessageMapEntry CProbeDlg::kMessageEntries[] = {
     MapCommand(IDOK, &CProbeDlg::OnMyOk),
     MapCommand(40002, &CProbeDlg::OnThrow),
 };
-const MessageMap CProbeDlg::kMessageMap = {&CDialog::kMessageMap, kMessageEntries, 2};
+const MessageMap CProbeDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
 TEST(Dialog, TheDerivedTableWinsAndUnhandledCommandsReachTheApplication) {
   CProbeDlg dlg;
@@ -151,7 +158,8 @@ class CProbeWnd : public CWnd {
 const MessageMapEntry CProbeWnd::kMessageEntries[] = {
     MapMessage(WM_SETTEXT, &CProbeWnd::OnSetText),
 };
-const MessageMap CProbeWnd::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries, 1};
+const MessageMap CProbeWnd::kMessageMap =
+    MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
 TEST(Window, OwnClassDispatchesThroughItsMapAndLetsGoAtTheEnd) {
   const char* cls = CWnd::RegisterWndClass(CS_HREDRAW | CS_VREDRAW, LoadCursor(nullptr, IDC_ARROW));
@@ -197,8 +205,8 @@ class CCaretAtStartRichEdit : public CRichEditCtrl {
 const MessageMapEntry CCaretAtStartRichEdit::kMessageEntries[] = {
     MapMessage(WM_SETFOCUS, &CCaretAtStartRichEdit::OnSetFocus),
 };
-const MessageMap CCaretAtStartRichEdit::kMessageMap = {&CCmdTarget::kMessageMap, kMessageEntries,
-                                                       1};
+const MessageMap CCaretAtStartRichEdit::kMessageMap =
+    MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
 TEST(Window, ASubclassedRichEditRunsItsOwnHandlerAfterTheDefault) {
   CProbeDlg dlg;
@@ -246,6 +254,309 @@ TEST(FileDialog, AnOldStyleTemplateIsHookedToTheObject) {
   EXPECT_TRUE(dlg.m_bHasFileName);
   EXPECT_EQ(static_cast<UINT>(IDD_SELFINSTALL_CHOOSE_FOLDER), dlg.m_nIDHelp);
   EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+// A dialog whose WM_SETTEXT handler leaves the storing of the text to the
+// dialog manager (Default()).
+class CDefaultingDlg : public CDialog {
+ public:
+  CDefaultingDlg() : CDialog(IDD_ABOUTBOX) {}
+  std::string m_strSeen;
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMapEntry kMessageEntries[];
+  static const MessageMap kMessageMap;
+
+ private:
+  LRESULT OnSetText(WPARAM, LPARAM lParam) {
+    m_strSeen = reinterpret_cast<const char*>(lParam);
+    return Default();
+  }
+};
+const MessageMapEntry CDefaultingDlg::kMessageEntries[] = {
+    MapMessage(WM_SETTEXT, &CDefaultingDlg::OnSetText),
+};
+const MessageMap CDefaultingDlg::kMessageMap =
+    MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
+
+TEST(Dialog, TheObjectIsFoundBehindItsWindowAndDefaultLeavesTheMessageToTheSystem) {
+  CDefaultingDlg dlg;
+  ASSERT_TRUE(dlg.Create());
+  EXPECT_EQ(&dlg, CWnd::FromHandlePermanent(dlg));
+  dlg.SetWindowText("changed");
+  EXPECT_EQ("changed", dlg.m_strSeen);
+  EXPECT_EQ("changed", dlg.GetWindowText());
+  dlg.DestroyWindow();
+  EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+// The same through the file dialog's hook: the object behind the hooked
+// window, and Default() in a handler of its own map.
+class CDefaultingFolderDlg : public CFileDialog {
+ public:
+  explicit CDefaultingFolderDlg(HWND parent)
+      : CFileDialog(false, nullptr, nullptr, OFN_HIDEREADONLY | OFN_ENABLETEMPLATE, nullptr,
+                    parent) {
+    m_ofn.Flags &= ~OFN_EXPLORER;
+    m_ofn.lpTemplateName = MAKEINTRESOURCEA(IDD_SELFINSTALL_CHOOSE_FOLDER);
+  }
+  bool m_bFound = false;
+  std::string m_strSeen;
+  std::string m_strTitle;
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMapEntry kMessageEntries[];
+  static const MessageMap kMessageMap;
+
+ protected:
+  BOOL OnInitDialog() override {
+    m_bFound = CWnd::FromHandlePermanent(m_hWnd) == this;
+    SetWindowText("hooked");
+    m_strTitle = GetWindowText();
+    PostMessage(WM_COMMAND, IDCANCEL, 0);
+    return FALSE;
+  }
+
+ private:
+  LRESULT OnSetText(WPARAM, LPARAM lParam) {
+    m_strSeen = reinterpret_cast<const char*>(lParam);
+    return Default();
+  }
+};
+const MessageMapEntry CDefaultingFolderDlg::kMessageEntries[] = {
+    MapMessage(WM_SETTEXT, &CDefaultingFolderDlg::OnSetText),
+};
+const MessageMap CDefaultingFolderDlg::kMessageMap =
+    MakeMessageMap(&CFileDialog::kMessageMap, kMessageEntries);
+
+TEST(FileDialog, TheHookFindsTheObjectAndDefaultLeavesTheMessageToTheSystem) {
+  CProbeDlg owner;
+  ASSERT_TRUE(owner.Create());
+  CDefaultingFolderDlg dlg(owner);
+  EXPECT_EQ(IDCANCEL, dlg.DoModal());
+  EXPECT_TRUE(dlg.m_bFound);
+  EXPECT_EQ("hooked", dlg.m_strSeen);
+  EXPECT_EQ("hooked", dlg.m_strTitle);
+  EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+// ---- owners ------------------------------------------------------------------
+
+bool IsOpenHandle(HANDLE handle) {
+  DWORD flags = 0;
+  return GetHandleInformation(handle, &flags) != FALSE;
+}
+
+HANDLE NewEvent() { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+
+TEST(Handle, EachHandleIsClosedOnceWhereverItWasMoved) {
+  CHandle first(NewEvent());
+  ASSERT_TRUE(first.IsValid());
+  const HANDLE moved = first;
+  CHandle second(std::move(first));
+  CHandle third(NewEvent());
+  const HANDLE replaced = third;
+  third = std::move(second);
+  EXPECT_FALSE(IsOpenHandle(replaced));  // the handle it held before
+  EXPECT_FALSE(first.IsValid());
+  EXPECT_FALSE(second.IsValid());
+  EXPECT_EQ(moved, third.Get());
+  EXPECT_TRUE(third.Close());
+  EXPECT_FALSE(IsOpenHandle(moved));
+
+  // Freed slots go to the next handles; an owner that closed again would
+  // close these.
+  CHandle next(NewEvent());
+  CHandle after(NewEvent());
+  first.Close();
+  second.Close();
+  third.Close();
+  EXPECT_TRUE(IsOpenHandle(next));
+  EXPECT_TRUE(IsOpenHandle(after));
+}
+
+TEST(Handle, NullAndInvalidHandleValueOwnNothing) {
+  for (HANDLE none : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
+    SetLastError(0xdeadbeef);
+    {
+      CHandle owner(none);
+      EXPECT_FALSE(owner.IsValid());
+      EXPECT_TRUE(owner.Close());
+    }
+    // Closing null would fail and set the error. (Closing
+    // INVALID_HANDLE_VALUE, the process's own pseudo handle, does nothing:
+    // there IsValid is the difference that counts.)
+    EXPECT_EQ(0xdeadbeefu, GetLastError()) << none;
+  }
+}
+
+// A folder with three files under the temporary folder, removed again.
+class CFolderOfThree {
+ public:
+  CFolderOfThree() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    m_strPath = std::string(temp) + "fw-find-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(m_strPath.c_str(), nullptr);
+    for (const char* name : kNames) {
+      CHandle(CreateFileA((m_strPath + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)).Close();
+    }
+  }
+  ~CFolderOfThree() {
+    for (const char* name : kNames) DeleteFileA((m_strPath + "\\" + name).c_str());
+    RemoveDirectoryA(m_strPath.c_str());
+  }
+  std::string Pattern(const char* name) const { return m_strPath + "\\" + name; }
+
+ private:
+  static constexpr const char* kNames[] = {"a.txt", "b.txt", "c.dat"};
+  std::string m_strPath;
+};
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FindFile, VisitsEveryEntryAsALoopOrARangeAndClosesAfterTheLast) {
+  CFolderOfThree folder;
+  std::vector<std::string> names;
+  CFindFile all(folder.Pattern("*").c_str());
+  for (const WIN32_FIND_DATAA& entry : all) names.push_back(entry.cFileName);
+  EXPECT_EQ((std::vector<std::string>{".", "..", "a.txt", "b.txt", "c.dat"}), Sorted(names));
+  EXPECT_FALSE(all.IsValid());
+
+  names.clear();
+  for (CFindFile text(folder.Pattern("*.txt").c_str()); text.IsValid(); text.Next()) {
+    names.push_back(text.Data().cFileName);
+  }
+  EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt"}), Sorted(names));
+
+  // A search moved half-way goes on where it was.
+  names.clear();
+  CFindFile first(folder.Pattern("*").c_str());
+  ASSERT_TRUE(first.IsValid());
+  names.push_back(first.Data().cFileName);
+  first.Next();
+  CFindFile rest(std::move(first));
+  EXPECT_FALSE(first.IsValid());
+  EXPECT_FALSE(first.Next());
+  for (const WIN32_FIND_DATAA& entry : rest) names.push_back(entry.cFileName);
+  EXPECT_EQ((std::vector<std::string>{".", "..", "a.txt", "b.txt", "c.dat"}), Sorted(names));
+
+  CFindFile none(folder.Pattern("*.none").c_str());
+  EXPECT_FALSE(none.IsValid());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+  for (const WIN32_FIND_DATAA& entry : none) ADD_FAILURE() << entry.cFileName;
+}
+
+TEST(ProcessInformation, ClosesTheProcessAndTheThreadHandleTogether) {
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                              &info.hProcess, 0, FALSE, DUPLICATE_SAME_ACCESS));
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                              &info.hThread, 0, FALSE, DUPLICATE_SAME_ACCESS));
+  info.dwProcessId = GetCurrentProcessId();
+  {
+    CProcessInformation started(info);
+    CProcessInformation owner;
+    owner = std::move(started);
+    EXPECT_FALSE(started.IsValid());
+    EXPECT_EQ(nullptr, started.Thread());
+    EXPECT_EQ(info.hProcess, owner.Process());
+    EXPECT_EQ(info.hThread, owner.Thread());
+    EXPECT_EQ(GetCurrentProcessId(), owner.ProcessId());
+    EXPECT_TRUE(IsOpenHandle(info.hProcess));
+    EXPECT_TRUE(IsOpenHandle(info.hThread));
+  }
+  EXPECT_FALSE(IsOpenHandle(info.hProcess));
+  EXPECT_FALSE(IsOpenHandle(info.hThread));
+}
+
+TEST(MovableOwners, GdiObjectsAndASelectionActOnceThroughTheirLastOwner) {
+  LOGFONTA logFont = {};
+  logFont.lfHeight = -12;
+  CFont first;
+  ASSERT_TRUE(first.CreateFontIndirect(logFont));
+  const HFONT font = first;
+  HDC dc = CreateCompatibleDC(nullptr);
+  const HGDIOBJ original = GetCurrentObject(dc, OBJ_FONT);
+  {
+    CFont second(std::move(first));
+    CFont third;
+    third = std::move(second);
+    EXPECT_EQ(nullptr, static_cast<HFONT>(first));
+    EXPECT_EQ(nullptr, static_cast<HFONT>(second));
+    EXPECT_EQ(font, static_cast<HFONT>(third));
+
+    CSelectObject selected(dc, third);
+    CSelectObject kept(std::move(selected));
+    selected.Restore();  // owns nothing any more
+    EXPECT_EQ(static_cast<HGDIOBJ>(font), GetCurrentObject(dc, OBJ_FONT));
+    kept.Restore();
+    EXPECT_EQ(original, GetCurrentObject(dc, OBJ_FONT));
+    EXPECT_EQ(static_cast<DWORD>(OBJ_FONT), GetObjectType(font));
+  }
+  EXPECT_EQ(0u, GetObjectType(font));
+  DeleteDC(dc);
+
+  CBrush brush(RGB(1, 2, 3));
+  const HBRUSH handle = brush;
+  {
+    CBrush taken;
+    taken = std::move(brush);
+    EXPECT_EQ(nullptr, static_cast<HBRUSH>(brush));
+    EXPECT_EQ(handle, static_cast<HBRUSH>(taken));
+  }
+  EXPECT_EQ(0u, GetObjectType(handle));
+}
+
+TEST(MovableOwners, GlobalMemoryAndItsLockAreFreedAndUndoneOnce) {
+  CGlobalMemory first(GMEM_MOVEABLE, 16);
+  const HGLOBAL block = first.Get();
+  ASSERT_NE(nullptr, block);
+  CGlobalMemory second(std::move(first));
+  EXPECT_EQ(nullptr, first.Get());
+  {
+    CGlobalLock lock(second.Get());
+    ASSERT_NE(nullptr, lock.Get());
+    CGlobalLock kept(std::move(lock));
+    lock.Unlock();  // owns nothing any more
+    EXPECT_EQ(nullptr, lock.Get());
+    EXPECT_EQ(1u, GlobalFlags(block) & GMEM_LOCKCOUNT);
+  }
+  EXPECT_EQ(0u, GlobalFlags(block) & GMEM_LOCKCOUNT);
+
+  CGlobalMemory third(GMEM_MOVEABLE, 16);
+  const HGLOBAL replaced = third.Get();
+  third = std::move(second);
+  EXPECT_EQ(static_cast<UINT>(GMEM_INVALID_HANDLE), GlobalFlags(replaced));
+  first.Free();
+  second.Free();
+  EXPECT_EQ(16u, GlobalSize(block));
+  third.Free();
+  EXPECT_EQ(static_cast<UINT>(GMEM_INVALID_HANDLE), GlobalFlags(block));
+}
+
+TEST(MovableOwners, TheClipboardStaysOpenUntilItsLastOwnerCloses) {
+  CProbeDlg window;
+  ASSERT_TRUE(window.Create());
+  CClipboard target(window);
+  target.Close();  // a closed owner to move into
+  {
+    CClipboard first(window);
+    ASSERT_TRUE(first.IsOpen());
+    CClipboard second(std::move(first));
+    target = std::move(second);
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_TRUE(target.IsOpen());
+    first.Close();
+    second.Close();
+    EXPECT_EQ(window.m_hWnd, GetOpenClipboardWindow());
+  }
+  EXPECT_EQ(window.m_hWnd, GetOpenClipboardWindow());
+  target.Close();
+  EXPECT_EQ(nullptr, GetOpenClipboardWindow());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "framework/handle.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char path[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -27,12 +29,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Written under another name and then renamed, so that a reader never sees
   // half a record.
   const std::string temporary = folder + "recorded.tmp";
-  HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 1;
+  CHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return 1;
   DWORD written = 0;
   WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-  CloseHandle(file);
+  file.Close();
   if (!MoveFileExA(temporary.c_str(), (folder + "recorded.txt").c_str(), MOVEFILE_REPLACE_EXISTING))
     return 1;
 

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/handle.h"
 #include "tests/settings/registry_probe.h"
 #include "tests/support/shell_link.h"
 #include "tests/support/temp_dir.h"
@@ -70,11 +71,10 @@ void Screenshot(const char* name, DWORD settle = 300) {
 std::string ProgramOf(HWND window) {
   DWORD id = 0;
   GetWindowThreadProcessId(window, &id);
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
-  if (process == nullptr) return std::string();
+  CHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+  if (!process.IsValid()) return std::string();
   char path[MAX_PATH] = "";
   GetModuleFileNameExA(process, nullptr, path, MAX_PATH);
-  CloseHandle(process);
   return path;
 }
 
@@ -200,16 +200,12 @@ std::string Question(const char* what) {
 class CDistributionCopy {
  public:
   CDistributionCopy() {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((GetDistFolder() + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
+    for (const WIN32_FIND_DATAA& data : CFindFile((GetDistFolder() + "*").c_str())) {
       if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         CopyFileA((GetDistFolder() + data.cFileName).c_str(), (m_dir / data.cFileName).c_str(),
                   FALSE);
       }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    }
   }
   std::string Folder() const { return m_dir.GetPath() + "\\"; }
 

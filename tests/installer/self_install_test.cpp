@@ -14,6 +14,7 @@
 
 #include "app/app_self_install.h"
 #include "app/settings.h"
+#include "framework/handle.h"
 #include "installer/deferred.h"
 #include "installer/registry_records.h"
 #include "installer/self_install.h"
@@ -543,23 +544,23 @@ TEST_F(SelfInstallTest, RefusedMachineWritesKeepThePerUserRecord) {
     return GetCurrentThreadId() == mainThread ? g_world->modulePath : copyPath;
   };
   SetSelfInstallRoutines(routines);
-  HANDLE copy = nullptr;
+  CHandle copy;
   m_world.onStart = [&](const Started&) {
-    copy = CreateThread(
+    copy.Attach(CreateThread(
         nullptr, 0,
         [](void*) -> DWORD {
           CAppSelfInstall manifest;
           manifest.Fill(kTitle);
           return static_cast<DWORD>(manifest.Run("/installstep2"));
         },
-        nullptr, 0, nullptr);
+        nullptr, 0, nullptr));
     WaitForSingleObject(copy, 2000);
   };
   CScriptedBoxes boxes({IDYES});
   EXPECT_EQ(1, Run("/install"));
-  ASSERT_NE(nullptr, copy);
+  ASSERT_NE(nullptr, copy.Get());
   WaitForSingleObject(copy, INFINITE);
-  CloseHandle(copy);
+  copy.Close();
   routines.getModulePath = FakeModulePath;
   SetSelfInstallRoutines(routines);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "framework/handle.h"
 #include "installer/license_dlg.h"
 #include "installer/self_install_window.h"
 #include "resources/resource.h"
@@ -205,20 +206,21 @@ TEST_F(LicenseTest, TheShippedLicenceIsRichText) {
 // Without a readable licence the dialog still comes, says so, and Yes goes on.
 TEST_F(LicenseTest, AMissingOrLockedFileShowsTheErrorTextAndYesStillAccepts) {
   for (bool locked : {false, true}) {
-    HANDLE held = INVALID_HANDLE_VALUE;
+    CHandle held;
     if (locked) {
       ASSERT_TRUE(WriteWholeFile(m_Dir / "License.rtf", kLicenseRtf));
       // Held open by a reader that shares it with readers and writers alike:
       // only an open that denies all sharing, as the dialog's does, fails.
-      held = CreateFileA((m_Dir / "License.rtf").c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-      ASSERT_NE(INVALID_HANDLE_VALUE, held);
+      held.Attach(CreateFileA((m_Dir / "License.rtf").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
+      ASSERT_NE(INVALID_HANDLE_VALUE, held.Get());
     }
     Seen seen;
     ProgressBox progress;
     bool declined = Run(
         [](HWND d) { PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, seen, &progress);
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    held.Close();
     EXPECT_FALSE(declined) << locked;
     EXPECT_EQ("The License Agreement could not be opened.", seen.licence) << locked;
     EXPECT_EQ("Opening License Agreement...", progress.text) << locked;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "framework/handle.h"
 #include "framework/reg_key.h"
 #include "framework/win_app.h"
 #include "tests/settings/registry_probe.h"
@@ -28,9 +29,10 @@ class SettingsTest : public ::testing::Test {
 // The handle value the process would get next. Freed handle slots are reused
 // lowest first, so a handle left open anywhere shows up as a different value.
 HANDLE NextHandle() {
-  HANDLE probe = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  CloseHandle(probe);
-  return probe;
+  CHandle probe(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE value = probe;
+  probe.Close();
+  return value;
 }
 
 TEST_F(SettingsTest, FirstReadOnEmptyRegistryGivesDefaultsAndLeavesThePath) {
@@ -277,7 +279,7 @@ namespace {
 // A moved-from key and a closed key close nothing more; root keys are never closed.
 TEST(RegKeyTest, ClosesEachKeyExactlyOnce) {
   const HANDLE before = NextHandle();
-  HANDLE event = nullptr;
+  CHandle event;
   {
     CRegKey first;
     ASSERT_EQ(ERROR_SUCCESS, first.Open(HKEY_CURRENT_USER, "Software", KEY_READ));
@@ -291,10 +293,10 @@ TEST(RegKeyTest, ClosesEachKeyExactlyOnce) {
       EXPECT_EQ(ERROR_SUCCESS, third.Close());
     }
     // The freed slot goes to this event; a second close of the key would hit it.
-    event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    event.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   }
   EXPECT_TRUE(SetEvent(event));
-  CloseHandle(event);
+  event.Close();
   EXPECT_EQ(before, NextHandle());
 
   {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/handle.h"
 #include "setup/launcher.h"
 #include "tests/support/temp_dir.h"
 
@@ -132,28 +133,28 @@ class CProcess {
   CProcess(std::string commandLine, const std::string& folder) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
     m_bStarted = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                folder.c_str(), &startup, &m_Info) != FALSE;
+                                folder.c_str(), &startup, &info) != FALSE;
+    if (m_bStarted) m_Info = CProcessInformation(info);
   }
   ~CProcess() {
     if (!m_bStarted) return;
-    if (WaitForSingleObject(m_Info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_Info.hProcess, 1);
-    CloseHandle(m_Info.hThread);
-    CloseHandle(m_Info.hProcess);
+    if (WaitForSingleObject(m_Info.Process(), 0) == WAIT_TIMEOUT) TerminateProcess(m_Info.Process(), 1);
   }
   bool Started() const { return m_bStarted; }
-  DWORD Id() const { return m_Info.dwProcessId; }
+  DWORD Id() const { return m_Info.ProcessId(); }
   // The exit code, or STILL_ACTIVE when it did not end within 20 s.
   DWORD WaitForExit() const {
-    WaitForSingleObject(m_Info.hProcess, 20000);
+    WaitForSingleObject(m_Info.Process(), 20000);
     DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(m_Info.hProcess, &code);
+    GetExitCodeProcess(m_Info.Process(), &code);
     return code;
   }
 
  private:
   bool m_bStarted = false;
-  PROCESS_INFORMATION m_Info = {};
+  CProcessInformation m_Info;
 };
 
 class SetupExeTest : public ::testing::Test {

@@ -12,6 +12,7 @@
 #include "app/module.h"
 #include "app/settings.h"
 #include "framework/com_ptr.h"
+#include "framework/handle.h"
 #include "installer/shortcuts.h"
 #include "tests/support/shell_link.h"
 #include "tests/support/temp_dir.h"
@@ -20,14 +21,10 @@ namespace {
 
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
+  for (const WIN32_FIND_DATAA& data : CFindFile((folder + "\\*").c_str())) {
     std::string name = data.cFileName;
     if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
+  }
   std::sort(names.begin(), names.end());
   return names;
 }

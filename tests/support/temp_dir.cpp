@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "framework/handle.h"
+
 CTempDir::CTempDir() {
   char base[MAX_PATH];
   const DWORD length = GetTempPathA(MAX_PATH, base);
@@ -21,24 +23,23 @@ CTempDir::CTempDir() {
 CTempDir::~CTempDir() { RemoveTree(m_strPath); }
 
 bool WriteWholeFile(const std::string& path, const std::string& data) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  CHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return false;
   DWORD written = 0;
   const BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-  CloseHandle(file);
+  file.Close();
   return ok && written == data.size();
 }
 
 bool ReadWholeFile(const std::string& path, std::string* data) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  CHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return false;
   data->clear();
   char buffer[65536];
   DWORD got = 0;
   bool ok = true;
   while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0) data->append(buffer, got);
-  CloseHandle(file);
   return ok;
 }
 
@@ -50,14 +51,9 @@ void RemoveTree(const std::string& path) {
     DeleteFileA(path.c_str());
     return;
   }
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+  for (const WIN32_FIND_DATAA& found : CFindFile((path + "\\*").c_str())) {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") RemoveTree(path + "\\" + name);
   }
   RemoveDirectoryA(path.c_str());
 }

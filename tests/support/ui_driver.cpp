@@ -76,12 +76,12 @@ std::string GetDistFolder() {
 CDrivenProcess::~CDrivenProcess() { Kill(); }
 
 CDrivenProcess::CDrivenProcess(CDrivenProcess&& other) noexcept
-    : m_hProcess(std::exchange(other.m_hProcess, nullptr)), m_dwId(std::exchange(other.m_dwId, 0)) {}
+    : m_hProcess(std::move(other.m_hProcess)), m_dwId(std::exchange(other.m_dwId, 0)) {}
 
 CDrivenProcess& CDrivenProcess::operator=(CDrivenProcess&& other) noexcept {
   if (this != &other) {
     Kill();
-    m_hProcess = std::exchange(other.m_hProcess, nullptr);
+    m_hProcess = std::move(other.m_hProcess);
     m_dwId = std::exchange(other.m_dwId, 0);
   }
   return *this;
@@ -128,39 +128,38 @@ bool CDrivenProcess::Start(const std::string& commandLine, const std::string& fo
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &info))
     return false;
-  CloseHandle(info.hThread);
-  m_hProcess = info.hProcess;
+  CHandle(info.hThread).Close();
+  m_hProcess.Attach(info.hProcess);
   m_dwId = info.dwProcessId;
   return true;
 }
 
 bool CDrivenProcess::Attach(DWORD processId) {
   Kill();
-  m_hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId);
-  if (m_hProcess == nullptr) return false;
+  m_hProcess.Attach(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId));
+  if (!m_hProcess.IsValid()) return false;
   m_dwId = processId;
   return true;
 }
 
 bool CDrivenProcess::IsRunning() const {
-  return m_hProcess != nullptr && WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT;
+  return m_hProcess.IsValid() && WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT;
 }
 
 bool CDrivenProcess::WaitForExit(DWORD timeout, DWORD* exitCode) const {
-  if (m_hProcess == nullptr) return false;
+  if (!m_hProcess.IsValid()) return false;
   if (WaitForSingleObject(m_hProcess, timeout) != WAIT_OBJECT_0) return false;
   if (exitCode != nullptr) GetExitCodeProcess(m_hProcess, exitCode);
   return true;
 }
 
 void CDrivenProcess::Kill() {
-  if (m_hProcess == nullptr) return;
+  if (!m_hProcess.IsValid()) return;
   if (WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT) {
     TerminateProcess(m_hProcess, 255);
     WaitForSingleObject(m_hProcess, kUiWait);
   }
-  CloseHandle(m_hProcess);
-  m_hProcess = nullptr;
+  m_hProcess.Close();
   m_dwId = 0;
 }
 
@@ -243,8 +242,8 @@ DWORD ProcessOfWindow(HWND window) {
 
 std::vector<DWORD> FindProcessesByName(const std::string& exeName) {
   std::vector<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  CHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.IsValid()) return ids;
   PROCESSENTRY32 entry;
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
@@ -252,7 +251,6 @@ std::vector<DWORD> FindProcessesByName(const std::string& exeName) {
     name.erase(0, name.find_last_of("\\/") + 1);
     if (lstrcmpiA(name.c_str(), exeName.c_str()) == 0) ids.push_back(entry.th32ProcessID);
   }
-  CloseHandle(snapshot);
   return ids;
 }
 
@@ -458,15 +456,14 @@ bool SaveWindowImage(HWND window, const std::string& path) {
     header.bfOffBits = sizeof header + sizeof info.bmiHeader;
     header.bfSize = header.bfOffBits + imageSize;
     info.bmiHeader.biSizeImage = imageSize;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ok = file != INVALID_HANDLE_VALUE;
+    CHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ok = file.IsValid();
     if (ok) {
       DWORD written = 0;
       ok = WriteFile(file, &header, sizeof header, &written, nullptr) && written == sizeof header &&
            WriteFile(file, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
            written == sizeof info.bmiHeader && WriteFile(file, bits, imageSize, &written, nullptr) &&
            written == imageSize;
-      CloseHandle(file);
     }
   }
   if (bitmap != nullptr) DeleteObject(bitmap);

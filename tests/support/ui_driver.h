@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/handle.h"
+
 // The usual bound of a wait, in milliseconds.
 constexpr DWORD kUiWait = 15000;
 
@@ -100,7 +102,7 @@ class CDrivenProcess {
   bool WaitForMessageBox(MessageBoxInfo* box, DWORD timeout = kUiWait) const;
 
  private:
-  HANDLE m_hProcess = nullptr;
+  CHandle m_hProcess;
   DWORD m_dwId = 0;
 };
 
