@@ -234,9 +234,9 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       if (returns != 0) {
         const int last = 63 - __builtin_clzll(returns);
         anchor = p + last + 1;
-        anchorColumn = -PopCount(skip & ~LowBits(last + 1)) + PopCount(wide & ~LowBits(last + 1));
+        anchorColumn = -PopCount(skip & ~LowBits(last + 1)) + (wide != 0 ? PopCount(wide & ~LowBits(last + 1)) : 0);
       } else {
-        anchorColumn += PopCount(wide & range) - PopCount(skip & range);
+        anchorColumn += (wide != 0 ? PopCount(wide & range) : 0) - PopCount(skip & range);
       }
     };
 
@@ -298,7 +298,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
         wide |= static_cast<uint64_t>(width == 2) << i;
         zero |= static_cast<uint64_t>(width == 0) << i;
       }
-      carried = static_cast<int>(PopCount(beyond));
+      carried = beyond != 0 ? __builtin_ctzll(~beyond) : 0;  // beyond holds the low bits only
       fast = invalid == 0 && continuations == expected && (beyond == 0 || Continue(p + 64, end, carried));
       skip |= continuations | zero;
     }
