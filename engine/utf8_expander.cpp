@@ -88,7 +88,6 @@ inline __m128i IdeographLeads(__m128i v) { return _mm_or_si128(InRange(v, 0xE4, 
 inline uint64_t IdeographLeadMask64(__m128i v0, __m128i v1, __m128i v2, __m128i v3) {
   return Bits64(IdeographLeads(v0), IdeographLeads(v1), IdeographLeads(v2), IdeographLeads(v3));
 }
-#endif
 
 // Whether the `count` bytes from p on are continuation bytes inside the text.
 bool Continue(const unsigned char* p, const unsigned char* end, int count) {
@@ -97,6 +96,7 @@ bool Continue(const unsigned char* p, const unsigned char* end, int count) {
     if ((p[k] & 0xC0) != 0x80) return false;
   return true;
 }
+#endif
 
 }  // namespace
 
