@@ -5,7 +5,10 @@
 # each with GNU `expand -t 8`, with the conversion core in memory (host build)
 # and with ConvertFile under Wine (whole process), copies it with CopyFileA
 # under Wine, checks that all outputs are byte-identical and prints MB/s and
-# the ratios. Builds what it needs in BUILD_DIR/host and BUILD_DIR/win64.
+# the ratios; then expands the source-like text in memory as ASCII through the
+# byte path and as UTF-8 with a few non-ASCII characters a line through the
+# UTF-8 path, side by side. Builds what it needs in BUILD_DIR/host and
+# BUILD_DIR/win64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=bench_common.sh
@@ -70,7 +73,12 @@ for job in source:200 notabs:200 dense:50; do
     "$(ratio "$t_expand" "$t_convert")" "$(ratio "$t_convert" "$t_copy")" "$same"
   rm -f "$data/$kind.expand" "$data/$kind.core" "$data/$kind.wine" "$data/$kind.copy" "$data/time"
 done
-echo "Targets on source: core in memory >= 1500 MB/s; expand/ConvertFile >= 2; ConvertFile/copy <= 2.5."
+echo
+# The same source-like text in UTF-8, beside the ASCII through the byte path.
+"$host_bench" unicode "$data/source.txt" || status=1
+echo
+echo "Targets on source: core in memory >= 1500 MB/s; expand/ConvertFile >= 2; ConvertFile/copy <= 2.5;"
+echo "UTF-8 path on the UTF-8 text >= 0.80 of the byte path on the ASCII text."
 echo "(MB = 10^6 bytes of input. Wine times are whole processes; in brackets the call alone. The"
 echo " ConvertFile process also starts Wine's GUI side for the wait cursor, outside the brackets."
 echo " Inputs stay in $data.)"

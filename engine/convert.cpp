@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/tab_expander.h"
+#include "engine/text_encoding.h"
+#include "engine/unicode_expanders.h"
 #include "framework/file.h"
 #include "framework/message_box.h"
 #include "framework/wait_cursor.h"
@@ -34,30 +36,115 @@ class FileSink : public ByteSink {
   CFile& m_File;
 };
 
+void SeekTo(CFile& file, uint64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(file.GetHandle(), to, nullptr, FILE_BEGIN)) CFileException::ThrowOsError(GetLastError());
+}
+
+// The rest of the source through one expander, from the state that the text
+// before left.
+template <typename Expander>
+uint64_t ExpandRest(CFile& sourceFile, std::vector<char>& input, Expander& expander) {
+  while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) expander.Expand(input.data(), got);
+  expander.Finish();
+  return expander.GetTabCount();
+}
+
+class ByteExpander : public TabExpander {
+ public:
+  using TabExpander::TabExpander;
+  void Finish() { Flush(); }
+};
+
+struct StreamResult {
+  uint64_t m_nTabCount = 0;
+  bool m_bNotText = false;
+};
+
 // Streams source into destination through fixed buffers; throws CFileException.
-uint64_t ConvertStream(const std::string& source, const std::string& destination, const TabStopList& stops) {
+// Text before the first byte from 0x80 up is ASCII, the same under every
+// rule: it goes through the byte path while it is read. From that byte on
+// the rest of the source is read ahead until the encoding is decided, then
+// read again through the expander for it. When binary sources are refused,
+// the whole source is read first, before the destination is opened.
+StreamResult ConvertStream(const std::string& source, const std::string& destination, const TabStopList& stops,
+                           bool refuseBinary) {
   std::vector<char> input(kReadSize);
+  StreamResult result;
   // The source first: when it cannot be opened the destination stays untouched.
   CFile sourceFile(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
+  EncodingDetector detector;
+  if (refuseBinary) {
+    while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) detector.Feed(input.data(), got);
+    detector.Finish();
+    if (detector.HasNul()) {
+      sourceFile.Close();
+      result.m_bNotText = true;
+      return result;
+    }
+    SeekTo(sourceFile, 0);
+  }
   CFile destinationFile(destination.c_str(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate);
   FileSink sink(destinationFile);
-  TabExpander expander(stops, sink, kWriteSize);
-  while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) expander.Expand(input.data(), got);
-  expander.Flush();
+  ByteExpander bytes(stops, sink, kWriteSize);
+  uint64_t ascii = 0;  // source bytes that went through the byte path
+  bool rest = refuseBinary;
+  if (!refuseBinary) {
+    while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
+      detector.Feed(input.data(), got);
+      const uint64_t high = detector.GetFirstHighByte();
+      if (high < ascii + got) {
+        bytes.Expand(input.data(), static_cast<size_t>(high - ascii));
+        ascii = high;
+        rest = true;
+        while (!detector.IsSettled()) {
+          const DWORD ahead = sourceFile.Read(input.data(), kReadSize);
+          if (ahead == 0) break;
+          detector.Feed(input.data(), ahead);
+        }
+        break;
+      }
+      bytes.Expand(input.data(), got);
+      ascii += got;
+    }
+    detector.Finish();
+  }
+  if (rest) {
+    SeekTo(sourceFile, ascii);
+    const TextEncoding encoding = detector.GetEncoding();
+    if (encoding == TextEncoding::kBytes) {
+      result.m_nTabCount = ExpandRest(sourceFile, input, bytes);
+    } else {
+      bytes.Flush();
+      if (encoding == TextEncoding::kUtf8) {
+        Utf8Expander expander(stops, sink, kWriteSize);
+        expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
+        result.m_nTabCount = ExpandRest(sourceFile, input, expander);
+      } else {
+        Utf16Expander expander(stops, sink, encoding == TextEncoding::kUtf16Be, kWriteSize);
+        expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
+        result.m_nTabCount = ExpandRest(sourceFile, input, expander);
+      }
+    }
+  } else {
+    bytes.Flush();
+    result.m_nTabCount = bytes.GetTabCount();
+  }
   sourceFile.Close();
   destinationFile.Close();
-  return expander.GetTabCount();
+  return result;
 }
 
 }  // namespace
 
 int ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops,
-                std::string* report) {
+                std::string* report, BinarySource binary) {
   CWaitCursor wait;
   std::string error;
-  uint64_t tabCount = 0;
+  StreamResult result;
   try {
-    tabCount = ConvertStream(source, destination, stops);
+    result = ConvertStream(source, destination, stops, report != nullptr && binary == BinarySource::kRefuse);
   } catch (const CFileException& e) {
     error = e.GetErrorMessage();
   } catch (const std::bad_alloc&) {
@@ -75,7 +162,8 @@ int ConvertFile(const std::string& source, const std::string& destination, const
     return kConvertFailed;
   }
 
-  const std::string count = TabsConvertedText(tabCount);
+  if (result.m_bNotText) return kConvertNotText;
+  const std::string count = TabsConvertedText(result.m_nTabCount);
   if (report != nullptr) {
     *report += count;
     return kConvertDone;

@@ -9,14 +9,26 @@
 constexpr int kConvertFailed = -1;
 // Result of ConvertFile for a success in batch mode.
 constexpr int kConvertDone = 1;
+// Result of ConvertFile in batch mode for a source refused as not a text
+// file: nothing was appended to the report and the destination was not
+// opened (the caller says why).
+constexpr int kConvertNotText = -2;
+
+// What ConvertFile does in batch mode with a source that holds a NUL byte
+// outside UTF-16 text (a binary file): convert it like any other, or refuse it.
+enum class BinarySource { kConvert, kRefuse };
 
 // Converts source into destination (created, or emptied if it exists),
 // replacing every tab by spaces up to the next stop, under the wait cursor.
+// Columns count characters in UTF-16 text (with its mark) and in UTF-8 text
+// (with a mark, or valid UTF-8 throughout with a multi-byte character), and
+// bytes in any other text; the output keeps the encoding, mark and byte order.
 // With a report (batch mode) the outcome is appended to it and the result is
-// kConvertDone or kConvertFailed. Without one, the count is shown with the
-// question "Do you want to convert another file?" and the result is the
-// answer (IDYES or IDNO), or kConvertFailed after the error box. File
-// failures never leave this function; a destination already created keeps
-// what was written. Windows only.
+// kConvertDone or kConvertFailed, or kConvertNotText for a binary source that
+// `binary` says to refuse. Without one, the count is shown with the question
+// "Do you want to convert another file?" and the result is the answer (IDYES
+// or IDNO), or kConvertFailed after the error box. File failures never leave
+// this function; a destination already created keeps what was written.
+// Windows only.
 int ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops,
-                std::string* report = nullptr);
+                std::string* report = nullptr, BinarySource binary = BinarySource::kConvert);

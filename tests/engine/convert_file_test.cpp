@@ -41,6 +41,17 @@ class CCurrentDirectory {
   char m_szPrevious[MAX_PATH];
 };
 
+// Text in UTF-16 of the given byte order.
+std::string Utf16(const std::u16string& units, bool bigEndian) {
+  std::string bytes;
+  for (char16_t unit : units) {
+    const char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? hi : lo;
+    bytes += bigEndian ? lo : hi;
+  }
+  return bytes;
+}
+
 class ConvertFileTest : public testing::Test {
  protected:
   std::string MakeSource(const std::string& content) {
@@ -64,6 +75,19 @@ TEST_F(ConvertFileTest, ConvertsInBatchAndSingleFileMode) {
        "int main()\r\n{\r\n        return 0;       // x\r\n}\r\n", "2 tabs converted"},
       {"bare line feeds", "ab\n\tc", "ab\n      c", "1 tabs converted"},
       {"NUL bytes", std::string("\0\t\0", 3), std::string("\0       \0", 9), "1 tabs converted"},
+      // Columns by characters: an accented letter is one, an ideograph two.
+      {"UTF-8 without a mark", "caf\xC3\xA9\tx\r\n\xE4\xB8\xAD\ty", "caf\xC3\xA9    x\r\n\xE4\xB8\xAD      y",
+       "2 tabs converted"},
+      // The mark takes no column; an invalid byte after it counts one.
+      {"UTF-8 with a mark", "\xEF\xBB\xBF\tx\xE9\ty", "\xEF\xBB\xBF        x\xE9      y", "2 tabs converted"},
+      // Not UTF-8 (E9 is no character's start here): every byte counts one,
+      // the valid sequence C3 A9 later too.
+      {"ANSI with high bytes", "caf\xE9\tx\r\n\xC3\xA9\ty", "caf\xE9    x\r\n\xC3\xA9      y", "2 tabs converted"},
+      {"UTF-16 LE with a mark", Utf16(u"\uFEFF\u4E2D\tx\r\n\ty", false),
+       Utf16(u"\uFEFF\u4E2D      x\r\n        y", false), "2 tabs converted"},
+      {"UTF-16 BE with a mark", Utf16(u"\uFEFF\u4E2D\tx\r\n\ty", true),
+       Utf16(u"\uFEFF\u4E2D      x\r\n        y", true), "2 tabs converted"},
+      {"UTF-16 mark alone", "\xFF\xFE", "\xFF\xFE", "0 tabs converted"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -107,6 +131,80 @@ TEST_F(ConvertFileTest, UsesTheGivenStopsAndStreamsLargeFiles) {
   EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{3}, &report));
   EXPECT_EQ(TabsConvertedText(tabs), report);
   EXPECT_TRUE(FileText(destination) == expected) << "the output differs from the rule's";
+}
+
+TEST_F(ConvertFileTest, DecidesTheEncodingFromTheWholeLongFile) {
+  // ASCII for more than a read buffer, then lines whose tab lands one column
+  // further in UTF-8 than by bytes, over several read buffers.
+  std::string ascii, accented;
+  while (ascii.size() < 100000) ascii += "a\tb\r\n";
+  for (int i = 0; i < 40000; ++i) accented += "\xC3\xA9\tx\r\n";
+  std::string asUtf8;
+  for (size_t i = 0; i < ascii.size(); i += 5) asUtf8 += "a       b\r\n";
+  std::string asBytes = asUtf8;
+  for (int i = 0; i < 40000; ++i) {
+    asUtf8 += "\xC3\xA9       x\r\n";
+    asBytes += "\xC3\xA9      x\r\n";
+  }
+  const struct {
+    const char* name;
+    std::string input;
+    std::string output;
+  } cases[] = {
+      {"valid UTF-8 throughout", ascii + accented, asUtf8},
+      {"one invalid byte at the very end", ascii + accented + "\xFF", asBytes + "\xFF"},
+      {"cut inside a character at the end", ascii + accented + "\xE4\xB8", asBytes + "\xE4\xB8"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string source = MakeSource(c.input);
+    const std::string destination = m_Dir / "long.txt";
+    std::string report;
+    EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
+    EXPECT_EQ(TabsConvertedText(ascii.size() / 5 + 40000), report);
+    EXPECT_TRUE(FileText(destination) == c.output) << "the output differs";
+  }
+}
+
+TEST_F(ConvertFileTest, RefusesABinarySourceInBatchModeWhenAsked) {
+  const std::string destination = m_Dir / "destination.txt";
+  const struct {
+    const char* name;
+    std::string input;
+    bool binary;
+  } cases[] = {
+      {"NUL at the start", std::string("\0\x01\x02\tabc", 7), true},
+      {"NUL late in a long text", std::string(200000, 'x') + std::string("\t\0", 2), true},
+      {"NUL in UTF-8", std::string("\xEF\xBB\xBF\tx\0", 6), true},
+      {"UTF-16 without a mark", Utf16(u"a\tb", false), true},
+      {"UTF-16 with a mark", Utf16(u"\uFEFFa\tb", false), false},
+      {"ANSI text", "caf\xE9\tx", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string source = MakeSource(c.input);
+    ASSERT_TRUE(WriteWholeFile(destination, "old"));
+    CMessageBoxRecorder boxes;
+    std::string report = "line: ";
+    const int result = ConvertFile(source, destination, TabStopList{8}, &report, BinarySource::kRefuse);
+    if (c.binary) {
+      EXPECT_EQ(kConvertNotText, result);
+      EXPECT_EQ("line: ", report);
+      EXPECT_EQ("old", FileText(destination));
+    } else {
+      EXPECT_EQ(1, result);
+      EXPECT_EQ("line: 1 tabs converted", report);
+      EXPECT_NE("old", FileText(destination));
+    }
+    // Without the refusal, and in single-file mode, a binary file converts too.
+    report.clear();
+    EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
+    EXPECT_EQ("1 tabs converted", report);
+    boxes.m_nAnswer = IDYES;
+    EXPECT_EQ(IDYES, ConvertFile(source, destination, TabStopList{8}, nullptr, BinarySource::kRefuse));
+    EXPECT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(c.input, FileText(source));
+  }
 }
 
 // A failure as both modes report it: the batch line and the single-file box.

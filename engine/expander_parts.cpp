@@ -1,0 +1,71 @@
+#include "engine/expander_parts.h"
+
+#include <algorithm>
+#include <cstring>
+
+TabStopFinder::TabStopFinder(const TabStopList& stops) : m_nLastWidth(stops.GetLast()), m_nLastShift(-1) {
+  int64_t sum = 0;
+  for (uint16_t w : stops.GetWidths()) m_Stops.push_back(sum += w);
+  m_nFirstStop = m_Stops.front();
+  m_nListEnd = m_Stops.back();
+  for (int shift = 0; shift < 16; ++shift)
+    if (m_nLastWidth == (int64_t{1} << shift)) m_nLastShift = shift;
+  m_bOneShift = m_Stops.size() == 1 && m_nLastShift >= 0;
+}
+
+int64_t TabStopFinder::WholeWidths(int64_t past) const {
+  // 32-bit division where it suffices: much cheaper than 64-bit on most CPUs.
+  if (past < 0x100000000LL) return static_cast<uint32_t>(past) / static_cast<uint32_t>(m_nLastWidth);
+  return past / m_nLastWidth;
+}
+
+int64_t TabStopFinder::NextListedStop(int64_t column) const {
+  return *std::upper_bound(m_Stops.begin(), m_Stops.end(), column);
+}
+
+OutputBlocks::OutputBlocks(ByteSink& sink, size_t capacity)
+    : m_Sink(sink), m_Buffer(std::max<size_t>(capacity, 2) + kSlack), m_nCapacity(std::max<size_t>(capacity, 2)) {}
+
+void OutputBlocks::Put(const char* data, size_t size) {
+  if (size <= m_nCapacity - m_nUsed) {
+    std::memcpy(m_Buffer.data() + m_nUsed, data, size);
+    m_nUsed += size;
+    return;
+  }
+  // A run at least a buffer long goes to the sink without a copy.
+  if (size >= m_nCapacity) {
+    Flush();
+    m_Sink.Write(data, size);
+    return;
+  }
+  const size_t first = m_nCapacity - m_nUsed;
+  std::memcpy(m_Buffer.data() + m_nUsed, data, first);
+  m_nUsed = m_nCapacity;
+  Flush();
+  std::memcpy(m_Buffer.data(), data + first, size - first);
+  m_nUsed = size - first;
+}
+
+void OutputBlocks::PutUnits(const char* unit, size_t unitSize, uint64_t count) {
+  while (count > 0) {
+    if (m_nCapacity - m_nUsed < unitSize) Flush();
+    const uint64_t room = (m_nCapacity - m_nUsed) / unitSize;
+    const size_t n = static_cast<size_t>(std::min(count, room));
+    char* out = m_Buffer.data() + m_nUsed;
+    if (unitSize == 1) {
+      std::memset(out, unit[0], n);
+    } else {
+      for (size_t i = 0; i < n; ++i) std::memcpy(out + 2 * i, unit, 2);
+    }
+    m_nUsed += n * unitSize;
+    count -= n;
+  }
+}
+
+void OutputBlocks::Flush() {
+  if (m_nUsed == 0) return;
+  // Emptied first: should the sink throw, the same bytes are not offered again.
+  const size_t used = m_nUsed;
+  m_nUsed = 0;
+  m_Sink.Write(m_Buffer.data(), used);
+}
