@@ -18,10 +18,10 @@
 #include "engine/convert.h"
 #include "engine/expand_text.h"
 #include "engine/file_names.h"
-#include "engine/replace_file.h"
 #include "framework/ascii.h"
 #include "framework/clipboard.h"
 #include "framework/file.h"
+#include "framework/handle.h"
 #include "framework/handle.h"
 #include "framework/message_box.h"
 #include "framework/wait_cursor.h"
@@ -30,7 +30,6 @@
 
 namespace {
 
-const char kIntermediateFile[] = "orvanezenvero.tmp";
 
 void FocusOn(const CWnd& dlg, int id) { dlg.GetDlgItem(id).SetFocus(); }
 
@@ -45,6 +44,14 @@ std::vector<std::string> FindEntries(const std::string& pattern) {
     names.push_back(found.cFileName);
   }
   return names;
+}
+
+// The name resolved against the current folder; the name itself when that
+// cannot be done.
+std::string FullPathOf(const std::string& name) {
+  char path[MAX_PATH];
+  const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, nullptr);
+  return length > 0 && length < MAX_PATH ? std::string(path, length) : name;
 }
 
 // The pattern's folder resolved to a full path, ending in a separator.
@@ -147,7 +154,7 @@ void CMainDlg::OnConvertFile() {
     return;
   }
   std::string source;
-  switch (LookUpFile(sourceText, &source)) {
+  switch (m_pfnLookUpFile(sourceText, &source)) {
     case FileLookup::found:
       break;
     case FileLookup::tooLong:
@@ -171,14 +178,14 @@ void CMainDlg::OnConvertFile() {
   }
   // An existing destination becomes its full path; a new one stays as typed.
   std::string destination = destinationText;
-  const FileLookup destinationLookup = LookUpFile(destinationText, &destination);
+  const FileLookup destinationLookup = m_pfnLookUpFile(destinationText, &destination);
   if (destinationLookup == FileLookup::tooLong) {
     AfxMessageBox("The destination file name is too long.  Please enter a shorter destination file name.",
                   MB_OK | MB_ICONEXCLAMATION);
     FocusOn(*this, IDC_MAIN_DESTINATION);
     return;
   }
-  const bool destinationExists = destinationLookup == FileLookup::found;
+  bool destinationExists = destinationLookup == FileLookup::found;
 
   if (EqualIgnoringAsciiCase(destination, source)) {
     AfxMessageBox(
@@ -189,18 +196,18 @@ void CMainDlg::OnConvertFile() {
     return;
   }
 
-  if (destinationExists) {
-    const std::string question =
-        destination + "\nThe destination file already exists.\n\nDo you want to replace the existing file?";
-    if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) {
-      FocusOn(*this, IDC_MAIN_DESTINATION);
-      return;
-    }
-  } else {
-    // Created empty as a test that it can be written; the conversion rewrites it.
-    CFile test;
-    CFileException error;
-    if (!test.Open(destination.c_str(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate, &error)) {
+  if (!destinationExists) {
+    // Created empty as a test that it can be written, and only if nothing is
+    // there: a name the lookup does not match but the file system opens
+    // ("notes.txt::$DATA" for notes.txt) must never empty a file unasked.
+    CHandle test(CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = test.IsValid() ? ERROR_SUCCESS : GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+      // Something is there after all: it is an existing destination.
+      destinationExists = true;
+      destination = FullPathOf(destination);
+    } else if (error != ERROR_SUCCESS) {
       AfxMessageBox(
           "The destination file cannot be opened for writing.  Please enter a different destination file name.",
           MB_OK | MB_ICONEXCLAMATION);
@@ -208,7 +215,14 @@ void CMainDlg::OnConvertFile() {
       RemoveFromHistory(destinationBox, kDestinationHistory);
       return;
     }
-    test.Abort();
+  }
+  if (destinationExists) {
+    const std::string question =
+        destination + "\nThe destination file already exists.\n\nDo you want to replace the existing file?";
+    if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+      FocusOn(*this, IDC_MAIN_DESTINATION);
+      return;
+    }
   }
 
   const TabStopList stops = BuildTabStopList();
@@ -240,8 +254,9 @@ void CMainDlg::ConvertMultipleFiles() {
     for (const std::string& name : names) {
       const std::string path = folder + name;
       report += path + ": ";
-      if (ConvertFile(path, kIntermediateFile, stops, &report) >= 0 && !ReplaceWithCopy(kIntermediateFile, path))
-        report += " - Copy failed. Tabs not converted.";
+      // Into a copy beside the file, which then takes its place: nothing is
+      // written to the current folder, which a standard user may not write.
+      ConvertFileInPlace(path, stops, report);
       report += "\r\n";
     }
   }

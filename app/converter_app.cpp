@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 
+#include <exception>
 #include <new>
 
 #include "app/main_dlg.h"
@@ -64,7 +65,14 @@ BOOL CConverterApp::InitializeInstance() {
   if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen) dlg.m_strSource = cmdInfo.m_strFileName;
 
   m_pMainWnd = &dlg;
-  dlg.DoModal();
+  try {
+    dlg.DoModal();
+  } catch (...) {
+    // The main window went with the exception (it came from outside a
+    // command): tell the user rather than end without a word.
+    m_pMainWnd = nullptr;
+    AfxMessageBox(CommandFailureText(std::current_exception()).c_str(), MB_OK | MB_ICONEXCLAMATION);
+  }
   m_pMainWnd = nullptr;
   return FALSE;
 }

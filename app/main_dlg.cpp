@@ -1,5 +1,8 @@
 #include "app/main_dlg.h"
 
+#include <exception>
+#include <new>
+
 #include "app/about_dlg.h"
 #include "app/history.h"
 #include "app/settings.h"
@@ -87,6 +90,29 @@ void CMainDlg::OnBrowseDestination() { BrowseForFile(IDC_MAIN_DESTINATION, false
 void CMainDlg::OnAbout() {
   CAboutBoxDlg about;
   about.DoModal();
+}
+
+std::string CommandFailureText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    return AfxGetAppTitle() + " ran out of memory and could not finish the command.";
+  } catch (...) {
+    return AfxGetAppTitle() + " could not finish the command because of an unexpected error.";
+  }
+}
+
+LRESULT CMainDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_COMMAND) return CDialog::WindowProc(msg, wParam, lParam);
+  std::exception_ptr failure;
+  try {
+    return CDialog::WindowProc(msg, wParam, lParam);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Told outside the handler, so that the box has all the memory it can get.
+  AfxMessageBox(CommandFailureText(failure).c_str(), MB_OK | MB_ICONEXCLAMATION);
+  return TRUE;
 }
 
 LRESULT CMainDlg::OnPaint(WPARAM, LPARAM) {

@@ -1,8 +1,10 @@
 #pragma once
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
+#include "engine/file_names.h"
 #include "engine/tab_stops.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
@@ -12,6 +14,8 @@ class CFileDialog;
 // The list that a text of the tab box stands for (its leading integer, at
 // least 1); the text itself is not stored.
 TabStopList TabStopsFromText(const std::string& text);
+// What the user is told when a command ends in `failure`.
+std::string CommandFailureText(const std::exception_ptr& failure);
 // Stores a text of the tab box, as typed, in "Settings"/"Tabs".
 void RememberTabText(const std::string& text);
 
@@ -46,6 +50,9 @@ class CMainDlg : public CDialog {
   // Makes the memory block the converted clipboard text goes into; tests
   // put a failing one here.
   ClipboardBlockAllocator m_pfnAllocateClipboardBlock = AllocateClipboardBlock;
+  // Looks a typed file name up for Convert File; tests put one here that
+  // misses what the file system opens.
+  FileLookup (*m_pfnLookUpFile)(const std::string& name, std::string* fullPath) = LookUpFile;
 
   // The conversion commands.
   void ConvertClipboard();
@@ -59,6 +66,10 @@ class CMainDlg : public CDialog {
  protected:
   void DoDataExchange(CDataExchange& dx) override;
   BOOL OnInitDialog() override;
+  // A command that ends in an exception (memory exhausted in a huge run) is
+  // reported in a box and the window stays: every command leaves the files
+  // and the clipboard whole when it stops part-way.
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
   // Runs the file dialog; a seam for tests. True when the user chose a name.
   virtual bool RunFileDialog(CFileDialog& dialog);
 

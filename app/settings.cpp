@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "framework/reg_key.h"
@@ -98,18 +99,16 @@ bool WriteSettingInt(const char* section, const char* entry, int value) {
   return key.SetDWORDValue(entry, static_cast<DWORD>(value)) == ERROR_SUCCESS;
 }
 
-int FindLastNumberedSetting(const char* section, const char* base, int limit) {
-  CRegKey key;
-  if (base == nullptr || limit < 1 || !OpenSectionKey(section, key)) return 0;
+int LastNumberedName(const std::function<LONG(DWORD index, std::string& name)>& nameAt,
+                     const char* base, int limit) {
+  if (base == nullptr || limit < 1) return 0;
   const size_t baseLength = std::strlen(base);
   int last = 0;
   std::string name;
-  DWORD type = REG_NONE;
-  std::vector<char> data;
   for (DWORD index = 0;; ++index) {
-    LONG result = key.EnumValue(index, name, type, data);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) continue;
+    // Any failure ends the walk: a key deleted meanwhile fails for every
+    // index there is, and would otherwise be asked about billions of times.
+    if (nameAt(index, name) != ERROR_SUCCESS) break;
     int number = 0;
     // Value names compare without regard to case, as the registry does.
     if (name.size() > baseLength &&
@@ -120,6 +119,16 @@ int FindLastNumberedSetting(const char* section, const char* base, int limit) {
       last = number;
   }
   return last;
+}
+
+int FindLastNumberedSetting(const char* section, const char* base, int limit) {
+  CRegKey key;
+  if (base == nullptr || limit < 1 || !OpenSectionKey(section, key)) return 0;
+  DWORD type = REG_NONE;
+  std::vector<char> data;
+  return LastNumberedName(
+      [&](DWORD index, std::string& name) { return key.EnumValue(index, name, type, data); }, base,
+      limit);
 }
 
 bool ReadRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,

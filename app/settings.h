@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // The settings profile lives under
@@ -45,6 +46,10 @@ bool WriteSettingInt(const char* section, const char* entry, int value);
 // the section, or 0. Lets a reader skip a hand-edited count far beyond the
 // stored entries without probing each number.
 int FindLastNumberedSetting(const char* section, const char* base, int limit);
+// The same over the value names that nameAt gives for index 0, 1, 2...
+// until it fails (ERROR_NO_MORE_ITEMS past the last, or any other error).
+int LastNumberedName(const std::function<LONG(DWORD index, std::string& name)>& nameAt,
+                     const char* base, int limit);
 
 // Registry value functions on any root key (HKEY_LOCAL_MACHINE...).
 

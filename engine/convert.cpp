@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <new>
 #include <vector>
 
+#include "engine/replace_file.h"
 #include "engine/tab_expander.h"
 #include "engine/text_encoding.h"
 #include "engine/unicode_expanders.h"
@@ -19,21 +21,35 @@ namespace {
 constexpr DWORD kReadSize = 64 * 1024;
 constexpr size_t kWriteSize = 64 * 1024;
 
+// Writes the expansion to the destination. A sink that is soft keeps the
+// first failure to write instead of throwing it and drops the rest, so that
+// the source is still read to its end and its tabs counted: for a converted
+// copy, a copy that cannot be written is not a source that cannot be read.
 class FileSink : public ByteSink {
  public:
-  explicit FileSink(CFile& file) : m_File(file) {}
+  FileSink(CFile& file, bool soft) : m_File(file), m_bSoft(soft) {}
   void Write(const char* data, size_t size) override {
-    // WriteFile takes a 32-bit count: hand a long run over in pieces.
-    while (size > 0) {
-      const DWORD piece = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-      m_File.Write(data, piece);
-      data += piece;
-      size -= piece;
+    if (m_bFailed) return;
+    try {
+      // WriteFile takes a 32-bit count: hand a long run over in pieces.
+      while (size > 0) {
+        const DWORD piece = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        m_File.Write(data, piece);
+        data += piece;
+        size -= piece;
+      }
+    } catch (const CFileException&) {
+      if (!m_bSoft) throw;
+      m_bFailed = true;
     }
   }
+  void Fail() { m_bFailed = true; }
+  bool Failed() const { return m_bFailed; }
 
  private:
   CFile& m_File;
+  bool m_bSoft;
+  bool m_bFailed = false;
 };
 
 void SeekTo(CFile& file, uint64_t offset) {
@@ -44,11 +60,18 @@ void SeekTo(CFile& file, uint64_t offset) {
 
 // The rest of the source through one expander, from the state that the text
 // before left.
+// With stopAtNul it stops at the first chunk that holds a NUL byte and
+// answers false (the text is binary).
 template <typename Expander>
-uint64_t ExpandRest(CFile& sourceFile, std::vector<char>& input, Expander& expander) {
-  while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) expander.Expand(input.data(), got);
+bool ExpandRest(CFile& sourceFile, std::vector<char>& input, Expander& expander, uint64_t& tabCount,
+                bool stopAtNul = false) {
+  while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
+    if (stopAtNul && std::memchr(input.data(), 0, got) != nullptr) return false;
+    expander.Expand(input.data(), got);
+  }
   expander.Finish();
-  return expander.GetTabCount();
+  tabCount = expander.GetTabCount();
+  return true;
 }
 
 class ByteExpander : public TabExpander {
@@ -60,6 +83,7 @@ class ByteExpander : public TabExpander {
 struct StreamResult {
   uint64_t m_nTabCount = 0;
   bool m_bNotText = false;
+  bool m_bCopyFailed = false;  // a soft destination could not be written
 };
 
 // Streams source into destination through fixed buffers; throws CFileException.
@@ -68,8 +92,14 @@ struct StreamResult {
 // the rest of the source is read ahead until the encoding is decided, then
 // read again through the expander for it. When binary sources are refused,
 // the whole source is read first, before the destination is opened.
+// With softDestination, a destination that cannot be opened (or an empty
+// name), written or closed is no failure of the conversion: the source is
+// read to its end all the same and the result says the copy failed.
+// With stopAtNul the conversion stops where a NUL byte shows the source to
+// be binary (outside UTF-16 text), with the result "not text": for a
+// destination that is thrown away then, as a converted copy is.
 StreamResult ConvertStream(const std::string& source, const std::string& destination, const TabStopList& stops,
-                           bool refuseBinary) {
+                           bool refuseBinary, bool softDestination = false, bool stopAtNul = false) {
   std::vector<char> input(kReadSize);
   StreamResult result;
   // The source first: when it cannot be opened the destination stays untouched.
@@ -85,14 +115,24 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
     }
     SeekTo(sourceFile, 0);
   }
-  CFile destinationFile(destination.c_str(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate);
-  FileSink sink(destinationFile);
+  const UINT destinationMode = CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate;
+  CFile destinationFile;
+  FileSink sink(destinationFile, softDestination);
+  if (!softDestination) {
+    destinationFile.Open(destination.c_str(), destinationMode);
+  } else if (destination.empty() || !destinationFile.Open(destination.c_str(), destinationMode, nullptr)) {
+    sink.Fail();
+  }
   ByteExpander bytes(stops, sink, kWriteSize);
   uint64_t ascii = 0;  // source bytes that went through the byte path
   bool rest = refuseBinary;
   if (!refuseBinary) {
     while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
       detector.Feed(input.data(), got);
+      if (stopAtNul && detector.HasNul()) {
+        result.m_bNotText = true;
+        return result;
+      }
       const uint64_t high = detector.GetFirstHighByte();
       if (high < ascii + got) {
         bytes.Expand(input.data(), static_cast<size_t>(high - ascii));
@@ -102,6 +142,10 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
           const DWORD ahead = sourceFile.Read(input.data(), kReadSize);
           if (ahead == 0) break;
           detector.Feed(input.data(), ahead);
+        }
+        if (stopAtNul && detector.HasNul()) {
+          result.m_bNotText = true;
+          return result;
         }
         break;
       }
@@ -113,26 +157,41 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
   if (rest) {
     SeekTo(sourceFile, ascii);
     const TextEncoding encoding = detector.GetEncoding();
+    bool text = true;
     if (encoding == TextEncoding::kBytes) {
-      result.m_nTabCount = ExpandRest(sourceFile, input, bytes);
+      text = ExpandRest(sourceFile, input, bytes, result.m_nTabCount, stopAtNul);
     } else {
       bytes.Flush();
       if (encoding == TextEncoding::kUtf8) {
         Utf8Expander expander(stops, sink, kWriteSize);
         expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
-        result.m_nTabCount = ExpandRest(sourceFile, input, expander);
+        text = ExpandRest(sourceFile, input, expander, result.m_nTabCount, stopAtNul);
       } else {
+        // NUL bytes are part of UTF-16 text.
         Utf16Expander expander(stops, sink, encoding == TextEncoding::kUtf16Be, kWriteSize);
         expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
-        result.m_nTabCount = ExpandRest(sourceFile, input, expander);
+        ExpandRest(sourceFile, input, expander, result.m_nTabCount);
       }
+    }
+    if (!text) {
+      result.m_bNotText = true;
+      return result;
     }
   } else {
     bytes.Flush();
     result.m_nTabCount = bytes.GetTabCount();
   }
   sourceFile.Close();
-  destinationFile.Close();
+  if (!softDestination) {
+    destinationFile.Close();
+  } else {
+    try {
+      destinationFile.Close();
+    } catch (const CFileException&) {
+      sink.Fail();
+    }
+  }
+  result.m_bCopyFailed = sink.Failed();
   return result;
 }
 
@@ -170,4 +229,37 @@ int ConvertFile(const std::string& source, const std::string& destination, const
   }
   const std::string question = count + ".\n\nDo you want to convert another file?";
   return AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION);
+}
+
+void ConvertFileInPlace(const std::string& path, const TabStopList& stops, std::string& report) {
+  CWaitCursor wait;
+  const size_t separator = path.find_last_of("\\/:");
+  const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+  std::string copy;
+  // Without a copy beside the file (a folder the user cannot write to) the
+  // source is still read and counted; only the replacement fails.
+  if (!CreateSiblingFile(folder, copy)) copy.clear();
+  StreamResult result;
+  std::string error;
+  try {
+    result = ConvertStream(path, copy, stops, false, true, true);
+  } catch (const CFileException& e) {
+    error = e.GetErrorMessage();
+  } catch (const std::bad_alloc&) {
+    error = CFileException(CFileException::genericException, ERROR_NOT_ENOUGH_MEMORY).GetErrorMessage();
+  }
+  bool replaced = false;
+  if (error.empty() && !result.m_bNotText && !result.m_bCopyFailed) replaced = ReplaceWithConverted(copy, path);
+  if (!replaced && !copy.empty()) {
+    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(copy.c_str());
+  }
+  if (!error.empty()) {
+    report += "Error converting file: " + error;
+  } else if (result.m_bNotText) {
+    report += "Not a text file. Tabs not converted.";
+  } else {
+    report += TabsConvertedText(result.m_nTabCount);
+    if (!replaced) report += " - Copy failed. Tabs not converted.";
+  }
 }

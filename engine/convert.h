@@ -32,3 +32,13 @@ enum class BinarySource { kConvert, kRefuse };
 // Windows only.
 int ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops,
                 std::string* report = nullptr, BinarySource binary = BinarySource::kConvert);
+
+// Converts the file at `path` in place, for a multiple-file run: into a new
+// file beside it, which then takes its place (ReplaceWithConverted), so the
+// file is written once and stays whole on any failure. Appends to the report
+// "%d tabs converted"; or that and " - Copy failed. Tabs not converted." when
+// the converted copy could not be written or put in place; or
+// "Not a text file. Tabs not converted." for a binary file, which is left
+// exactly as it was; or "Error converting file: " and the error text when
+// the file cannot be read. Nothing else is written anywhere.
+void ConvertFileInPlace(const std::string& path, const TabStopList& stops, std::string& report);

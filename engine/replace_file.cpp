@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 namespace {
 
 // The attributes a rename keeps and SetFileAttributesA can give.
@@ -10,18 +9,35 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
                                   FILE_ATTRIBUTE_TEMPORARY;
 
-// Removes a file that holds a partial or unused copy, keeping the error that
-// made us give up.
-void DiscardCopy(const char* path) {
-  const DWORD error = GetLastError();
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(path);
-  SetLastError(error);
+using ReplaceFileProc = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup,
+                                      DWORD flags, LPVOID exclude, LPVOID reserved);
+
+// ReplaceFileA where the system has it: Windows 95, 98 and Me do not.
+ReplaceFileProc FindReplaceFile() {
+  static const ReplaceFileProc proc = [] {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr ? reinterpret_cast<ReplaceFileProc>(reinterpret_cast<void (*)()>(
+                                   GetProcAddress(kernel, "ReplaceFileA")))
+                             : nullptr;
+  }();
+  return proc;
 }
 
 }  // namespace
 
-bool ReplaceWithCopy(const std::string& converted, const std::string& target) {
+bool CreateSiblingFile(const std::string& folder, std::string& path) {
+  // GetTempFileNameA creates the file, so the name is ours alone.
+  char sibling[MAX_PATH];
+  if (folder.size() > MAX_PATH - 14) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  if (!GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "vlm", 0, sibling)) return false;
+  path = sibling;
+  return true;
+}
+
+bool ReplaceWithConverted(const std::string& converted, const std::string& target) {
   const DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   // Checked here because a rename (and Wine run as root) would not refuse.
@@ -29,26 +45,22 @@ bool ReplaceWithCopy(const std::string& converted, const std::string& target) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-
-  const size_t separator = target.find_last_of("\\/:");
-  const std::string folder = separator == std::string::npos ? "." : target.substr(0, separator + 1);
-  // GetTempFileNameA creates the file, so the name is ours alone.
-  char sibling[MAX_PATH];
-  if (folder.size() > MAX_PATH - 14 || !GetTempFileNameA(folder.c_str(), "vlm", 0, sibling)) return false;
-
-  // A copy that fails part-way (disk full) only spoils the sibling.
-  if (!CopyFileA(converted.c_str(), sibling, FALSE)) {
-    DiscardCopy(sibling);
-    return false;
-  }
+  if (GetFileAttributesA(converted.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  // The target's attributes first: ReplaceFileA gives them too, a rename not.
   const DWORD kept = attributes & kKeptAttributes;
-  if (!SetFileAttributesA(sibling, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
-    DiscardCopy(sibling);
-    return false;
+  if (!SetFileAttributesA(converted.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) return false;
+
+  if (ReplaceFileProc replaceFile = FindReplaceFile()) {
+    if (replaceFile(target.c_str(), converted.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
+                    nullptr))
+      return true;
+    const DWORD error = GetLastError();
+    // Only a system that has the call but cannot do it here (no such
+    // support on the volume) falls back to the rename.
+    if (error != ERROR_CALL_NOT_IMPLEMENTED && error != ERROR_NOT_SUPPORTED &&
+        error != ERROR_INVALID_FUNCTION)
+      return false;
   }
-  if (!MoveFileExA(sibling, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DiscardCopy(sibling);
-    return false;
-  }
-  return true;
+  return MoveFileExA(converted.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }

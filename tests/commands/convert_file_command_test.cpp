@@ -2,6 +2,8 @@
 // empty test file, the conversion and the histories.
 #include <windows.h>
 
+#include <new>
+
 #include <gtest/gtest.h>
 
 #include "app/history.h"
@@ -134,6 +136,67 @@ TEST_F(ConvertFileCommand, AnExistingDestinationIsReplacedOnlyAfterYes) {
     EXPECT_EQ(Names{destination}, List(IDC_MAIN_DESTINATION));
     EXPECT_EQ("4", GetSettingString("Settings", "Tabs", ""));
   }
+}
+
+// A name the lookup does not match but the file system opens (on NTFS
+// "notes.txt::$DATA" for notes.txt; Wine has no such names, so a lookup that
+// misses stands for it).
+FileLookup MissingLookUp(const std::string& name, std::string* fullPath) {
+  const std::string::size_type at = name.find("out.txt");
+  if (at != std::string::npos && at + 7 == name.size()) return FileLookup::missing;
+  return LookUpFile(name, fullPath);
+}
+
+TEST_F(ConvertFileCommand, AnExistingFileTheLookupMissesIsAskedAboutNeverEmptied) {
+  const std::string source = m_Dir / "a.txt";
+  const std::string destination = m_Dir / "out.txt";
+  ASSERT_TRUE(WriteWholeFile(source, kTabbed));
+  ASSERT_TRUE(WriteWholeFile(destination, "old content"));
+  m_Dlg.m_pfnLookUpFile = MissingLookUp;
+  SetText(IDC_MAIN_TABS, "4");
+  SetText(IDC_MAIN_SOURCE, source);
+  SetText(IDC_MAIN_DESTINATION, destination);
+  const std::string question =
+      destination + "\nThe destination file already exists.\n\nDo you want to replace the existing file?";
+  {
+    CScriptedBoxes boxes({IDNO}, IDOK);
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(question, boxes.m_Boxes[0].text);
+    EXPECT_TRUE(HasFocus(IDC_MAIN_DESTINATION));
+    EXPECT_EQ("old content", Content(destination));
+  }
+  {
+    CScriptedBoxes boxes({IDYES, IDYES}, IDOK);
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(2u, boxes.m_Boxes.size());
+    EXPECT_EQ(question, boxes.m_Boxes[0].text);
+    EXPECT_EQ(kExpanded4, Content(destination));
+  }
+}
+
+// A command that runs out of memory half-way.
+FileLookup ExhaustedLookUp(const std::string&, std::string*) { throw std::bad_alloc(); }
+
+TEST_F(ConvertFileCommand, ACommandThatRunsOutOfMemoryIsReportedAndTheWindowStays) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  m_Dlg.m_pfnLookUpFile = ExhaustedLookUp;
+  SetText(IDC_MAIN_SOURCE, m_Dir / "a.txt");
+  SetText(IDC_MAIN_DESTINATION, m_Dir / "out.txt");
+  CScriptedBoxes boxes;
+  Press(IDC_MAIN_CONVERT_FILE);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("Orvane Zenvero ran out of memory and could not finish the command.",
+            boxes.m_Boxes[0].text);
+  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), boxes.m_Boxes[0].type);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_FALSE(FileExists(m_Dir / "out.txt"));
+  // The window goes on working.
+  m_Dlg.m_pfnLookUpFile = LookUpFile;
+  CScriptedBoxes more({IDYES}, IDOK);
+  Press(IDC_MAIN_CONVERT_FILE);
+  ASSERT_EQ(1u, more.m_Boxes.size());
+  EXPECT_EQ("2 tabs converted.\n\nDo you want to convert another file?", more.m_Boxes[0].text);
 }
 
 TEST_F(ConvertFileCommand, NoAfterSuccessKeepsTheTypedNamesAndEndsTheProgram) {

@@ -51,7 +51,7 @@ class ConvertMultipleFiles : public CommandTest {
  protected:
   void SetUp() override {
     CommandTest::SetUp();
-    // The intermediate file goes to the current folder: a folder of its own.
+    // Nothing may be written to the current folder: a folder of its own.
     m_pHere.reset(new CCurrentDirectory(m_Work.GetPath()));
     m_Folder = m_Dir.GetPath();
   }
@@ -103,9 +103,9 @@ TEST_F(ConvertMultipleFiles, ConvertsEachMatchInPlaceAndShowsTheReport) {
   EXPECT_EQ("no tabs\r\n", Content(m_Dir / "b.txt"));
   EXPECT_EQ(std::string(24, ' '), Content(m_Dir / "c.txt"));
   EXPECT_EQ(kTabbed, Content(m_Dir / "d.dat"));
-  // No stray copies beside the files; the intermediate file stays where we are.
+  // No stray copies beside the files, and nothing in the current folder.
   EXPECT_EQ((Names{"a.txt", "b.txt", "c.txt", "d.dat"}), FolderContent(m_Folder));
-  EXPECT_EQ((Names{"orvanezenvero.tmp"}), FolderContent(m_Work.GetPath()));
+  EXPECT_EQ(Names{}, FolderContent(m_Work.GetPath()));
   EXPECT_TRUE(boxes.m_Boxes.empty());
   // Yes: the window stays with the pattern on top of its history.
   EXPECT_TRUE(IsOpen());
@@ -121,7 +121,7 @@ TEST_F(ConvertMultipleFiles, APatternWithoutWildcardsAndARelativeOneConvertTheir
   EXPECT_EQ(kExpanded, Content(m_Dir / "one.txt"));
   EXPECT_EQ(kTabbed, Content(m_Dir / "two.txt"));
 
-  // Relative to the current folder, which also holds the intermediate file.
+  // Relative to the current folder.
   CCurrentDirectory there(m_Folder);
   EXPECT_EQ(Line("two.txt", "2 tabs converted") + "\r\n", Run("tw?.txt"));
   EXPECT_EQ(kExpanded, Content(m_Dir / "two.txt"));
@@ -210,13 +210,61 @@ TEST_F(ConvertMultipleFiles, FilesThatCannotBeConvertedOrReplacedKeepTheirConten
   EXPECT_EQ(m_Dir / "*.*", GetSettingString("Settings", "MultipleFiles1", ""));
 }
 
-TEST_F(ConvertMultipleFiles, AnIntermediateFileThatCannotBeCreatedChangesNothing) {
+// The tiny disks that the test fixture mounts, as Wine reaches them; empty
+// when there are none.
+std::string MountedDisk(const char* name, const char* mark) {
+  std::string path = "Z:" + std::string(VELMORA_SMALL_DISK);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  if (GetFileAttributesA((path + "\\" + mark).c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  return path + "\\" + name;
+}
+
+TEST_F(ConvertMultipleFiles, ACurrentFolderThatCannotBeWrittenChangesNothing) {
+  // The installed program starts in its folder under Program Files, which a
+  // standard user cannot write: nothing may need to be written there.
+  const std::string readOnly = MountedDisk("ro", "ro-mounted");
+  if (readOnly.empty())
+    GTEST_SKIP() << "no read-only tmpfs is mounted at " << VELMORA_SMALL_DISK
+                 << "/ro (mounting needs root), so the unwritable current folder cannot be made";
+  ASSERT_FALSE(WriteWholeFile(readOnly + "\\probe.txt", "x")) << "the folder can be written";
+  CCurrentDirectory there(readOnly);
   ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
-  // A folder of that name stands where the intermediate file would go.
-  ASSERT_TRUE(CreateDirectoryA((m_Work / "orvanezenvero.tmp").c_str(), nullptr));
-  const std::string report = Run(m_Dir / "*.txt");
-  EXPECT_EQ(Line("a.txt", "Error converting file: Access to orvanezenvero.tmp was denied.") + "\r\n", report);
-  EXPECT_EQ(kTabbed, Content(m_Dir / "a.txt"));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "b.txt", "\tb"));
+  EXPECT_EQ((Names{Line("a.txt", "2 tabs converted"), Line("b.txt", "1 tabs converted")}),
+            SortedLines(Run(m_Dir / "*.txt")));
+  EXPECT_EQ(kExpanded, Content(m_Dir / "a.txt"));
+  EXPECT_EQ(std::string(8, ' ') + "b", Content(m_Dir / "b.txt"));
+  EXPECT_EQ((Names{"a.txt", "b.txt"}), FolderContent(m_Folder));
+}
+
+TEST_F(ConvertMultipleFiles, AFolderThatCannotBeWrittenKeepsItsFilesWithTheCopyFailedLine) {
+  const std::string readOnly = MountedDisk("ro", "ro-mounted");
+  if (readOnly.empty())
+    GTEST_SKIP() << "no read-only tmpfs is mounted at " << VELMORA_SMALL_DISK
+                 << "/ro (mounting needs root), so the unwritable folder cannot be made";
+  // The fixture wrote one file there before it made the disk read-only.
+  m_Folder = readOnly;
+  EXPECT_EQ(Line("locked.txt", "1 tabs converted - Copy failed. Tabs not converted.") + "\r\n",
+            Run(readOnly + "\\*.txt"));
+  EXPECT_EQ("\tlocked\r\n", Content(readOnly + "\\locked.txt"));
+  EXPECT_EQ(Names{"locked.txt"}, FolderContent(readOnly));
+}
+
+TEST_F(ConvertMultipleFiles, ABinaryFileIsLeftAsItWasWithItsOwnLine) {
+  const std::string binary = std::string("MZ\x90\0\t\0\0\0", 8) + "\tpadding\t" + std::string(3, '\0');
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "tool.exe", binary));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  // UTF-16 text holds NUL bytes and is text all the same.
+  const std::string utf16("\xFF\xFE" "a\0\t\0b\0", 8);
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "wide.txt", utf16));
+  EXPECT_EQ((Names{Line("a.txt", "2 tabs converted"),
+                   Line("tool.exe", "Not a text file. Tabs not converted."),
+                   Line("wide.txt", "1 tabs converted")}),
+            SortedLines(Run(m_Dir / "*.?x?")));
+  EXPECT_TRUE(Content(m_Dir / "tool.exe") == binary);
+  EXPECT_EQ(kExpanded, Content(m_Dir / "a.txt"));
+  EXPECT_EQ(std::string("\xFF\xFE" "a\0 \0 \0 \0 \0 \0 \0 \0b\0", 20), Content(m_Dir / "wide.txt"));
+  EXPECT_EQ((Names{"a.txt", "tool.exe", "wide.txt"}), FolderContent(m_Folder));
 }
 
 TEST_F(ConvertMultipleFiles, AHiddenFileIsConvertedAndStaysHidden) {

@@ -184,7 +184,7 @@ TEST_F(ConvertFileTest, RefusesABinarySourceInBatchModeWhenAsked) {
     SCOPED_TRACE(c.name);
     const std::string source = MakeSource(c.input);
     ASSERT_TRUE(WriteWholeFile(destination, "old"));
-    CMessageBoxRecorder boxes;
+    CScriptedBoxes boxes;
     std::string report = "line: ";
     const int result = ConvertFile(source, destination, TabStopList{8}, &report, BinarySource::kRefuse);
     if (c.binary) {
@@ -200,7 +200,7 @@ TEST_F(ConvertFileTest, RefusesABinarySourceInBatchModeWhenAsked) {
     report.clear();
     EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
     EXPECT_EQ("1 tabs converted", report);
-    boxes.m_nAnswer = IDYES;
+    boxes.AnswerFromNowOn(IDYES);
     EXPECT_EQ(IDYES, ConvertFile(source, destination, TabStopList{8}, nullptr, BinarySource::kRefuse));
     EXPECT_EQ(1u, boxes.m_Boxes.size());
     EXPECT_EQ(c.input, FileText(source));

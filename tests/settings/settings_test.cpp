@@ -190,6 +190,25 @@ TEST_F(SettingsTest, NumberedEntriesAreFoundUpToTheLimit) {
   EXPECT_EQ(0, FindLastNumberedSetting(kSettingsSection, "MultipleFiles", 100));
 }
 
+TEST(NumberedNames, AnEnumerationThatFailsEndsTheSearchAtOnce) {
+  // A key deleted meanwhile fails for every index; other errors end it too.
+  for (LONG error : {LONG(ERROR_KEY_DELETED), LONG(ERROR_ACCESS_DENIED), LONG(ERROR_MORE_DATA)}) {
+    DWORD calls = 0;
+    const int last = LastNumberedName(
+        [&](DWORD index, std::string& name) -> LONG {
+          ++calls;
+          if (index == 0) {
+            name = "Source3";
+            return ERROR_SUCCESS;
+          }
+          return calls > 1000 ? ERROR_NO_MORE_ITEMS : error;  // a bound for the test itself
+        },
+        "Source", 10);
+    EXPECT_EQ(3, last) << error;
+    EXPECT_EQ(2u, calls) << error;
+  }
+}
+
 // The registry value functions, on both roots the installer uses.
 class RegistryValueTest : public SettingsTest, public ::testing::WithParamInterface<HKEY> {};
 
