@@ -55,6 +55,14 @@ class CRecordLock {
   bool m_bOwned = false;
 };
 
+// Takes the read-only attribute off a file of the program's, if it has one.
+void ClearReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 }  // namespace
 
 // The values Run computes before it chooses the mode.
@@ -310,7 +318,12 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
 
   CreateFolderPath(installFolder);
   for (const std::string& name : m_FilesToCopy) {
-    if (CopyFileA((names.moduleFolder + name).c_str(), (installFolder + name).c_str(), FALSE)) {
+    const std::string target = installFolder + name;
+    // A copy made from a read-only distribution (a CD, some zip tools) would
+    // be read-only too, and refuse the next install and the uninstall.
+    ClearReadOnly(target);
+    if (CopyFileA((names.moduleFolder + name).c_str(), target.c_str(), FALSE)) {
+      ClearReadOnly(target);
       continue;
     }
     if (GetLastError() == ERROR_FILE_NOT_FOUND) continue;
@@ -450,6 +463,9 @@ int CSelfInstall::RunUninstall(const Names& names) {
   // current folder, whose files of those names are not the program's.
   if (names.moduleFolder.empty()) files.clear();
   for (const std::string& name : files) {
+    // A read-only file (from an earlier version) would be refused and put
+    // off to the next start although nothing uses it.
+    ClearReadOnly(names.moduleFolder + name);
     if (DeleteFileOrDefer(names.moduleFolder + name) == 1) deferred = true;
   }
   // The folder goes too once nothing is left in it: now, or after the

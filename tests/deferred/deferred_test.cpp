@@ -5,6 +5,7 @@
 
 #include "framework/handle.h"
 #include "installer/deferred.h"
+#include "tests/support/running_copy.h"
 #include "tests/support/scoped_routines.h"
 #include "tests/support/temp_dir.h"
 
@@ -256,40 +257,10 @@ TEST_F(DeferredTest, DeleteFileOrDeferOnlyDefersWhatIsRefusedAccess) {
 }
 
 // A copy of the stand-in program, started and kept running.
-class CRunningCopy {
- public:
-  explicit CRunningCopy(const std::string& path) : m_strPath(path) {
-    const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
-    if (!CopyFileA(COMMAND_RECORDER_EXE, path.c_str(), FALSE)) return;
-    std::string commandLine = "\"" + path + "\" --wait";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-      return;
-    m_Process = CProcessInformation(info);
-    // Running once it has written its record.
-    for (int i = 0; i < 400 && !FileExists(folder + "recorded.txt"); ++i) Sleep(50);
-  }
-  ~CRunningCopy() {
-    if (m_Process.IsValid()) {
-      TerminateProcess(m_Process.Process(), 0);
-      WaitForSingleObject(m_Process.Process(), 10000);
-    }
-  }
-  bool IsRunning() const {
-    return m_Process.IsValid() && WaitForSingleObject(m_Process.Process(), 0) == WAIT_TIMEOUT;
-  }
-
- private:
-  std::string m_strPath;
-  CProcessInformation m_Process;
-};
 
 TEST_F(DeferredTest, RunningExecutableIsDeferredThroughTheSystem) {
   const std::string exe = m_Dir / "running program.exe";
-  CRunningCopy running(exe);
+  CRunningCopy running(COMMAND_RECORDER_EXE, exe);
   ASSERT_TRUE(running.IsRunning());
 
   EXPECT_EQ(1, DeleteFileOrDefer(exe));
@@ -307,7 +278,7 @@ TEST_F(DeferredTest, RunningExecutableIsDeferredThroughTheSystem) {
 
 TEST_F(DeferredTest, RunningExecutableIsDeferredThroughWinInitWithoutTheSystemCall) {
   const std::string exe = m_Dir / "running program.exe";
-  CRunningCopy running(exe);
+  CRunningCopy running(COMMAND_RECORDER_EXE, exe);
   ASSERT_TRUE(running.IsRunning());
   CFailingMoveFileEx failing;
 

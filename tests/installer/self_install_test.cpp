@@ -21,6 +21,7 @@
 #include "tests/app/test_app.h"
 #include "tests/settings/registry_probe.h"
 #include "tests/support/scripted_boxes.h"
+#include "tests/support/running_copy.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -344,6 +345,48 @@ TEST_F(SelfInstallTest, StepOneCopiesStartsTheCopyAndLeavesTheRecordToIt) {
   EXPECT_EQ(0u, QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
                          "CreateDesktopShortcut").Dword());
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+bool IsReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(SelfInstallTest, AReadOnlyDistributionInstallsFilesThatAreNotReadOnly) {
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp"})
+    ASSERT_TRUE(SetFileAttributesA((m_dist + name).c_str(), FILE_ATTRIBUTE_READONLY)) << name;
+  ASSERT_TRUE(IsReadOnly(m_dist + "Readme.txt"));
+  m_world.destination = m_install;
+  const std::string folder = Folder(m_install);
+  // Twice: the second install replaces the files the first one made.
+  for (int pass = 0; pass < 2; ++pass) {
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install")) << pass;
+    EXPECT_EQ(std::vector<std::string>{pass == 0 ? kNewCopy : boxes.Texts().front()}, boxes.Texts());
+    for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp"}) {
+      EXPECT_TRUE(FileExists(folder + name)) << name;
+      EXPECT_FALSE(IsReadOnly(folder + name)) << name << " pass " << pass;
+    }
+  }
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp"})
+    SetFileAttributesA((m_dist + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(SelfInstallTest, UninstallDeletesReadOnlyFilesWithoutAskingForARestart) {
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Velmora.exe", "x");
+  WriteWholeFile(folder + "Readme.txt", "read me");
+  ASSERT_TRUE(SetFileAttributesA((folder + "Readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size()) << "a restart was asked for";
+  EXPECT_FALSE(FileExists(folder + "Readme.txt"));
+  EXPECT_FALSE(FileExists(m_install));
 }
 
 TEST_F(SelfInstallTest, StepOneOverAnOlderVersionProposesItsFolderAndUpdatesTheVersion) {
@@ -769,11 +812,14 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   }
   m_world.closeResult = 0;
 
-  // The program's own file is in use (read-only stands in for that here):
+  // The program's own file is in use (a running stand-in program here):
   // its deletion is deferred and the reboot question comes.
-  SetFileAttributesA((folder + "Velmora.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  CRunningCopy running(COMMAND_RECORDER_EXE, folder + "Velmora.exe");
+  ASSERT_TRUE(running.IsRunning());
+  DeleteFileA((folder + "recorded.txt").c_str());
   CScriptedBoxes boxes({IDYES});
   EXPECT_EQ(1, Run("/uninstall"));
+  running.Stop();
   ASSERT_EQ(2u, boxes.m_Boxes.size());
   EXPECT_EQ("Some of the files could not be deleted because they are in use. Please reboot the "
             "computer to finish uninstalling Orvane Zenvero.\n\nDo you want to reboot the "
