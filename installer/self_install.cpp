@@ -180,7 +180,17 @@ bool CSelfInstall::MachineKey(const std::string& subkey) const {
   return g_routines.ensureMachineKey(subkey.c_str());
 }
 
-int CSelfInstall::Run(const std::string& tail) {
+std::string StripElevatedMark(const std::string& tail, bool& marked) {
+  const std::string mark = kElevatedMark;
+  marked = tail == mark || tail.compare(0, mark.size() + 1, mark + " ") == 0;
+  if (!marked) return tail;
+  return tail.size() > mark.size() ? tail.substr(mark.size() + 1) : std::string();
+}
+
+int CSelfInstall::Run(const std::string& markedTail) {
+  // The copy that elevation restarted carries a mark before the tail it was
+  // given; the modes are chosen by that tail alone.
+  const std::string tail = StripElevatedMark(markedTail, m_bElevationTried);
   Names names;
   names.appTitle = AfxGetAppTitle();
   names.registryKey = GetProfileRegistryKey();
@@ -211,7 +221,12 @@ int CSelfInstall::Run(const std::string& tail) {
 CSelfInstall::Elevation CSelfInstall::ElevateIfNeeded(const std::string& tail) {
   if (!g_routines.needsElevation()) return Elevation::NotNeeded;
   std::string program = g_routines.getModulePath();
-  if (!program.empty() && g_routines.startElevated(program, tail) == 0) {
+  // A copy that elevation started and that is still not elevated (UAC
+  // turned off for a standard user) must not start the next one: it goes
+  // on unelevated, as after a declined prompt.
+  if (!m_bElevationTried && !program.empty() &&
+      g_routines.startElevated(program, tail.empty() ? std::string(kElevatedMark)
+                                                     : std::string(kElevatedMark) + " " + tail) == 0) {
     return Elevation::Restarted;
   }
   // Declined (ERROR_CANCELLED) or not possible: go on for this user only.

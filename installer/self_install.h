@@ -79,7 +79,14 @@ class CSelfInstall {
   bool MachineKey(const std::string& subkey) const;
 
   bool m_bPerUser = false;
+  bool m_bElevationTried = false;  // this copy was started by the elevation
 };
+
+// Put before the command-line tail of the copy that elevation starts, so
+// that the copy starts no further one; Run takes it off again.
+constexpr const char kElevatedMark[] = "/elevatedcopy";
+// The tail without the mark; `marked` says whether it had one.
+std::string StripElevatedMark(const std::string& tail, bool& marked);
 
 // Creates every missing folder of `path`, one level at a time.
 void CreateFolderPath(const std::string& path);

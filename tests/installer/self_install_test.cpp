@@ -621,6 +621,28 @@ TEST_F(SelfInstallTest, RefusedMachineWritesKeepThePerUserRecord) {
   EXPECT_TRUE(later.m_Boxes.empty());
 }
 
+TEST(ElevatedMark, ComesOffTheTailWhole) {
+  struct Case {
+    const char* tail;
+    const char* stripped;
+    bool marked;
+  } cases[] = {
+      {"/elevatedcopy /install", "/install", true},
+      {"/elevatedcopy /uninstall", "/uninstall", true},
+      {"/elevatedcopy", "", true},
+      {"/elevatedcopy  a.txt", " a.txt", true},
+      {"/install", "/install", false},
+      {"/elevatedcopyx", "/elevatedcopyx", false},
+      {" /elevatedcopy /install", " /elevatedcopy /install", false},
+      {"", "", false},
+  };
+  for (const Case& c : cases) {
+    bool marked = !c.marked;
+    EXPECT_EQ(c.stripped, StripElevatedMark(c.tail, marked)) << c.tail;
+    EXPECT_EQ(c.marked, marked) << c.tail;
+  }
+}
+
 TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
   m_world.needsElevation = true;
   // Elevation granted: the elevated copy takes the run over, nothing asked.
@@ -629,7 +651,25 @@ TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
     CScriptedBoxes boxes({IDYES});
     EXPECT_EQ(1, Run("/install"));
     EXPECT_TRUE(boxes.m_Boxes.empty());
-    EXPECT_EQ(std::vector<std::string>{m_dist + "Velmora.exe|/install"}, m_world.elevatedStarts);
+    // Marked, so that the elevated copy never starts another.
+    EXPECT_EQ(std::vector<std::string>{m_dist + "Velmora.exe|/elevatedcopy /install"},
+              m_world.elevatedStarts);
+  }
+  // The marked copy, still not elevated (UAC off for a standard user), goes
+  // on for this user instead of starting the next copy.
+  {
+    m_world.elevatedStarts.clear();
+    m_world.destination = m_install;
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/elevatedcopy /install"));
+    EXPECT_TRUE(m_world.elevatedStarts.empty());
+    EXPECT_EQ(std::vector<std::string>{kNewCopy}, boxes.Texts());
+    ASSERT_EQ(1u, m_world.started.size());
+    m_world.started.clear();
+    m_world.proposals.clear();
+    m_world.elevatedStarts = {m_dist + "Velmora.exe|/elevatedcopy /install"};
+    RemoveTree(m_install);
+    m_world.destination.clear();
   }
   // Neither the ordinary start nor the hand-over asks for elevation.
   WriteMachineRecord(kVersion, m_dist);
@@ -669,7 +709,7 @@ TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
   m_world.elevationResult = 0;
   CScriptedBoxes none({IDNO});
   EXPECT_EQ(1, Run("/uninstall"));
-  EXPECT_EQ(std::vector<std::string>{Folder(m_install) + "Velmora.exe|/uninstall"},
+  EXPECT_EQ(std::vector<std::string>{Folder(m_install) + "Velmora.exe|/elevatedcopy /uninstall"},
             m_world.elevatedStarts);
   EXPECT_TRUE(none.m_Boxes.empty());
   // Declined there, nothing is removed: half an uninstall would leave the
