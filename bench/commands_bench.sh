@@ -47,6 +47,17 @@ record() {  # job MB expand-seconds velmora-seconds same
 
 # One Wine process first, so that the prefix, its wineserver and display exist.
 scripts/wine-run "$prefix" "$win_bench" >/dev/null 2>&1 || true
+# The prefix records the distribution folder as the installed copy (the test
+# suite's uninstall leaves none), so the program opens its main window at once
+# instead of offering to install itself.
+version=$(sed -n 's/^project(Velmora VERSION \([0-9]*\)\.\([0-9]*\).*/\1 \2/p' CMakeLists.txt)
+# shellcheck disable=SC2086
+version=$(printf '%d.%02d' $version)
+dist="$(winpath "$build/win64/dist")\\"
+key='HKLM\Software\Orvane\Zenvero\SelfInstall'
+scripts/wine-run "$prefix" reg add "$key" /f >/dev/null 2>&1
+scripts/wine-run "$prefix" reg add "$key" /v Directory /d "$dist" /f >/dev/null 2>&1
+scripts/wine-run "$prefix" reg add "$key" /v Version /d "$version" /f >/dev/null 2>&1
 
 # 1000 small files.
 rm -rf "$data/gnu" "$data/vel"
@@ -76,6 +87,11 @@ t_vel=$(echo "$out" | awk '/^timed/ { print $2 }')
 echo "one 200 MB: $(echo "$out" | grep report || echo "$out")"
 same=ok; cmp -s "$data/big/gnu.txt" "$data/big/vel.txt" || { same=DIFFERS; status=1; }
 record "one file" "$(megabytes "$data/source.txt")" "$t_expand" "${t_vel:-0}" "$same"
+# The same file copied whole by the system, for scale.
+sync
+out=$(run_win copy "$(winpath "$data/source.txt")" "$(winpath "$data/big/copy.txt")") || status=1
+t_copy=$(echo "$out" | awk '/^timed/ { print $2 }')
+copy_line=$(printf 'one file: CopyFileA %ss; Velmora / CopyFileA %sx' "${t_copy:-0}" "$(ratio "${t_vel:-0}" "${t_copy:-1}")")
 rm -rf "$data/big"
 
 # 50 MB of tab-dense text through the clipboard.
@@ -91,11 +107,12 @@ out=$(run_win expand-text "$(winpath "$data/dense.txt")" "$(winpath "$data/dense
 t_mem=$(echo "$out" | awk '/^timed/ { print $2 }')
 same=ok; cmp -s "$data/dense.expand" "$data/dense.clip" || { same=DIFFERS; status=1; }
 record "in memory" "$(megabytes "$data/dense.txt")" "$t_expand" "${t_mem:-0}" "$same"
-rm -f "$data/dense.expand" "$data/dense.clip" "$data/orvanezenvero.tmp"
+rm -f "$data/dense.expand" "$data/dense.clip"
 
 echo
 printf '%-10s %7s | %9s | %9s | %7s | %s\n' job "MB in" "expand" "Velmora" "V/exp" "outputs"
 printf '%s\n' "${results[@]}"
+echo "$copy_line"
 echo "(MB = 10^6 bytes of input. Velmora: from the button press to the results dialog or question"
 echo " box, under Wine; 'in memory' is the clipboard command's conversion alone (measure and"
 echo " expand, no clipboard). expand: GNU expand -t 8, per file with mv back for the in-place jobs.)"

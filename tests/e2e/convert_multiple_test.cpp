@@ -71,8 +71,8 @@ TEST_F(ConvertMultipleCommand, ConvertsEveryMatchInPlaceAndReportsEachFile) {
   EXPECT_EQ("a       b       c", ReadWorkFile("two.txt"));
   EXPECT_EQ("plain", ReadWorkFile("three.txt"));
   EXPECT_EQ("\tdat", ReadWorkFile("keep.dat"));
-  // The intermediate file lies in the program's current folder and stays.
-  EXPECT_TRUE(FileExists(WorkFile("orvanezenvero.tmp")));
+  // Nothing is left in the program's current folder or beside the files.
+  EXPECT_FALSE(FileExists(WorkFile("orvanezenvero.tmp")));
   EXPECT_EQ("8", Setting("Tabs"));
   EXPECT_EQ(1, SettingNumber("MultipleFilesNum"));
   EXPECT_EQ(pattern, Setting("MultipleFiles1"));
