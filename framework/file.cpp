@@ -50,24 +50,26 @@ void CFileException::ThrowOsError(LONG osError, const std::string& fileName) {
 }
 
 std::string CFileException::GetErrorMessage() const {
-  const char* text = "An unknown error occurred while accessing %1.";
-  switch (m_cause) {
-    case none:
-    case genericException: break;
-    case fileNotFound: text = "%1 was not found."; break;
-    case badPath: text = "%1 contains an invalid path."; break;
-    case tooManyOpenFiles: text = "%1 could not be opened because there are too many open files."; break;
-    case accessDenied: text = "Access to %1 was denied."; break;
-    case invalidFile: text = "An invalid file handle was associated with %1."; break;
-    case removeCurrentDir: text = "%1 could not be removed because it is the current directory."; break;
-    case directoryFull: text = "%1 could not be created because the directory is full."; break;
-    case badSeek: text = "Seek failed on %1"; break;
-    case hardIO: text = "A hardware I/O error was reported while accessing %1."; break;
-    case sharingViolation: text = "A sharing violation occurred while accessing %1."; break;
-    case lockViolation: text = "A locking violation occurred while accessing %1."; break;
-    case diskFull: text = "Disk full while accessing %1."; break;
-    case endOfFile: text = "An attempt was made to access %1 past its end."; break;
-  }
+  // One text per cause, in the order of the Cause enumeration.
+  static const char* const kTexts[] = {
+      "An unknown error occurred while accessing %1.",  // none
+      "An unknown error occurred while accessing %1.",  // genericException
+      "%1 was not found.",
+      "%1 contains an invalid path.",
+      "%1 could not be opened because there are too many open files.",
+      "Access to %1 was denied.",
+      "An invalid file handle was associated with %1.",
+      "%1 could not be removed because it is the current directory.",
+      "%1 could not be created because the directory is full.",
+      "Seek failed on %1",
+      "A hardware I/O error was reported while accessing %1.",
+      "A sharing violation occurred while accessing %1.",
+      "A locking violation occurred while accessing %1.",
+      "Disk full while accessing %1.",
+      "An attempt was made to access %1 past its end.",
+  };
+  static_assert(sizeof kTexts / sizeof kTexts[0] == endOfFile + 1, "one text per cause");
+  const char* text = m_cause >= none && m_cause <= endOfFile ? kTexts[m_cause] : kTexts[genericException];
   const std::string name = m_strFileName.empty() ? "an unnamed file" : m_strFileName;
   std::string message = text;
   const size_t at = message.find("%1");
