@@ -308,7 +308,9 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
   if (m_bAskDesktopShortcut && !m_Shortcuts.empty()) {
     for (const CSelfInstallShortcut& shortcut : m_Shortcuts) {
       if (shortcut.ShellFolder != "Desktop") continue;
-      if (shortcut.Exists()) {
+      // Step 2 puts the link where the record goes: all users' desktop for
+      // an installation for the machine.
+      if (shortcut.Exists() || shortcut.Exists(MachineKey(names.appKey))) {
         desktopChoice = 1;
       } else {
         desktopChoice = InstallerMessageBox(backdrop,
@@ -376,7 +378,12 @@ int CSelfInstall::RunInstallStep2(const Names& names) {
     WriteRegistryString(value.Root, value.SubKey.c_str(), value.ValueName.c_str(),
                         value.Value.c_str());
   }
-  for (const CSelfInstallShortcut& shortcut : m_Shortcuts) shortcut.Install(names.moduleFolder);
+  // An installation for the whole machine is there for every user: its
+  // links go to the folders of all users, not to those of whoever approved
+  // the elevation.
+  const bool allUsers = MachineKey(names.appKey);
+  for (const CSelfInstallShortcut& shortcut : m_Shortcuts)
+    shortcut.Install(names.moduleFolder, allUsers);
   WriteSettingString(kSettingsSection, kCreateDesktopShortcutEntry, nullptr);
 
   if (!names.modulePath.empty()) {
@@ -448,7 +455,11 @@ int CSelfInstall::RunUninstall(const Names& names) {
 
   auto progress =
       std::make_unique<CSelfInstallMessageDlg>("Uninstalling the program...", backdrop);
-  for (const CSelfInstallShortcut& shortcut : m_Shortcuts) shortcut.Remove();
+  // Wherever an earlier version put them: the user's folders or all users'.
+  for (const CSelfInstallShortcut& shortcut : m_Shortcuts) {
+    shortcut.Remove();
+    shortcut.Remove(true);
+  }
 
   DeleteRegKeyTree(HKEY_CURRENT_USER, names.appKey);
   DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.appKey);

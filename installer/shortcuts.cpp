@@ -46,11 +46,12 @@ CSelfInstallShortcut::CSelfInstallShortcut(const std::string& name, const std::s
                                            const std::string& arguments, int iconIndex)
     : CSelfInstallShortcut(name, target, arguments.c_str(), iconIndex) {}
 
-bool CSelfInstallShortcut::GetFolder(std::string& folder) const {
+bool CSelfInstallShortcut::GetFolder(std::string& folder, bool allUsers) const {
   folder.clear();
   char shellFolder[MAX_PATH];
-  if (!ReadRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, ShellFolder.c_str(), shellFolder,
-                          sizeof shellFolder))
+  const std::string valueName = allUsers ? kCommonShellFolderPrefix + ShellFolder : ShellFolder;
+  if (!ReadRegistryString(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kShellFoldersKey,
+                          valueName.c_str(), shellFolder, sizeof shellFolder))
     return false;
   std::string result = shellFolder;
   if (!SubFolder.empty()) result += "\\" + SubFolder;
@@ -59,42 +60,42 @@ bool CSelfInstallShortcut::GetFolder(std::string& folder) const {
   return true;
 }
 
-bool CSelfInstallShortcut::GetLinkFile(std::string& file) const {
+bool CSelfInstallShortcut::GetLinkFile(std::string& file, bool allUsers) const {
   file.clear();
   std::string folder;
-  if (!GetFolder(folder)) return false;
+  if (!GetFolder(folder, allUsers)) return false;
   std::string result = LinkFileName(folder, Name);
   if (result.size() > kMaxPathLength) return false;
   file = result;
   return true;
 }
 
-bool CSelfInstallShortcut::Exists() const {
+bool CSelfInstallShortcut::Exists(bool allUsers) const {
   std::string file;
-  if (!GetLinkFile(file)) return false;
+  if (!GetLinkFile(file, allUsers)) return false;
   return CFindFile(file.c_str()).IsValid();
 }
 
-void CSelfInstallShortcut::Install(const std::string& installFolder) const {
+void CSelfInstallShortcut::Install(const std::string& installFolder, bool allUsers) const {
   if (ShellFolder != kDesktopShellFolder ||
       GetSettingInt(kSettingsSection, kCreateDesktopShortcutEntry,
                     kCreateDesktopShortcutDefault) != 0)
-    Create(installFolder);
+    Create(installFolder, allUsers);
 }
 
-void CSelfInstallShortcut::Create(const std::string& installFolder) const {
+void CSelfInstallShortcut::Create(const std::string& installFolder, bool allUsers) const {
   std::string folder;
   std::string file;
-  if (!GetFolder(folder) || !GetLinkFile(file)) return;  // no folder for a link too long
+  if (!GetFolder(folder, allUsers) || !GetLinkFile(file, allUsers)) return;  // no folder for a link too long
   CreateDirectoryA(folder.c_str(), nullptr);  // usually there already
   CreateShellLink(installFolder + Target, GetModuleFolder(), Name, Arguments, SW_SHOWNORMAL,
                   IconIndex, folder);
 }
 
-void CSelfInstallShortcut::Remove() const {
+void CSelfInstallShortcut::Remove(bool allUsers) const {
   std::string folder;
   std::string file;
-  if (!GetFolder(folder) || !GetLinkFile(file)) return;
+  if (!GetFolder(folder, allUsers) || !GetLinkFile(file, allUsers)) return;
   if (!DeleteFileA(file.c_str())) return;
   // With no SubFolder the link lay in the shell folder itself, and a SubFolder
   // may still lead back to one ("..", "Programs" below "Start Menu").
@@ -131,21 +132,33 @@ HRESULT CreateShellLink(const std::string& targetPath, const std::string& workin
   return file->Save(wideName, TRUE);
 }
 
-bool IsShellFolderPath(const std::string& path) {
-  const std::string wanted = ComparablePath(path);
-  if (wanted.empty()) return true;
+namespace {
+
+// 1 when a value of root's shell-folders key names `wanted`, 0 when none
+// does, -1 when that cannot be told.
+int ShellFolderListHas(HKEY root, const std::string& wanted) {
   CRegKey key;
-  if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey, KEY_READ) != ERROR_SUCCESS) return false;
+  if (key.Open(root, kShellFoldersKey, KEY_READ) != ERROR_SUCCESS) return 0;
   std::string name;
   DWORD type = REG_NONE;
   std::vector<char> data;
   for (DWORD index = 0;; ++index) {
     LONG status = key.EnumValue(index, name, type, data);
-    if (status == ERROR_NO_MORE_ITEMS) return false;
-    if (status != ERROR_SUCCESS) return true;
+    if (status == ERROR_NO_MORE_ITEMS) return 0;
+    if (status != ERROR_SUCCESS) return -1;
     if (type != REG_SZ) continue;
     data.push_back('\0');
     const std::string shellFolder = ComparablePath(data.data());
-    if (!shellFolder.empty() && lstrcmpiA(shellFolder.c_str(), wanted.c_str()) == 0) return true;
+    if (!shellFolder.empty() && lstrcmpiA(shellFolder.c_str(), wanted.c_str()) == 0) return 1;
   }
+}
+
+}  // namespace
+
+bool IsShellFolderPath(const std::string& path) {
+  const std::string wanted = ComparablePath(path);
+  if (wanted.empty()) return true;
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+    if (ShellFolderListHas(root, wanted) != 0) return true;
+  return false;
 }

@@ -13,6 +13,9 @@ constexpr const char kShellFoldersKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\shell folders";
 constexpr const char kProgramsShellFolder[] = "Programs";
 constexpr const char kDesktopShellFolder[] = "Desktop";
+// The same key below HKEY_LOCAL_MACHINE names the folders of all users:
+// "Common Programs", "Common Desktop"... (kCommonShellFolderPrefix + name).
+constexpr const char kCommonShellFolderPrefix[] = "Common ";
 
 // One shortcut of the install manifest.
 struct CSelfInstallShortcut {
@@ -25,23 +28,25 @@ struct CSelfInstallShortcut {
 
   // The link folder: the ShellFolder value, then "\" + SubFolder when that is
   // not empty. False, with folder empty, when the value is missing or the
-  // folder would need more than 259 characters.
-  bool GetFolder(std::string& folder) const;
+  // folder would need more than 259 characters. With allUsers, the folder
+  // of all users of that kind ("Common Programs" below HKEY_LOCAL_MACHINE),
+  // where an installation for the whole machine puts its links.
+  bool GetFolder(std::string& folder, bool allUsers = false) const;
   // The link file: link folder + "\" + Name + ".lnk"; false, with file empty,
   // when there is no link folder or the name would need more than 259
   // characters.
-  bool GetLinkFile(std::string& file) const;
+  bool GetLinkFile(std::string& file, bool allUsers = false) const;
   // True when the link file is there.
-  bool Exists() const;
+  bool Exists(bool allUsers = false) const;
   // Creates the link, except a desktop link the user did not ask for
   // ("Settings"/"CreateDesktopShortcut" 0 or missing).
-  void Install(const std::string& installFolder) const;
+  void Install(const std::string& installFolder, bool allUsers = false) const;
   // Creates the link folder (one level, an existing one is fine) and the link
   // to installFolder + Target. Failures are silent.
-  void Create(const std::string& installFolder) const;
+  void Create(const std::string& installFolder, bool allUsers = false) const;
   // Deletes the link file and then its folder if that is now empty; a shell
   // folder itself is never removed. A missing link leaves the folder alone.
-  void Remove() const;
+  void Remove(bool allUsers = false) const;
 
   std::string Name;       // link name without ".lnk"; also its description
   std::string Target;     // file name relative to the install folder
@@ -60,6 +65,6 @@ HRESULT CreateShellLink(const std::string& targetPath, const std::string& workin
                         const std::string& description, const std::string& arguments,
                         int showCommand, int iconIndex, const std::string& linkFolder);
 
-// True when path names one of the per-user shell folders (compared as full
-// paths, case-insensitively), or when that cannot be told.
+// True when path names one of the shell folders, the user's or all users'
+// (compared as full paths, case-insensitively), or when that cannot be told.
 bool IsShellFolderPath(const std::string& path);

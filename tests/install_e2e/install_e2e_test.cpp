@@ -51,7 +51,15 @@ std::string InstallFolder() {
          "\\" + kTitle;
 }
 
+// The installation is for the whole machine: its links are in all users'
+// Start menu, none in the user's own.
 std::string LinkFolder() {
+  return Text(HKEY_LOCAL_MACHINE,
+              "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+              "Common Programs") +
+         "\\" + kTitle;
+}
+std::string UserLinkFolder() {
   return Text(HKEY_CURRENT_USER,
               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
               "Programs") +
@@ -274,6 +282,7 @@ TEST_F(InstallE2e, Install) {
   DeleteTree(HKEY_CURRENT_USER, kUninstallKey);
   RemoveTree(InstallFolder());
   RemoveTree(LinkFolder());
+  RemoveTree(UserLinkFolder());
   CDistributionCopy copy;
   ASSERT_TRUE(FileExists(copy.Folder() + "setup.exe"));
 
@@ -337,6 +346,7 @@ TEST_F(InstallE2e, Install) {
   for (const Expected& e : links) {
     LinkContents link;
     ASSERT_TRUE(ReadShellLink(LinkFolder() + "\\" + e.name + ".lnk", &link)) << e.name;
+    EXPECT_FALSE(FileExists(UserLinkFolder() + "\\" + e.name + ".lnk")) << e.name;
     EXPECT_EQ(0, lstrcmpiA((folder + e.target).c_str(), link.path.c_str())) << link.path;
     EXPECT_EQ(e.arguments, link.arguments);
     EXPECT_EQ(0, lstrcmpiA(folder.c_str(), (link.workingFolder + "\\").c_str()) *

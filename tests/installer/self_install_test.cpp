@@ -115,6 +115,16 @@ std::string ProgramsFolder() {
       .c_str();
 }
 
+// All users' folder of a kind ("Programs", "Desktop"), where an
+// installation for the machine puts its links.
+std::string CommonFolder(const char* kind) {
+  return QueryRaw(HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  (std::string("Common ") + kind).c_str())
+      .Text()
+      .c_str();
+}
+
 void ClearInstallation() {
   DeleteTree(HKEY_CURRENT_USER, "Software\\Orvane");
   DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvane");
@@ -122,6 +132,7 @@ void ClearInstallation() {
   DeleteTree(HKEY_LOCAL_MACHINE, kUninstallKey);
   RemoveTree(ProgramsFolder() + "\\" + kTitle);
   RemoveTree(ProgramsFolder() + "\\Zenvero");
+  RemoveTree(CommonFolder("Programs") + "\\" + kTitle);
 }
 
 class SelfInstallTest : public ::testing::Test {
@@ -372,23 +383,6 @@ TEST_F(SelfInstallTest, AReadOnlyDistributionInstallsFilesThatAreNotReadOnly) {
     SetFileAttributesA((m_dist + name).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(SelfInstallTest, UninstallDeletesReadOnlyFilesWithoutAskingForARestart) {
-  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
-  CreateDirectoryA(m_install.c_str(), nullptr);
-  const std::string folder = Folder(m_install);
-  WriteWholeFile(folder + "Velmora.exe", "x");
-  WriteWholeFile(folder + "Readme.txt", "read me");
-  ASSERT_TRUE(SetFileAttributesA((folder + "Readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-  CScriptedBoxes installBoxes({IDYES});
-  ASSERT_EQ(0, RunStep2());
-
-  CScriptedBoxes boxes({IDYES});
-  EXPECT_EQ(1, Run("/uninstall"));
-  EXPECT_EQ(1u, boxes.m_Boxes.size()) << "a restart was asked for";
-  EXPECT_FALSE(FileExists(folder + "Readme.txt"));
-  EXPECT_FALSE(FileExists(m_install));
-}
-
 TEST_F(SelfInstallTest, StepOneOverAnOlderVersionProposesItsFolderAndUpdatesTheVersion) {
   WriteMachineRecord("1.10", Folder(m_install));
   CScriptedBoxes boxes({IDYES});
@@ -443,10 +437,12 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
   EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kNoRepairValue).Dword());
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
 
-  std::string links = ProgramsFolder() + "\\" + kTitle + "\\";
+  // An installation for the machine: its links are all users'.
+  std::string links = CommonFolder("Programs") + "\\" + kTitle + "\\";
   for (const char* name : {"Orvane Zenvero.lnk", "Read Me.lnk", "Uninstall Orvane Zenvero.lnk"}) {
     EXPECT_TRUE(FileExists(links + name)) << name;
   }
+  EXPECT_FALSE(FileExists(ProgramsFolder() + "\\" + kTitle));
   EXPECT_FALSE(FileExists(oldFolder));
 
   // The next plain start from the install folder is an ordinary start.
@@ -457,12 +453,8 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
 // A manifest with a desktop link asks once and hands the answer to step 2;
 // an existing desktop link counts as yes without a question.
 TEST_F(SelfInstallTest, DesktopShortcutChoiceTravelsToStepTwo) {
-  std::string desktop =
-      QueryRaw(HKEY_CURRENT_USER,
-               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Desktop")
-          .Text()
-          .c_str();
-  std::string link = desktop + "\\Orvane Zenvero.lnk";
+  // An installation for the machine: all users' desktop.
+  std::string link = CommonFolder("Desktop") + "\\Orvane Zenvero.lnk";
   DeleteFileA(link.c_str());
   auto run = [&](const std::string& tail) {
     CAppSelfInstall manifest;
@@ -698,6 +690,9 @@ TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  // Its links are the user's own.
+  EXPECT_TRUE(FileExists(ProgramsFolder() + "\\" + kTitle + "\\Read Me.lnk"));
+  EXPECT_FALSE(FileExists(CommonFolder("Programs") + "\\" + kTitle));
 
   // Uninstalling a per-user installation needs no elevation.
   m_world.elevatedStarts.clear();
@@ -829,6 +824,12 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   CScriptedBoxes installBoxes({IDYES});
   ASSERT_EQ(0, RunStep2());
   SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
+  // An earlier version left the user's own links too.
+  const std::string userLinks = ProgramsFolder() + "\\" + kTitle;
+  CreateDirectoryA(userLinks.c_str(), nullptr);
+  for (const char* name : {"Orvane Zenvero.lnk", "Read Me.lnk", "Uninstall Orvane Zenvero.lnk"})
+    ASSERT_TRUE(WriteWholeFile(userLinks + "\\" + name, "link"));
+  ASSERT_TRUE(FileExists(CommonFolder("Programs") + "\\" + kTitle + "\\Read Me.lnk"));
 
   // No, or no answer at all (the box closed from outside, or it could not
   // be shown): nothing is removed.
@@ -881,7 +882,9 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
               pendingText.find(folder + "Velmora.exe") != std::string::npos);
   SetFileAttributesA((folder + "Velmora.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
 
+  // The links go wherever they were: all users' and the user's own.
   EXPECT_FALSE(FileExists(ProgramsFolder() + "\\" + kTitle));
+  EXPECT_FALSE(FileExists(CommonFolder("Programs") + "\\" + kTitle));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -918,6 +921,24 @@ TEST_F(SelfInstallTest, UninstalledSettingsStayGoneWhenTheProgramEnds) {
             boxes.Texts());
   EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+}
+
+TEST_F(SelfInstallTest, UninstallDeletesReadOnlyFilesWithoutAskingForARestart) {
+  CPendingOperationsGuard guard;  // a deferred deletion must not outlive the test
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Velmora.exe", "x");
+  WriteWholeFile(folder + "Readme.txt", "read me");
+  ASSERT_TRUE(SetFileAttributesA((folder + "Readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size()) << "a restart was asked for";
+  EXPECT_FALSE(FileExists(folder + "Readme.txt"));
+  EXPECT_FALSE(FileExists(m_install));
 }
 
 TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) {
