@@ -9,8 +9,11 @@
 #   one 200 MB   Convert Multiple Files with a pattern naming one ~200 MB
 #                source file; the peer is the same expand-and-mv on that file.
 #   clipboard    Convert Clipboard on ~50 MB of tab-dense text put on the
-#                clipboard; the peer is `expand -t 8 in > out`. Also shown:
-#                the command's in-memory conversion alone (no clipboard).
+#                clipboard as 8-bit text (the program reads and writes the
+#                Unicode text the system offers for it; the 8-bit result is
+#                read back); the peer is `expand -t 8 in > out`. Also shown:
+#                the command's in-memory conversion alone (no clipboard), of
+#                bytes and of UTF-16 units.
 # Velmora's time runs from the button press to the window that reports the
 # result (results dialog or question box); the program's start and the
 # set-up (copying inputs, filling the clipboard) are not counted. All outputs
@@ -91,6 +94,10 @@ out=$(run_win expand-text "$(winpath "$data/dense.txt")" "$(winpath "$data/dense
 t_mem=$(echo "$out" | awk '/^timed/ { print $2 }')
 same=ok; cmp -s "$data/dense.expand" "$data/dense.clip" || { same=DIFFERS; status=1; }
 record "in memory" "$(megabytes "$data/dense.txt")" "$t_expand" "${t_mem:-0}" "$same"
+out=$(run_win expand-utf16 "$(winpath "$data/dense.txt")" "$(winpath "$data/dense.clip")") || status=1
+t_mem=$(echo "$out" | awk '/^timed/ { print $2 }')
+same=ok; cmp -s "$data/dense.expand" "$data/dense.clip" || { same=DIFFERS; status=1; }
+record "mem UTF-16" "$(megabytes "$data/dense.txt")" "$t_expand" "${t_mem:-0}" "$same"
 rm -f "$data/dense.expand" "$data/dense.clip" "$data/orvanezenvero.tmp"
 
 echo
@@ -98,5 +105,5 @@ printf '%-10s %7s | %9s | %9s | %7s | %s\n' job "MB in" "expand" "Velmora" "V/ex
 printf '%s\n' "${results[@]}"
 echo "(MB = 10^6 bytes of input. Velmora: from the button press to the results dialog or question"
 echo " box, under Wine; 'in memory' is the clipboard command's conversion alone (measure and"
-echo " expand, no clipboard). expand: GNU expand -t 8, per file with mv back for the in-place jobs.)"
+echo " expand, no clipboard), 'mem UTF-16' the same over UTF-16 units. expand: GNU expand -t 8, per file with mv back for the in-place jobs.)"
 exit $status
