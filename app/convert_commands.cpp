@@ -8,7 +8,6 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -68,8 +67,8 @@ enum ClipboardError {
   kOpenFailed = 1,
   kNoTextData = 2,
   kTextLockFailed = 3,
-  kOutputAllocFailed = 4,
-  kOutputGrowFailed = 5,  // not reached: the output is sized exactly before it is written
+  kOutputAllocFailed = 4,  // only for a size the address space cannot hold: the output is the block
+  kOutputGrowFailed = 5,   // not reached: the output is sized exactly before it is written
   kEmptyFailed = 6,
   kBlockAllocFailed = 7,
   kBlockLockOrSetFailed = 8,
@@ -148,24 +147,22 @@ int ConvertClipboardAs(HWND owner, const TabStopList& stops, const std::string& 
     const uint64_t units = measured.m_nBytes / sizeof(Unit);
     if (units >= SIZE_MAX / sizeof(Unit)) return kOutputAllocFailed;
     const size_t count = static_cast<size_t>(units) + 1;
-    const size_t size = count * sizeof(Unit);
-    std::unique_ptr<Unit[]> output(new (std::nothrow) Unit[count]);
-    if (!output) return kOutputAllocFailed;
-    Text::ExpandInto(input, length, stops, output.get(), count - 1);
-    output[count - 1] = 0;
-    tabCount = measured.m_nTabCount;
-    text.Unlock();
 
-    // The block is made and filled before the clipboard is emptied: a block
-    // that cannot be had leaves the user's clipboard as it was.
-    CGlobalMemory block(allocate(size));
+    // The text is expanded straight into the clipboard block (a copy of a
+    // few hundred megabytes more costs seconds), which is made and filled
+    // before the clipboard is emptied: a block that cannot be had leaves the
+    // user's clipboard as it was.
+    CGlobalMemory block(allocate(count * sizeof(Unit)));
     if (block.Get() == nullptr) return kBlockAllocFailed;
     {
       CGlobalLock target(block.Get());
       if (target.Get() == nullptr) return kBlockLockOrSetFailed;
-      std::memcpy(target.Get(), output.get(), size);
+      Unit* output = static_cast<Unit*>(target.Get());
+      Text::ExpandInto(input, length, stops, output, count - 1);
+      output[count - 1] = 0;
     }
-    output.reset();
+    tabCount = measured.m_nTabCount;
+    text.Unlock();
 
     if (!EmptyClipboard()) return kEmptyFailed;
     // Once accepted, the block is the clipboard's; a refused one is freed here.
