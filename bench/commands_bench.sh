@@ -51,6 +51,18 @@ record() {  # job MB expand-seconds velmora-seconds same
 # One Wine process first, so that the prefix, its wineserver and display exist.
 scripts/wine-run "$prefix" "$win_bench" >/dev/null 2>&1 || true
 
+# The program opens its main window only where it finds itself installed:
+# record the distribution folder as the installed copy for the run (as
+# scripts/run does), and take the record away again at the end, since the
+# prefix is the tests' too.
+install_key='HKLM\Software\Orvane\Zenvero\SelfInstall'
+version=$(sed -n 's/^project(Velmora VERSION \([0-9]*\)\.\([0-9]*\).*/\1 \2/p' CMakeLists.txt)
+# shellcheck disable=SC2086
+version=$(printf '%d.%02d' $version)
+scripts/wine-run "$prefix" reg add "$install_key" /v Directory /d "$(winpath "$build/win64/dist")\\" /f >/dev/null 2>&1
+scripts/wine-run "$prefix" reg add "$install_key" /v Version /d "$version" /f >/dev/null 2>&1
+trap 'scripts/wine-run "$prefix" reg delete "HKLM\\Software\\Orvane" /f >/dev/null 2>&1 || true' EXIT
+
 # 1000 small files.
 rm -rf "$data/gnu" "$data/vel"
 cp -r "$data/many.orig" "$data/gnu"
