@@ -303,14 +303,19 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       skip |= continuations | zero;
     }
     if (fast) {
-      // Only the tabs are visited; wide characters add a column each.
+      // Only the tabs are visited. A wide character's first continuation
+      // byte counts as its second column, so the column is the bytes less
+      // `skip` alone; a wide lead in the last byte has that byte in the
+      // next block and adds its column at the end.
+      skip &= ~(wide << 1);
       uint64_t events = allTabs & ~LowBits(from);
       while (events != 0) {
         const int i = __builtin_ctzll(events);
-        onTabs(i, skip, wide);
+        onTabs(i, skip, 0);
         events &= ~LowBits(from);
       }
-      toBlockEnd(skip, wide);
+      toBlockEnd(skip, 0);
+      anchorColumn += static_cast<int64_t>(wide >> 63);
       // Those beyond the block are taken off now and skipped there.
       anchorColumn -= carried;
       from = carried;
