@@ -52,6 +52,36 @@ std::wstring UnicodeClipboard() {
   return text;
 }
 
+// The first format on the clipboard: the one its owner put there (the
+// system's derived formats come after it).
+UINT FirstFormat() {
+  if (!OpenClipboard(nullptr)) return 0;
+  const UINT format = EnumClipboardFormats(0);
+  CloseClipboard();
+  return format;
+}
+
+// Wine answers the version queries of Velmora.exe as Windows 98 while the
+// object lives.
+class CWindows98 {
+ public:
+  CWindows98() {
+    HKEY key = nullptr;
+    m_bSet = RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+                 ERROR_SUCCESS &&
+             RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6) == ERROR_SUCCESS;
+    if (key != nullptr) RegCloseKey(key);
+  }
+  ~CWindows98() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+  CWindows98(const CWindows98&) = delete;
+  CWindows98& operator=(const CWindows98&) = delete;
+  bool IsSet() const { return m_bSet; }
+
+ private:
+  static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Velmora.exe";
+  bool m_bSet;
+};
+
 using ConvertClipboardCommand = ProgramTest;
 
 TEST_F(ConvertClipboardCommand, UnicodeTextComesBackWholeLinedUpByItsCharacters) {
@@ -72,6 +102,21 @@ TEST_F(ConvertClipboardCommand, UnicodeTextComesBackWholeLinedUpByItsCharacters)
   ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("3") + kContinue, IDNO));
   ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
   EXPECT_EQ("caf\xE9    x\r\n\xC0\xFC      !", Clipboard());
+  // Put back as Unicode text, from which the system derives the 8-bit text.
+  EXPECT_EQ(static_cast<UINT>(CF_UNICODETEXT), FirstFormat());
+}
+
+TEST_F(ConvertClipboardCommand, OnWindows98The8BitTextIsConvertedAndPutBack) {
+  CWindows98 windows98;
+  ASSERT_TRUE(windows98.IsSet());
+  ASSERT_TRUE(PutClipboardText("caf\xE9\tx\r\n\tz"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertClipboard));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("2") + kContinue, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("caf\xE9    x\r\n    z", Clipboard());
+  EXPECT_EQ(static_cast<UINT>(CF_TEXT), FirstFormat());
 }
 
 TEST_F(ConvertClipboardCommand, ConvertsTheTextAndPutsItBackThenNoEndsTheProgram) {
