@@ -62,23 +62,27 @@ UINT FirstFormat() {
 }
 
 // Wine answers the version queries of Velmora.exe as Windows 98 while the
-// object lives.
+// object lives. Only the value goes again: the key holds the program's other
+// Wine settings.
 class CWindows98 {
  public:
   CWindows98() {
-    HKEY key = nullptr;
-    m_bSet = RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+    m_bSet = RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &m_hKey, nullptr) ==
                  ERROR_SUCCESS &&
-             RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6) == ERROR_SUCCESS;
-    if (key != nullptr) RegCloseKey(key);
+             RegSetValueExA(m_hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6) == ERROR_SUCCESS;
   }
-  ~CWindows98() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+  ~CWindows98() {
+    if (m_hKey == nullptr) return;
+    RegDeleteValueA(m_hKey, "Version");
+    RegCloseKey(m_hKey);
+  }
   CWindows98(const CWindows98&) = delete;
   CWindows98& operator=(const CWindows98&) = delete;
   bool IsSet() const { return m_bSet; }
 
  private:
   static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Velmora.exe";
+  HKEY m_hKey = nullptr;
   bool m_bSet;
 };
 
