@@ -8,7 +8,6 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -75,13 +74,56 @@ enum ClipboardError {
   kOpenFailed = 1,
   kNoTextData = 2,
   kTextLockFailed = 3,
-  kOutputAllocFailed = 4,
-  kOutputGrowFailed = 5,  // not reached: the output is sized exactly before it is written
+  kOutputAllocFailed = 4,  // only for a size the address space cannot hold: the output is the block
+  kOutputGrowFailed = 5,   // not reached: the output is sized exactly before it is written
   kEmptyFailed = 6,
   kBlockAllocFailed = 7,
   kBlockLockOrSetFailed = 8,
   kException = 99,
 };
+
+// The clipboard's text in one of its two forms: 8-bit characters (CF_TEXT,
+// by the byte rule) or UTF-16 (CF_UNICODETEXT, by the characters' columns).
+struct AnsiClipboardText {
+  using Unit = char;
+  static constexpr UINT kFormat = CF_TEXT;
+  static size_t Length(const Unit* text, size_t most) { return strnlen(text, most); }
+  static ExpandedTextSize Measure(const Unit* text, size_t length, const TabStopList& stops) {
+    return MeasureExpandedText(text, length, stops);
+  }
+  static void ExpandInto(const Unit* text, size_t length, const TabStopList& stops, Unit* output,
+                         size_t capacity) {
+    ExpandTextInto(text, length, stops, output, capacity);
+  }
+};
+
+struct UnicodeClipboardText {
+  using Unit = char16_t;
+  static_assert(sizeof(Unit) == sizeof(WCHAR), "the clipboard's UTF-16 units");
+  static constexpr UINT kFormat = CF_UNICODETEXT;
+  static size_t Length(const Unit* text, size_t most) {
+    size_t length = 0;
+    while (length < most && text[length] != 0) ++length;
+    return length;
+  }
+  static ExpandedTextSize Measure(const Unit* text, size_t length, const TabStopList& stops) {
+    return MeasureExpandedUtf16(text, length, stops);
+  }
+  static void ExpandInto(const Unit* text, size_t length, const TabStopList& stops, Unit* output,
+                         size_t capacity) {
+    ExpandUtf16Into(text, length, stops, output, capacity);
+  }
+};
+
+// Windows 95 and 98 keep no Unicode text on the clipboard: there the 8-bit
+// text is the clipboard's own. Everywhere else the system offers the Unicode
+// text for 8-bit text too, and only the Unicode text keeps every character.
+bool HasUnicodeClipboard() {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version)) return true;
+  return version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
+}
 
 // Converts the clipboard's text in place with `stops`, opening the clipboard
 // for `owner`; `tabText`, the tab box's text the stops come from, is stored
@@ -89,52 +131,61 @@ enum ClipboardError {
 // through tabCount. The clipboard is closed and its text unlocked when this
 // returns; only a block that SetClipboardData refuses comes after the
 // clipboard was emptied. Nothing here calls back into the window.
-int ConvertClipboardText(HWND owner, const TabStopList& stops, const std::string& tabText,
-                         ClipboardBlockAllocator allocate, uint64_t& tabCount) {
+template <typename Text>
+int ConvertClipboardAs(HWND owner, const TabStopList& stops, const std::string& tabText,
+                       ClipboardBlockAllocator allocate, uint64_t& tabCount) {
+  using Unit = typename Text::Unit;
   try {
     CClipboard clipboard(owner);
     if (!clipboard.IsOpen()) return kOpenFailed;
-    HANDLE data = GetClipboardData(CF_TEXT);
+    HANDLE data = GetClipboardData(Text::kFormat);
     if (data == nullptr) return kNoTextData;
     CGlobalLock text(data);
     if (text.Get() == nullptr) return kTextLockFailed;
 
     RememberTabText(tabText);
     // The text ends at its 0, or at the end of the block if a program left none.
-    const char* input = static_cast<const char*>(text.Get());
-    const size_t length = strnlen(input, GlobalSize(data));
+    const Unit* input = static_cast<const Unit*>(text.Get());
+    const size_t length = Text::Length(input, GlobalSize(data) / sizeof(Unit));
 
-    const ExpandedTextSize measured = MeasureExpandedText(input, length, stops);
+    const ExpandedTextSize measured = Text::Measure(input, length, stops);
     // Room for the final 0 too; a size the address space cannot hold fails as
     // an allocation would.
-    if (measured.m_nBytes >= SIZE_MAX) return kOutputAllocFailed;
-    const size_t size = static_cast<size_t>(measured.m_nBytes) + 1;
-    std::unique_ptr<char[]> output(new (std::nothrow) char[size]);
-    if (!output) return kOutputAllocFailed;
-    ExpandTextInto(input, length, stops, output.get(), size - 1);
-    output[size - 1] = '\0';
-    tabCount = measured.m_nTabCount;
-    text.Unlock();
+    const uint64_t units = measured.m_nBytes / sizeof(Unit);
+    if (units >= SIZE_MAX / sizeof(Unit)) return kOutputAllocFailed;
+    const size_t count = static_cast<size_t>(units) + 1;
 
-    // The block is made and filled before the clipboard is emptied: a block
-    // that cannot be had leaves the user's clipboard as it was.
-    CGlobalMemory block(allocate(size));
+    // The text is expanded straight into the clipboard block (a copy of a
+    // few hundred megabytes more costs seconds), which is made and filled
+    // before the clipboard is emptied: a block that cannot be had leaves the
+    // user's clipboard as it was.
+    CGlobalMemory block(allocate(count * sizeof(Unit)));
     if (block.Get() == nullptr) return kBlockAllocFailed;
     {
       CGlobalLock target(block.Get());
       if (target.Get() == nullptr) return kBlockLockOrSetFailed;
-      std::memcpy(target.Get(), output.get(), size);
+      Unit* output = static_cast<Unit*>(target.Get());
+      Text::ExpandInto(input, length, stops, output, count - 1);
+      output[count - 1] = 0;
     }
-    output.reset();
+    tabCount = measured.m_nTabCount;
+    text.Unlock();
 
     if (!EmptyClipboard()) return kEmptyFailed;
     // Once accepted, the block is the clipboard's; a refused one is freed here.
-    if (SetClipboardData(CF_TEXT, block.Get()) == nullptr) return kBlockLockOrSetFailed;
+    if (SetClipboardData(Text::kFormat, block.Get()) == nullptr) return kBlockLockOrSetFailed;
     block.Release();
     return kClipboardOk;
   } catch (const std::exception&) {
     return kException;
   }
+}
+
+int ConvertClipboardText(HWND owner, const TabStopList& stops, const std::string& tabText,
+                         ClipboardBlockAllocator allocate, uint64_t& tabCount) {
+  if (HasUnicodeClipboard())
+    return ConvertClipboardAs<UnicodeClipboardText>(owner, stops, tabText, allocate, tabCount);
+  return ConvertClipboardAs<AnsiClipboardText>(owner, stops, tabText, allocate, tabCount);
 }
 
 }  // namespace

@@ -13,6 +13,9 @@
 //   commands_bench expand-text INPUT OUTPUT
 //     The clipboard command's conversion alone, in memory: the same two
 //     engine calls (measure, then expand into a buffer of that size).
+//   commands_bench expand-utf16 INPUT OUTPUT
+//     The same for the Unicode clipboard: INPUT's bytes widened to UTF-16
+//     units (untimed), measured and expanded as UTF-16, narrowed back.
 // Each mode prints "timed SECONDS" and a detail line; the program's start and
 // the untimed set-up are not counted.
 #include <windows.h>
@@ -148,6 +151,24 @@ int Copy(const char* source, const char* target) {
   return 0;
 }
 
+int ExpandUtf16(const char* input, const char* output) {
+  std::string text;
+  if (!ReadWholeFile(input, &text)) return 1;
+  std::u16string units(text.begin(), text.end());  // the bench's text is ASCII
+  text.clear();
+  text.shrink_to_fit();
+  const TabStopList stops(8);
+  const double start = Seconds();
+  const ExpandedTextSize size = MeasureExpandedUtf16(units.data(), units.size(), stops);
+  const size_t count = static_cast<size_t>(size.m_nBytes / 2);
+  std::unique_ptr<char16_t[]> out(new char16_t[count + 1]);
+  const size_t written = ExpandUtf16Into(units.data(), units.size(), stops, out.get(), count);
+  const double seconds = Seconds() - start;
+  std::printf("timed %.3f\n%llu tabs converted\n", seconds, static_cast<unsigned long long>(size.m_nTabCount));
+  std::string narrow(out.get(), out.get() + written);
+  return WriteWholeFile(output, narrow) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,9 +176,12 @@ int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "clipboard") == 0) return Clipboard(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "expand-text") == 0) return ExpandText(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return Copy(argv[2], argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "expand-utf16") == 0) return ExpandUtf16(argv[2], argv[3]);
   std::fprintf(stderr,
                "usage: commands_bench multiple FOLDER PATTERN\n"
                "       commands_bench clipboard INPUT OUTPUT\n"
-               "       commands_bench expand-text INPUT OUTPUT\n");
+               "       commands_bench expand-text INPUT OUTPUT\n"
+               "       commands_bench expand-utf16 INPUT OUTPUT\n"
+               "       commands_bench copy SOURCE TARGET\n");
   return 2;
 }

@@ -9,8 +9,11 @@
 #   one 200 MB   Convert Multiple Files with a pattern naming one ~200 MB
 #                source file; the peer is the same expand-and-mv on that file.
 #   clipboard    Convert Clipboard on ~50 MB of tab-dense text put on the
-#                clipboard; the peer is `expand -t 8 in > out`. Also shown:
-#                the command's in-memory conversion alone (no clipboard).
+#                clipboard as 8-bit text (the program reads and writes the
+#                Unicode text the system offers for it; the 8-bit result is
+#                read back); the peer is `expand -t 8 in > out`. Also shown:
+#                the command's in-memory conversion alone (no clipboard), of
+#                bytes and of UTF-16 units.
 # Velmora's time runs from the button press to the window that reports the
 # result (results dialog or question box); the program's start and the
 # set-up (copying inputs, filling the clipboard) are not counted. All outputs
@@ -47,17 +50,17 @@ record() {  # job MB expand-seconds velmora-seconds same
 
 # One Wine process first, so that the prefix, its wineserver and display exist.
 scripts/wine-run "$prefix" "$win_bench" >/dev/null 2>&1 || true
-# The prefix records the distribution folder as the installed copy (the test
-# suite's uninstall leaves none), so the program opens its main window at once
-# instead of offering to install itself.
+# The program opens its main window only where it finds itself installed:
+# record the distribution folder as the installed copy for the run (as
+# scripts/run does), and take the record away again at the end, since the
+# prefix is the tests' too.
+install_key='HKLM\Software\Orvane\Zenvero\SelfInstall'
 version=$(sed -n 's/^project(Velmora VERSION \([0-9]*\)\.\([0-9]*\).*/\1 \2/p' CMakeLists.txt)
 # shellcheck disable=SC2086
 version=$(printf '%d.%02d' $version)
-dist="$(winpath "$build/win64/dist")\\"
-key='HKLM\Software\Orvane\Zenvero\SelfInstall'
-scripts/wine-run "$prefix" reg add "$key" /f >/dev/null 2>&1
-scripts/wine-run "$prefix" reg add "$key" /v Directory /d "$dist" /f >/dev/null 2>&1
-scripts/wine-run "$prefix" reg add "$key" /v Version /d "$version" /f >/dev/null 2>&1
+scripts/wine-run "$prefix" reg add "$install_key" /v Directory /d "$(winpath "$build/win64/dist")\\" /f >/dev/null 2>&1
+scripts/wine-run "$prefix" reg add "$install_key" /v Version /d "$version" /f >/dev/null 2>&1
+trap 'scripts/wine-run "$prefix" reg delete "HKLM\\Software\\Orvane" /f >/dev/null 2>&1 || true' EXIT
 
 # 1000 small files.
 rm -rf "$data/gnu" "$data/vel"
@@ -107,6 +110,10 @@ out=$(run_win expand-text "$(winpath "$data/dense.txt")" "$(winpath "$data/dense
 t_mem=$(echo "$out" | awk '/^timed/ { print $2 }')
 same=ok; cmp -s "$data/dense.expand" "$data/dense.clip" || { same=DIFFERS; status=1; }
 record "in memory" "$(megabytes "$data/dense.txt")" "$t_expand" "${t_mem:-0}" "$same"
+out=$(run_win expand-utf16 "$(winpath "$data/dense.txt")" "$(winpath "$data/dense.clip")") || status=1
+t_mem=$(echo "$out" | awk '/^timed/ { print $2 }')
+same=ok; cmp -s "$data/dense.expand" "$data/dense.clip" || { same=DIFFERS; status=1; }
+record "mem UTF-16" "$(megabytes "$data/dense.txt")" "$t_expand" "${t_mem:-0}" "$same"
 rm -f "$data/dense.expand" "$data/dense.clip"
 
 echo
@@ -115,5 +122,5 @@ printf '%s\n' "${results[@]}"
 echo "$copy_line"
 echo "(MB = 10^6 bytes of input. Velmora: from the button press to the results dialog or question"
 echo " box, under Wine; 'in memory' is the clipboard command's conversion alone (measure and"
-echo " expand, no clipboard). expand: GNU expand -t 8, per file with mv back for the in-place jobs.)"
+echo " expand, no clipboard), 'mem UTF-16' the same over UTF-16 units. expand: GNU expand -t 8, per file with mv back for the in-place jobs.)"
 exit $status

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "engine/tab_expander.h"
+#include "engine/unicode_expanders.h"
 
 namespace {
 
@@ -47,4 +48,21 @@ size_t ExpandTextInto(const char* text, size_t length, const TabStopList& stops,
   expander.Expand(text, length);
   expander.Flush();
   return sink.m_nUsed;
+}
+
+ExpandedTextSize MeasureExpandedUtf16(const char16_t* text, size_t length, const TabStopList& stops) {
+  CountingSink sink;
+  Utf16Expander expander(stops, sink, false, kPassBuffer);
+  expander.Expand(reinterpret_cast<const char*>(text), length * sizeof(char16_t));
+  expander.Finish();
+  return {sink.m_nBytes, expander.GetTabCount()};
+}
+
+size_t ExpandUtf16Into(const char16_t* text, size_t length, const TabStopList& stops, char16_t* output,
+                       size_t capacity) {
+  MemorySink sink(reinterpret_cast<char*>(output), capacity * sizeof(char16_t));
+  Utf16Expander expander(stops, sink, false, kPassBuffer);
+  expander.Expand(reinterpret_cast<const char*>(text), length * sizeof(char16_t));
+  expander.Finish();
+  return sink.m_nUsed / sizeof(char16_t);
 }

@@ -199,21 +199,20 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
     // anchor) less the bytes of `skip` in between; arithmetic, not
     // branches, on whether a line began, which changes from one event to
     // the next.
-    auto columnAt = [&](int i, uint64_t skip, uint64_t wide) {
+    auto columnAt = [&](int i, uint64_t skip) {
       const uint64_t range = LowBits(i) & ~LowBits(from);
       const uint64_t returns = crs & range;
       const int last = 63 - __builtin_clzll(returns | 1);
       const uint64_t hasReturn = returns != 0;
       const uint64_t since = range & ~(LowBits(last + 1) & -hasReturn);
       return (anchorColumn & (static_cast<int64_t>(hasReturn) - 1)) +
-             (p + i - (hasReturn ? p + last + 1 : anchor)) - PopCount(skip & since) +
-             (wide != 0 ? PopCount(wide & since) : 0);
+             (p + i - (hasReturn ? p + last + 1 : anchor)) - PopCount(skip & since);
     };
     // Tabs in a row (an indentation) at bit i, taken together.
-    auto onTabs = [&](int i, uint64_t skip, uint64_t wide) {
+    auto onTabs = [&](int i, uint64_t skip) {
       const uint64_t after = ~(allTabs >> i);
       const int row = after != 0 ? __builtin_ctzll(after) : 64;
-      const int64_t column = columnAt(i, skip, wide);
+      const int64_t column = columnAt(i, skip);
       int64_t stop;
       if (oneShift) {
         stop = ((column >> shift) + row) << shift;
@@ -228,15 +227,15 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       from = i + row;
     };
     // The rest of the block after the last event.
-    auto toBlockEnd = [&](uint64_t skip, uint64_t wide) {
+    auto toBlockEnd = [&](uint64_t skip) {
       const uint64_t range = ~LowBits(from);
       const uint64_t returns = crs & range;
       if (returns != 0) {
         const int last = 63 - __builtin_clzll(returns);
         anchor = p + last + 1;
-        anchorColumn = -PopCount(skip & ~LowBits(last + 1)) + (wide != 0 ? PopCount(wide & ~LowBits(last + 1)) : 0);
+        anchorColumn = -PopCount(skip & ~LowBits(last + 1));
       } else {
-        anchorColumn += (wide != 0 ? PopCount(wide & range) : 0) - PopCount(skip & range);
+        anchorColumn -= PopCount(skip & range);
       }
     };
 
@@ -303,14 +302,19 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       skip |= continuations | zero;
     }
     if (fast) {
-      // Only the tabs are visited; wide characters add a column each.
+      // Only the tabs are visited. A wide character's first continuation
+      // byte counts as its second column, so the column is the bytes less
+      // `skip` alone; a wide lead in the last byte has that byte in the
+      // next block and adds its column at the end.
+      skip &= ~(wide << 1);
       uint64_t events = allTabs & ~LowBits(from);
       while (events != 0) {
         const int i = __builtin_ctzll(events);
-        onTabs(i, skip, wide);
+        onTabs(i, skip);
         events &= ~LowBits(from);
       }
-      toBlockEnd(skip, wide);
+      toBlockEnd(skip);
+      anchorColumn += static_cast<int64_t>(wide >> 63);
       // Those beyond the block are taken off now and skipped there.
       anchorColumn -= carried;
       from = carried;
@@ -319,7 +323,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       while (events != 0) {
         const int i = __builtin_ctzll(events);
         if ((allTabs >> i) & 1) {
-          onTabs(i, lfs, 0);
+          onTabs(i, lfs);
           events &= ~LowBits(from);
           continue;
         }
@@ -330,12 +334,12 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
           events &= events - 1;
           continue;
         }
-        anchorColumn = columnAt(i, lfs, 0) + CharWidth(ch);
+        anchorColumn = columnAt(i, lfs) + CharWidth(ch);
         anchor = p + i + length;
         from = i + length;
         events &= ~LowBits(from);
       }
-      toBlockEnd(lfs, 0);
+      toBlockEnd(lfs);
       from = from > 64 ? from - 64 : 0;
     }
     p += 64;

@@ -1,5 +1,7 @@
 #include "installer/self_install_window.h"
 
+#include <string>
+
 #include "framework/win_app.h"
 #include "resources/resource.h"
 
@@ -11,6 +13,17 @@ HINSTANCE ResourceInstance() {
   CWinApp* app = AfxGetApp();
   if (app != nullptr && app->m_hInstance != nullptr) return app->m_hInstance;
   return GetModuleHandleA(nullptr);
+}
+
+// Text of the process's code page (UTF-8 where the program asks for it) as
+// UTF-16.
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int wideSize = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(wideSize, L'\0');
+  if (wideSize > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], wideSize);
+  return wide;
 }
 
 }  // namespace
@@ -72,15 +85,18 @@ LRESULT CSelfInstallWindow::OnPaint(WPARAM, LPARAM) {
   CSelectObject selected(dc, font);
 
   SIZE space = {};
-  GetTextExtentPoint32A(dc, " ", 1, &space);
+  GetTextExtentPoint32W(dc, L" ", 1, &space);
   const int margin = space.cx;
-  const UINT length = static_cast<UINT>(m_strTitle.size());
+  // Drawn as wide text: the 8-bit drawing functions read the text in the
+  // font's code page, which is not the process's (UTF-8 included).
+  const std::wstring title = Widen(m_strTitle);
+  const UINT length = static_cast<UINT>(title.size());
 
   // The shadow first, then the text over it.
   SetTextColor(dc, RGB(0, 0, 0));
-  ExtTextOutA(dc, margin + 2, margin + 2, 0, nullptr, m_strTitle.c_str(), length, nullptr);
+  ExtTextOutW(dc, margin + 2, margin + 2, 0, nullptr, title.c_str(), length, nullptr);
   SetTextColor(dc, RGB(255, 255, 255));
-  ExtTextOutA(dc, margin, margin, 0, nullptr, m_strTitle.c_str(), length, nullptr);
+  ExtTextOutW(dc, margin, margin, 0, nullptr, title.c_str(), length, nullptr);
   return 0;
 }
 

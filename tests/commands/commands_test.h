@@ -61,6 +61,16 @@ class CCurrentDirectory {
 // The file's whole content ("<unreadable>" when it cannot be read).
 std::string Content(const std::string& path);
 
+// UTF-8 as UTF-16.
+std::wstring Wide(const std::string& utf8);
+// The whole file named in UTF-16 ("<unreadable>" when it cannot be read).
+std::string ContentOf(const std::wstring& path);
+// Writes data to the file named in UTF-16, replacing it; false on failure.
+bool WriteFileNamed(const std::wstring& path, const std::string& data);
+// A history entry ("Source1"...) as the registry holds it, read with the wide
+// functions ("<no value>" when there is none).
+std::wstring HistoryValue(const char* name);
+
 // Gives the file the hidden attribute; false where the file system keeps no
 // such bit (Wine keeps it in an extended attribute of the host's file).
 bool MakeHidden(const std::string& path);

@@ -1,11 +1,14 @@
 // Convert Clipboard on the real clipboard: the text converted in place, the
 // notice for no text, the error for a clipboard held by someone else, the
-// clipboard opened for the main window and closed before any message.
+// clipboard opened for the main window and closed before any message. The
+// text goes through the clipboard's Unicode form: every character comes back,
+// lined up by its columns, and 8-bit text converts as it always did.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,6 +46,46 @@ void PutBitmapOnly() {
   HBITMAP bitmap = CreateBitmap(4, 4, 1, 1, nullptr);
   SetClipboardData(CF_BITMAP, bitmap);
   CloseClipboard();
+}
+
+// Puts the text and its 0 on the clipboard as CF_UNICODETEXT alone.
+void PutUnicode(const std::u16string& text) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  const size_t size = (text.size() + 1) * sizeof(char16_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+  std::memcpy(GlobalLock(memory), text.c_str(), size);
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+}
+
+// The clipboard's CF_UNICODETEXT, or u"<none>".
+std::u16string UnicodeText() {
+  if (!OpenClipboard(nullptr)) return u"<busy>";
+  std::u16string text = u"<none>";
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const char16_t* p = static_cast<const char16_t*>(GlobalLock(data))) {
+      const size_t most = GlobalSize(data) / sizeof(char16_t);
+      size_t length = 0;
+      while (length < most && p[length] != 0) ++length;
+      text.assign(p, length);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+// UTF-16 as UTF-8, for failure messages.
+std::string Printable(const std::u16string& text) {
+  const std::wstring wide(text.begin(), text.end());
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string bytes(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0], size, nullptr,
+                      nullptr);
+  return bytes;
 }
 
 // The clipboard's CF_TEXT, or "<none>".
@@ -155,6 +198,58 @@ TEST_F(ConvertClipboard, UnicodeTextIsReadAsTheSystemsText) {
   EXPECT_EQ("x   y", ClipboardText());
 }
 
+TEST_F(ConvertClipboard, UnicodeTextComesBackWholeLinedUpByColumns) {
+  const struct Case {
+    const char* name;
+    const char* tabs;
+    std::u16string text;
+    std::u16string expected;
+    const char* count;
+  } cases[] = {
+      {"Cyrillic", "8", u"\u0416\u0443\u043A\tx", u"\u0416\u0443\u043A     x", "1"},
+      {"Japanese, two columns a character", "8", u"\u65E5\u672C\u8A9E\ty", u"\u65E5\u672C\u8A9E  y", "1"},
+      {"Greek", "8", u"\u03B1\u03B2\u03B3\t\u03B4", u"\u03B1\u03B2\u03B3     \u03B4", "1"},
+      {"an emoji, one surrogate pair of two columns", "4", u"\U0001F600\tz\t!",
+       u"\U0001F600  z   !", "2"},
+      {"a combining accent takes no column", "4", u"e\u0301\tq", u"e\u0301   q", "1"},
+      {"all of them, line by line", "6",
+       u"\u0416\u0443\u043A\tx\r\n\u65E5\u672C\u8A9E\ty\r\n\u03B1\u03B2\u03B3\t\u03B4\r\n"
+       u"\U0001F600\t\t\u00E9\r\nCafe\u0301\t.",
+       u"\u0416\u0443\u043A   x\r\n\u65E5\u672C\u8A9E      y\r\n\u03B1\u03B2\u03B3   \u03B4\r\n"
+       u"\U0001F600          \u00E9\r\nCafe\u0301  .",
+       "6"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PutUnicode(c.text);
+    SetText(IDC_MAIN_TABS, c.tabs);
+    std::vector<HWND> openFor;
+    CScriptedBoxes boxes({NotingClipboard(openFor, IDYES)}, IDOK);
+    Press(IDC_MAIN_CONVERT_CLIPBOARD);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(std::string(c.count) + " tabs converted.\n\nDo you want to continue to use Orvane Zenvero?",
+              boxes.m_Boxes[0].text);
+    EXPECT_EQ(std::vector<HWND>{nullptr}, openFor);
+    EXPECT_EQ(m_Dlg.m_hWnd, GetClipboardOwner());
+    const std::u16string result = UnicodeText();
+    EXPECT_TRUE(result == c.expected) << Printable(result);
+    // Programs that ask for 8-bit text are still offered it.
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+    EXPECT_TRUE(IsOpen());
+  }
+}
+
+TEST_F(ConvertClipboard, EightBitTextWithHighBytesConvertsAsBefore) {
+  // Western letters and signs of the system's 8-bit code page, each a column.
+  PutText("caf\xE9\tx\r\n\xA3\xD7\t1\r\n\xC0\xFC\xDF\t\t2");
+  SetText(IDC_MAIN_TABS, "4");
+  CScriptedBoxes boxes({IDYES}, IDOK);
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("4 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
+  EXPECT_EQ("caf\xE9    x\r\n\xA3\xD7  1\r\n\xC0\xFC\xDF     2", ClipboardText());
+}
+
 TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
   PutBitmapOnly();
   WriteSettingString("Settings", "Tabs", "untouched");
@@ -224,6 +319,48 @@ TEST_F(ConvertClipboard, ABlockThatCannotBeHadLeavesTheClipboardAsItWas) {
     EXPECT_TRUE(IsClipboardFormatAvailable(custom));
     EXPECT_TRUE(IsWindow(dlg.m_hWnd));
   }
+}
+
+TEST_F(ConvertClipboard, AFailureLeavesUnicodeTextUntouched) {
+  const std::u16string text = u"\u0416\u0443\u043A\t\u65E5\u672C\u8A9E\t\U0001F600e\u0301";
+  for (bool unlockable : {false, true}) {
+    SCOPED_TRACE(unlockable ? "a block that cannot be locked" : "no memory for the block");
+    PutUnicode(text);
+    CNoBlockDlg dlg(unlockable);
+    ASSERT_TRUE(dlg.Create());
+    SetDlgItemTextA(dlg, IDC_MAIN_TABS, "4");
+    CScriptedBoxes boxes({IDOK}, IDOK);
+    SendDlgItemMessageA(dlg, IDC_MAIN_CONVERT_CLIPBOARD, BM_CLICK, 0, 0);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(std::string("There was an error converting the text on the clipboard (") + (unlockable ? "8" : "7") +
+                  ").",
+              boxes.m_Boxes[0].text);
+    const std::u16string result = UnicodeText();
+    EXPECT_TRUE(result == text) << Printable(result);
+  }
+
+  // Held open by another program: code 1, and the text stays as it was.
+  PutUnicode(text);
+  CHandle opened(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  CHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    HWND window = CreateWindowExA(0, "STATIC", "holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    BOOL ok = OpenClipboard(window);
+    SetEvent(opened);
+    WaitForSingleObject(release, 10000);
+    if (ok) CloseClipboard();
+    DestroyWindow(window);
+  });
+  WaitForSingleObject(opened, 10000);
+  CScriptedBoxes boxes({IDOK}, IDOK);
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  SetEvent(release);
+  holder.join();
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("There was an error converting the text on the clipboard (1).", boxes.m_Boxes[0].text);
+  const std::u16string result = UnicodeText();
+  EXPECT_TRUE(result == text) << Printable(result);
 }
 
 TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {

@@ -1,10 +1,13 @@
 // Convert File: the name checks in their order, the replace question, the
-// empty test file, the conversion and the histories.
+// empty test file, the conversion and the histories; text in UTF-8 and UTF-16,
+// and names in any language, which reach the files and the histories whole.
 #include <windows.h>
 
 #include <new>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "app/history.h"
 #include "app/settings.h"
@@ -19,6 +22,17 @@ using Names = std::vector<std::string>;
 
 const char kTabbed[] = "a\tb\r\n\tc\r\n";
 const char kExpanded4[] = "a   b\r\n    c\r\n";
+
+// Text in UTF-16 of the given byte order.
+std::string Utf16(const std::u16string& units, bool bigEndian) {
+  std::string bytes;
+  for (char16_t unit : units) {
+    const char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? hi : lo;
+    bytes += bigEndian ? lo : hi;
+  }
+  return bytes;
+}
 
 void Remember(const char* history, const Names& names) {
   WriteSettingInt("Settings", (std::string(history) + "Num").c_str(), static_cast<int>(names.size()));
@@ -283,6 +297,92 @@ TEST_F(ConvertFileCommand, AConversionFailureLeavesTheEmptyTestFileAndTheHistori
   }
   writer.Close();
   EXPECT_EQ(kTabbed, Content(held));
+}
+
+TEST_F(ConvertFileCommand, TextInUtf8AndUtf16AndAnsiConvertsByItsCharacters) {
+  CCurrentDirectory here(m_Dir.GetPath());
+  const struct Case {
+    const char* name;
+    std::string content, expected;
+    const char* count;
+  } cases[] = {
+      {"UTF-16 LE with its mark", Utf16(u"\uFEFF\u0416\u0443\u043A\tx\r\n\u65E5\u672C\t\U0001F600\ty", false),
+       Utf16(u"\uFEFF\u0416\u0443\u043A x\r\n\u65E5\u672C    \U0001F600  y", false), "3"},
+      {"UTF-16 BE with its mark", Utf16(u"\uFEFF\u03B1\u03B2\u03B3\t\u03B4\r\ne\u0301\t.", true),
+       Utf16(u"\uFEFF\u03B1\u03B2\u03B3 \u03B4\r\ne\u0301   .", true), "2"},
+      {"UTF-8 with its mark", "\xEF\xBB\xBF\xD0\x96\xD1\x83\xD0\xBA\tx", "\xEF\xBB\xBF\xD0\x96\xD1\x83\xD0\xBA x", "1"},
+      {"UTF-8 without a mark", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\ty\r\nab\tc",
+       "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E  y\r\nab  c", "2"},
+      {"ANSI with high bytes: a column a byte", "caf\xE9\tx\r\n\xD7\xD7\xD7\t!", "caf\xE9    x\r\n\xD7\xD7\xD7 !",
+       "2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteWholeFile(m_Dir / "in.txt", c.content));
+    DeleteFileA((m_Dir / "out.txt").c_str());
+    SetText(IDC_MAIN_TABS, "4");
+    SetText(IDC_MAIN_SOURCE, "in.txt");
+    SetText(IDC_MAIN_DESTINATION, "out.txt");
+    CScriptedBoxes boxes({IDYES}, IDOK);
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(std::string(c.count) + " tabs converted.\n\nDo you want to convert another file?", boxes.m_Boxes[0].text);
+    EXPECT_TRUE(Content(m_Dir / "out.txt") == c.expected) << Content(m_Dir / "out.txt");
+    EXPECT_EQ(c.content, Content(m_Dir / "in.txt"));
+  }
+}
+
+TEST_F(ConvertFileCommand, NamesInAnyLanguageReachTheFilesAndTheHistories) {
+  // The program asks for UTF-8 as its code page; this test carries the same
+  // manifest, so typed names are UTF-8 here as they are there.
+  ASSERT_EQ(65001u, GetACP());
+  const std::string source = "\xD0\x96\xD1\x83\xD0\xBA \xE6\x97\xA5\xE6\x9C\xAC.txt";  // Cyrillic, Japanese
+  const std::string destination = "\xCE\xB1\xCE\xB2 \xE8\xAA\x9E.txt";                    // Greek, Japanese
+  const std::wstring wideSource = Wide(m_Dir / source);
+  ASSERT_TRUE(WriteFileNamed(wideSource, kTabbed));
+  CCurrentDirectory here(m_Dir.GetPath());
+
+  const struct Case {
+    const char* name;
+    std::string typedSource, typedDestination;
+  } cases[] = {
+      {"full paths", m_Dir / source, m_Dir / destination},
+      {"names in the current folder", source, destination},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(Wide(m_Dir / destination).c_str());
+    SetText(IDC_MAIN_TABS, "4");
+    SetText(IDC_MAIN_SOURCE, c.typedSource);
+    SetText(IDC_MAIN_DESTINATION, c.typedDestination);
+    CScriptedBoxes boxes({IDYES}, IDOK);
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ("2 tabs converted.\n\nDo you want to convert another file?", boxes.m_Boxes[0].text);
+    EXPECT_EQ(kExpanded4, ContentOf(Wide(m_Dir / destination)));
+    EXPECT_EQ(kTabbed, ContentOf(wideSource));
+    // The histories keep the names as typed, the same characters in the registry.
+    EXPECT_EQ(c.typedSource, List(IDC_MAIN_SOURCE).at(0));
+    EXPECT_EQ(c.typedDestination, List(IDC_MAIN_DESTINATION).at(0));
+    EXPECT_TRUE(HistoryValue("Source1") == Wide(c.typedSource));
+    EXPECT_TRUE(HistoryValue("Destination1") == Wide(c.typedDestination));
+  }
+
+  // An existing destination is named in the replace question as it is.
+  SetText(IDC_MAIN_SOURCE, source);
+  SetText(IDC_MAIN_DESTINATION, destination);
+  CScriptedBoxes boxes({IDNO}, IDOK);
+  Press(IDC_MAIN_CONVERT_FILE);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ(m_Dir / destination + "\nThe destination file already exists.\n\nDo you want to replace the existing file?",
+            boxes.m_Boxes[0].text);
+
+  // A missing name is refused naming it whole.
+  SetText(IDC_MAIN_SOURCE, "\xD0\x96\xD0\x96.txt");
+  CScriptedBoxes missing({IDOK}, IDOK);
+  Press(IDC_MAIN_CONVERT_FILE);
+  ASSERT_EQ(1u, missing.m_Boxes.size());
+  EXPECT_EQ("Unable to open \xD0\x96\xD0\x96.txt.  Please enter another source file name.", missing.m_Boxes[0].text);
 }
 
 }  // namespace

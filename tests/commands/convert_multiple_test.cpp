@@ -276,6 +276,37 @@ TEST_F(ConvertMultipleFiles, AHiddenFileIsConvertedAndStaysHidden) {
   EXPECT_EQ(Names{"hidden.txt"}, FolderContent(m_Folder));
 }
 
+TEST_F(ConvertMultipleFiles, NamesInAnyLanguageAreMatchedConvertedAndKeptInTheHistory) {
+  ASSERT_EQ(65001u, GetACP());  // the program's code page, from the manifest this test carries too
+  const std::string cyrillic = "\xD0\x96\xD1\x83\xD0\xBA \xE6\x97\xA5\xE6\x9C\xAC.txt";  // Cyrillic, Japanese
+  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xCE\xB1.txt";    // Japanese, Greek
+  for (const std::string& name : {cyrillic, japanese, std::string("plain.txt")})
+    ASSERT_TRUE(WriteFileNamed(Wide(m_Dir / name), kTabbed));
+  SetText(IDC_MAIN_TABS, "8");
+
+  const struct Case {
+    const char* name;
+    std::string pattern;
+    Names lines;
+  } cases[] = {
+      {"a pattern of Cyrillic letters", m_Dir / "\xD0\x96*.txt", {Line(cyrillic, "2 tabs converted")}},
+      {"a pattern of Japanese letters", m_Dir / "*\xE8\xAA\x9E*", {Line(japanese, "2 tabs converted")}},
+      {"every file", m_Dir / "*.txt",
+       {Line(cyrillic, "0 tabs converted"), Line(japanese, "0 tabs converted"), Line("plain.txt", "2 tabs converted")}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CScriptedBoxes boxes;
+    const std::string report = Run(c.pattern, IDOK);
+    EXPECT_EQ(Sorted(c.lines), SortedLines(report));
+    EXPECT_TRUE(boxes.m_Boxes.empty());
+    EXPECT_EQ(c.pattern, List(IDC_MAIN_PATTERN).at(0));
+    EXPECT_TRUE(HistoryValue("MultipleFiles1") == Wide(c.pattern));
+  }
+  for (const std::string& name : {cyrillic, japanese, std::string("plain.txt")})
+    EXPECT_EQ(kExpanded, ContentOf(Wide(m_Dir / name))) << name;
+}
+
 // The tiny disk that the test fixture mounts, as Wine reaches it; empty when
 // there is none.
 std::string SmallDisk() {

@@ -148,4 +148,41 @@ TEST(ExpandText, MeasuresExactlyAndNeverWritesPastTheBuffer) {
   EXPECT_EQ(6000000u, MeasureExpandedText(std::string(3000, '\t').data(), 3000, TabStopList{2000}).m_nBytes);
 }
 
+TEST(ExpandText, Utf16ColumnsByCharactersMeasuredExactlyAndNeverPastTheBuffer) {
+  const struct Case {
+    const char* name;
+    std::u16string text;
+    TabStopList stops;
+    std::u16string expected;
+    uint64_t tabs;
+  } cases[] = {
+      {"empty", u"", TabStopList{8}, u"", 0},
+      {"Cyrillic", u"\u0416\u0443\u043A\tx", TabStopList{8}, u"\u0416\u0443\u043A     x", 1},
+      {"Japanese, two columns each", u"\u65E5\u672C\u8A9E\ty", TabStopList{8}, u"\u65E5\u672C\u8A9E  y", 1},
+      {"Greek", u"\u03B1\u03B2\u03B3\t\u03B4", TabStopList{4}, u"\u03B1\u03B2\u03B3 \u03B4", 1},
+      {"an emoji: one pair, two columns", u"\U0001F600\tz", TabStopList{4}, u"\U0001F600  z", 1},
+      {"a combining accent takes no column", u"e\u0301\tq", TabStopList{4}, u"e\u0301   q", 1},
+      {"lines start their own columns", u"\u0416\t\r\n\t.", TabStopList{2}, u"\u0416 \r\n  .", 2},
+      {"one wide stop", u"\t", TabStopList{65535}, std::u16string(65535, u' '), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ExpandedTextSize size = MeasureExpandedUtf16(c.text.data(), c.text.size(), c.stops);
+    EXPECT_EQ(2 * c.expected.size(), size.m_nBytes);
+    EXPECT_EQ(c.tabs, size.m_nTabCount);
+    std::u16string out(c.expected.size() + 1, u'#');
+    EXPECT_EQ(c.expected.size(), ExpandUtf16Into(c.text.data(), c.text.size(), c.stops, &out[0], c.expected.size()));
+    EXPECT_TRUE(out.compare(0, c.expected.size(), c.expected) == 0);
+    EXPECT_EQ(u'#', out.back());
+    if (!c.expected.empty()) {
+      std::u16string small(c.expected.size(), u'#');
+      EXPECT_THROW(ExpandUtf16Into(c.text.data(), c.text.size(), c.stops, &small[0], c.expected.size() - 1),
+                   std::length_error);
+      EXPECT_EQ(u'#', small.back());
+    }
+  }
+  // 3000 tabs of width 2000: twelve million bytes counted, not wrapped.
+  EXPECT_EQ(12000000u, MeasureExpandedUtf16(std::u16string(3000, u'\t').data(), 3000, TabStopList{2000}).m_nBytes);
+}
+
 }  // namespace

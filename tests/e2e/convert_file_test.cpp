@@ -18,7 +18,72 @@ constexpr int kTabs = 1004, kSource = 1005, kDestination = 1006, kConvertFile = 
 
 const char kAnother[] = " tabs converted.\n\nDo you want to convert another file?";
 
+// Types UTF-16 text into box `id` of the program's window, as a user of any
+// language would (the 8-bit messages of this process could not carry it).
+void TypeWide(HWND main, int id, const std::wstring& text) {
+  HWND control = GetDlgItem(main, id);
+  ASSERT_NE(nullptr, control);
+  DWORD_PTR result = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                                  5000, &result));
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(control));
+}
+
+std::string ReadNamed(const std::wstring& path) {
+  CHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (file.Get() == INVALID_HANDLE_VALUE) return "<unreadable>";
+  std::string data(GetFileSize(file.Get(), nullptr), '\0');
+  DWORD read = 0;
+  if (!data.empty() && !ReadFile(file.Get(), &data[0], static_cast<DWORD>(data.size()), &read, nullptr))
+    return "<unreadable>";
+  data.resize(read);
+  return data;
+}
+
+// A value of the program's settings read with the wide functions.
+std::wstring WideSetting(const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Zenvero\\Settings", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return L"<no key>";
+  wchar_t value[512] = {};
+  DWORD size = sizeof value - sizeof(wchar_t), type = 0;
+  const LONG result = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS && type == REG_SZ ? value : L"<no value>";
+}
+
+std::wstring WideOf(const std::string& ansi) {
+  std::wstring wide(ansi.size(), L'\0');
+  const int size = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0],
+                                       static_cast<int>(wide.size()));
+  wide.resize(size);
+  return wide;
+}
+
 using ConvertFileCommand = ProgramTest;
+
+TEST_F(ConvertFileCommand, NamesInAnyLanguageReachTheFilesAndTheHistories) {
+  const std::wstring source = L"\u0416\u0443\u043A \u65E5\u672C.txt";  // Cyrillic, Japanese
+  const std::wstring destination = L"\u03B1\u03B2 \u8A9E.txt";           // Greek, Japanese
+  const std::wstring folder = WideOf(m_work.GetPath()) + L"\\";
+  {
+    CHandle file(CreateFileW((folder + source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.Get(), "a\tb\r\n\tc", 7, &written, nullptr));
+  }
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
+  ASSERT_NO_FATAL_FAILURE(TypeWide(m_hMain, kSource, source));
+  ASSERT_NO_FATAL_FAILURE(TypeWide(m_hMain, kDestination, destination));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("2") + kAnother, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("a   b\r\n    c", ReadNamed(folder + destination));
+  EXPECT_EQ("a\tb\r\n\tc", ReadNamed(folder + source));
+  EXPECT_TRUE(WideSetting(L"Source1") == source);
+  EXPECT_TRUE(WideSetting(L"Destination1") == destination);
+}
 
 TEST_F(ConvertFileCommand, ConvertsOneFileAndAnotherThenNoEndsTheProgram) {
   ASSERT_TRUE(WriteWholeFile(WorkFile("src.txt"), "a\tb\r\n\tc\td\r\n"));

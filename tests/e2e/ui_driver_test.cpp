@@ -77,6 +77,12 @@ TEST_F(UiDriver, OpensTheAboutBoxAndClosesIt) {
   ASSERT_NE(nullptr, about);
   EXPECT_FALSE(IsMessageBox(about));
   EXPECT_EQ("Version 1.20", GetControlText(about, 1007));
+  // The product name keeps its trademark sign under the program's UTF-8 code page.
+  wchar_t product[64] = {};
+  DWORD_PTR copied = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(GetDlgItem(about, 1006), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(product),
+                                  SMTO_NORMAL, 5000, &copied));
+  EXPECT_TRUE(std::wstring(product) == L"Orvane Zenvero\u2122");
   EXPECT_FALSE(IsWindowEnabled(m_hMain));
   // The main window cannot be used while the box is up.
   EXPECT_FALSE(PressButton(m_hMain, IDCANCEL));
