@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/module.h"
@@ -21,6 +22,11 @@ namespace {
 const char kUninstallSwitch[] = "/uninstall";
 const char kInstallSwitch[] = "/install";
 const char kInstallStep2Switch[] = "/installstep2";
+// The copy of the program in the temporary folder that finishes an uninstall
+// once the installed copy has ended: "/finishuninstall <process id> "<folder>"".
+const char kFinishUninstallSwitch[] = "/finishuninstall";
+// How long the finishing copy waits for the installed copy to end.
+const DWORD kFinishWaitMs = 60000;
 // How long install step 2 waits for step 1 to finish its record.
 const DWORD kRecordWaitMs = 30000;
 
@@ -202,6 +208,8 @@ int CSelfInstall::Run(const std::string& markedTail) {
   names.selfInstallKey = GetSelfInstallKey();
 
   if (tail == kUninstallSwitch) return RunUninstall(names);
+  if (tail.compare(0, sizeof kFinishUninstallSwitch, std::string(kFinishUninstallSwitch) + " ") == 0)
+    return FinishUninstall(names, tail.substr(sizeof kFinishUninstallSwitch));
 
   names.currentVersion = GetVersionText();
   names.recordedVersion =
@@ -483,6 +491,7 @@ int CSelfInstall::RunUninstall(const Names& names) {
   }
 
   bool deferred = false;
+  std::vector<std::string> left;  // neither deleted nor put off to the next start
   std::vector<std::string> files = m_FilesToCopy;
   files.insert(files.end(), m_FilesToDelete.begin(), m_FilesToDelete.end());
   // Without the program's own folder the bare names would be taken in the
@@ -492,12 +501,32 @@ int CSelfInstall::RunUninstall(const Names& names) {
     // A read-only file (from an earlier version) would be refused and put
     // off to the next start although nothing uses it.
     ClearReadOnly(names.moduleFolder + name);
-    if (DeleteFileOrDefer(names.moduleFolder + name) == 1) deferred = true;
+    if (DeleteFileOrDefer(names.moduleFolder + name) == 1) {
+      deferred = true;
+    } else if (GetFileAttributesA((names.moduleFolder + name).c_str()) != INVALID_FILE_ATTRIBUTES) {
+      left.push_back(names.moduleFolder + name);
+    }
+  }
+  // Without the right to put deletions off to the next start (a standard
+  // user's own installation), a copy outside the folder finishes once this
+  // program has ended; where even that cannot start, the user is told.
+  bool finishing = false;
+  if (!left.empty()) {
+    finishing = StartUninstallFinisher(names);
+    if (!finishing) {
+      std::string list;
+      for (const std::string& path : left) list += path + "\n";
+      InstallerMessageBox(backdrop,
+                          "These files of " + names.appTitle + " could not be removed:\n\n" +
+                              list + "\nPlease delete them, and the folder " +
+                              names.moduleFolder + ", once " + names.appTitle + " has ended.",
+                          MB_OK | MB_ICONEXCLAMATION);
+    }
   }
   // The folder goes too once nothing is left in it: now, or after the
   // deferred deletions at the next start (it stays if anything else is in it).
   // (Never a drive root: "C:" alone would name the current folder.)
-  if (names.moduleFolder.size() > 3) {
+  if (names.moduleFolder.size() > 3 && !finishing) {
     std::string folder = names.moduleFolder.substr(0, names.moduleFolder.size() - 1);
     if (!RemoveDirectoryA(folder.c_str()) && deferred) {
       MoveFileAtRestart(folder.c_str(), nullptr);
@@ -515,5 +544,57 @@ int CSelfInstall::RunUninstall(const Names& names) {
     ExitWindowsWithPrivilege(EWX_REBOOT);
   }
   progress.reset();
+  return 1;
+}
+
+bool CSelfInstall::StartUninstallFinisher(const Names& names) {
+  char temp[MAX_PATH];
+  const DWORD length = GetTempPathA(MAX_PATH, temp);
+  if (length == 0 || length >= MAX_PATH || names.modulePath.empty()) return false;
+  const std::string tempFolder(temp, length);
+  const std::string copy = WithSeparator(tempFolder) + names.instanceKey + "Uninstall-" +
+                           std::to_string(GetCurrentProcessId()) + ".exe";
+  if (!CopyFileA(names.modulePath.c_str(), copy.c_str(), FALSE)) return false;
+  ClearReadOnly(copy);
+  std::string folder = names.moduleFolder;
+  while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
+  const std::string command =
+      QuotedCommand(copy, std::string(kFinishUninstallSwitch) + " " +
+                              std::to_string(GetCurrentProcessId()) + " \"" + folder + "\"");
+  if (g_routines.runCommandLine(command.c_str(), tempFolder.c_str())) return true;
+  DeleteFileA(copy.c_str());
+  return false;
+}
+
+int CSelfInstall::FinishUninstall(const Names& names, const std::string& arguments) {
+  // Only the copy the uninstall made does this: a copy in the temporary
+  // folder. Started anywhere else, the switch is no request of ours.
+  char temp[MAX_PATH];
+  const DWORD length = GetTempPathA(MAX_PATH, temp);
+  if (length == 0 || length >= MAX_PATH ||
+      lstrcmpiA(WithSeparator(std::string(temp, length)).c_str(), names.moduleFolder.c_str()) != 0)
+    return 1;
+  // "<process id> "<folder>"": anything else is no request of ours either.
+  const size_t quote = arguments.find('"');
+  if (quote == std::string::npos || arguments.size() < quote + 2 || arguments.back() != '"') return 1;
+  const DWORD processId = static_cast<DWORD>(std::strtoul(arguments.c_str(), nullptr, 10));
+  const std::string folder = arguments.substr(quote + 1, arguments.size() - quote - 2);
+  if (folder.empty() || IsRootFolder(folder) || IsMissingFolder(folder)) return 1;
+  {
+    CHandle installed(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (installed.IsValid()) WaitForSingleObject(installed, kFinishWaitMs);
+  }
+  std::vector<std::string> files = m_FilesToCopy;
+  files.insert(files.end(), m_FilesToDelete.begin(), m_FilesToDelete.end());
+  for (const std::string& name : files) {
+    const std::string path = WithSeparator(folder) + name;
+    ClearReadOnly(path);
+    // The system may hold an ended program's file for a moment.
+    for (int attempt = 0; attempt < 20 && !DeleteFileA(path.c_str()) &&
+                          GetLastError() != ERROR_FILE_NOT_FOUND;
+         ++attempt)
+      Sleep(100);
+  }
+  RemoveDirectoryA(folder.c_str());  // only when nothing else is in it
   return 1;
 }

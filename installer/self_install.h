@@ -72,6 +72,12 @@ class CSelfInstall {
   int RunInstallStep1(const Names& names, bool perUser);
   int RunInstallStep2(const Names& names);
   int RunUninstall(const Names& names);
+  // Starts a copy of the program from the temporary folder that deletes the
+  // installed files once this process has ended; false when it cannot.
+  bool StartUninstallFinisher(const Names& names);
+  // That copy's work: waits for the installed copy, deletes the manifest's
+  // files in the folder and then the folder if nothing else is in it.
+  int FinishUninstall(const Names& names, const std::string& arguments);
   // Ends the run and restarts it elevated when the system wants that; on a
   // declined elevation the run goes on as a per-user installation.
   enum class Elevation { NotNeeded, Restarted, Declined };

@@ -22,6 +22,7 @@
 #include "tests/settings/registry_probe.h"
 #include "tests/support/scripted_boxes.h"
 #include "tests/support/running_copy.h"
+#include "tests/support/scoped_routines.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -939,6 +940,76 @@ TEST_F(SelfInstallTest, UninstallDeletesReadOnlyFilesWithoutAskingForARestart) {
   EXPECT_EQ(1u, boxes.m_Boxes.size()) << "a restart was asked for";
   EXPECT_FALSE(FileExists(folder + "Readme.txt"));
   EXPECT_FALSE(FileExists(m_install));
+}
+
+BOOL WINAPI RefusedMoveFileEx(LPCSTR, LPCSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+// A standard user's own installation: the program's own file is in use, and
+// neither MoveFileExA nor WinInit.Ini takes a deletion at the next start (the
+// first needs administrator rights, the second is neither read nor writable
+// on the NT family). A copy in the temporary folder finishes once the
+// installed copy has ended; where that cannot start, the user is told.
+TEST_F(SelfInstallTest, AnUninstallThatCannotDeferFinishesFromATemporaryCopy) {
+  CPendingOperationsGuard guard;
+  CDeferredRoutines refused = DeferredRoutines();
+  refused.moveFileEx = RefusedMoveFileEx;
+  refused.winInitFolder = m_root / "no such folder";
+  CScopedRoutines<CDeferredRoutines> scoped(SetDeferredRoutines, refused);
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Readme.txt", "read me");
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+
+  for (bool startable : {false, true}) {
+    SCOPED_TRACE(startable);
+    CRunningCopy running(COMMAND_RECORDER_EXE, folder + "Velmora.exe");
+    ASSERT_TRUE(running.IsRunning());
+    DeleteFileA((folder + "recorded.txt").c_str());
+    m_world.started.clear();
+    m_world.startSucceeds = startable;
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/uninstall"));
+    EXPECT_TRUE(m_world.exitCalls.empty());
+    EXPECT_FALSE(FileExists(folder + "Readme.txt"));
+    ASSERT_EQ(1u, m_world.started.size());
+    const std::string& command = m_world.started[0].commandLine;
+    const std::string quotedFolder = "\"" + m_install + "\"";
+    EXPECT_NE(std::string::npos, command.find("Uninstall-")) << command;
+    EXPECT_NE(std::string::npos, command.find(" /finishuninstall " +
+                                               std::to_string(GetCurrentProcessId()) + " " +
+                                               quotedFolder))
+        << command;
+    if (!startable) {
+      // Nothing could finish it: the box says what is left.
+      ASSERT_EQ(2u, boxes.m_Boxes.size());
+      EXPECT_NE(std::string::npos, boxes.m_Boxes[1].text.find(folder + "Velmora.exe"))
+          << boxes.m_Boxes[1].text;
+      EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+      continue;
+    }
+    EXPECT_EQ(1u, boxes.m_Boxes.size());  // no restart question, nothing to tell
+    // The finishing copy, once the installed copy has ended.
+    running.Stop();
+    const std::string copy = command.substr(1, command.find('"', 1) - 1);
+    EXPECT_TRUE(FileExists(copy)) << copy;
+    CScriptedBoxes none;
+    // Only a copy in the temporary folder does it.
+    m_world.modulePath = m_dist + "Velmora.exe";
+    EXPECT_EQ(1, Run("/finishuninstall 0 " + quotedFolder));
+    EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+    m_world.modulePath = copy;
+    EXPECT_EQ(1, Run("/finishuninstall 0 " + quotedFolder));
+    EXPECT_TRUE(none.m_Boxes.empty());
+    EXPECT_FALSE(FileExists(folder + "Velmora.exe"));
+    EXPECT_FALSE(FileExists(m_install)) << "the folder was left";
+    DeleteFileA(copy.c_str());
+  }
+  m_world.startSucceeds = true;
 }
 
 TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) {
