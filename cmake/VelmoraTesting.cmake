@@ -12,9 +12,15 @@ if(VELMORA_TESTS)
 endif()
 
 # velmora_add_test(NAME SOURCES ... [LIBS ...] [TIMEOUT s] [PROPERTIES ...]
-#                  [UNMANAGED_WINDOWS])
+#                  [UNMANAGED_WINDOWS] [AS_USER])
 # One test executable is one ctest entry; under Windows it runs through the
 # Wine wrapper (CMAKE_CROSSCOMPILING_EMULATOR).
+#
+# AS_USER: the test runs as the ordinary user velmora-test (scripts/test makes
+# it) in a prefix of its own, through scripts/run-as-user: Wine run as root
+# writes read-only files and folders of other owners that Windows refuses.
+# The program must be self-contained (it is copied where the user can read
+# it); it finds its scratch folder in VELMORA_USER_WORK.
 #
 # UNMANAGED_WINDOWS: without a window manager (our Xvfb) Wine waits 2 s for one
 # each time a framed top-level window is hidden or destroyed. A setup step
@@ -22,11 +28,17 @@ endif()
 # (read when the program starts), so windows go at once and the times the
 # test sees are the program's own.
 function(velmora_add_test name)
-  cmake_parse_arguments(T "UNMANAGED_WINDOWS" "TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(T "UNMANAGED_WINDOWS;AS_USER" "TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(WIN32 AND T_AS_USER)
+    # As the ordinary user velmora-test, in a prefix of its own (scripts/run-as-user).
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/run-as-user ${name}
+             ${CMAKE_BINARY_DIR}/wineprefix $<TARGET_FILE:${name}> --gtest_color=no)
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "framework/handle.h"
+
 namespace {
 
 // The attributes a rename keeps and SetFileAttributesA can give.
@@ -46,6 +48,14 @@ bool ReplaceWithConverted(const std::string& converted, const std::string& targe
     return false;
   }
   if (GetFileAttributesA(converted.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  // A file the user may not write is not the user's to replace, even in a
+  // folder the user may write (where a rename would go through).
+  {
+    CHandle writable(CreateFileA(target.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!writable.IsValid()) return false;
+  }
   // The target's attributes first: ReplaceFileA gives them too, a rename not.
   const DWORD kept = attributes & kKeptAttributes;
   if (!SetFileAttributesA(converted.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) return false;

@@ -7,8 +7,9 @@
 // system has ReplaceFileA (the NT family) the target keeps what it had:
 // its attributes, permissions and owner, alternate data streams and
 // creation time; elsewhere `converted` is given the target's attributes and
-// renamed over it. A read-only target, a folder, or a target that is gone is
-// refused, as a plain copy over it would be. False (with the system's error
+// renamed over it. A read-only target, one the user may not write, a
+// folder, or a target that is gone is refused, as a plain copy over it would
+// be. False (with the system's error
 // code as last error) when the target was left as it was; `converted` is
 // then still there, for the caller to remove.
 bool ReplaceWithConverted(const std::string& converted, const std::string& target);

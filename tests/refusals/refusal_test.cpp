@@ -1,0 +1,79 @@
+// What a standard user may not do to files stays undone: run as an ordinary
+// user (scripts/run-as-user), whose scratch folder holds a file and a folder
+// of another owner that the user may not write. Run as root nothing is
+// refused, and the tests skip.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "engine/convert.h"
+#include "engine/replace_file.h"
+#include "framework/handle.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::string Work() {
+  const char* work = std::getenv("VELMORA_USER_WORK");
+  return work != nullptr ? work : "";
+}
+
+std::string Content(const std::string& path) {
+  std::string text;
+  ReadWholeFile(path, &text);
+  return text;
+}
+
+class Refusals : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Work().empty()) GTEST_SKIP() << "not run as the ordinary test user (VELMORA_USER_WORK unset)";
+    // The precondition: the other owner's file really refuses this user.
+    CHandle probe(CreateFileA((Work() + "\\others.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (probe.IsValid()) GTEST_SKIP() << "the other owner's file can be written: run as root?";
+  }
+};
+
+TEST_F(Refusals, AFileOfAnotherOwnerStaysUnchangedWithTheCopyFailedLine) {
+  // The folder is the user's, so a rename over the file would go through;
+  // the replacement must not.
+  std::string report;
+  ConvertFileInPlace(Work() + "\\others.txt", TabStopList{8}, report);
+  EXPECT_EQ("1 tabs converted - Copy failed. Tabs not converted.", report);
+  EXPECT_EQ("theirs\r\n\tline\r\n", Content(Work() + "\\others.txt"));
+  // No converted copy is left beside it.
+  EXPECT_FALSE(CFindFile((Work() + "\\vlm*.tmp").c_str()).IsValid());
+}
+
+TEST_F(Refusals, AFolderOfAnotherOwnerKeepsItsFileWithTheCopyFailedLine) {
+  std::string report;
+  ConvertFileInPlace(Work() + "\\others\\inside.txt", TabStopList{8}, report);
+  EXPECT_EQ("1 tabs converted - Copy failed. Tabs not converted.", report);
+  EXPECT_EQ("theirs\r\n\tline\r\n", Content(Work() + "\\others\\inside.txt"));
+}
+
+TEST_F(Refusals, AReadOnlyFileOfTheUsersOwnStaysUnchanged) {
+  const std::string path = Work() + "\\mine.txt";
+  ASSERT_TRUE(WriteWholeFile(path, "\tmine"));
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  std::string report;
+  ConvertFileInPlace(path, TabStopList{8}, report);
+  EXPECT_EQ("1 tabs converted - Copy failed. Tabs not converted.", report);
+  EXPECT_EQ("\tmine", Content(path));
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Refusals, TheUsersOwnFilesConvert) {
+  const std::string path = Work() + "\\own.txt";
+  ASSERT_TRUE(WriteWholeFile(path, "\town"));
+  std::string report;
+  ConvertFileInPlace(path, TabStopList{8}, report);
+  EXPECT_EQ("1 tabs converted", report);
+  EXPECT_EQ("        own", Content(path));
+}
+
+}  // namespace
