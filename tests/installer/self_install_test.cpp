@@ -195,9 +195,11 @@ TEST(AppManifest, ListsTheProgramsFilesLinksAndCaption) {
   CAppSelfInstall manifest;
   manifest.Fill(kTitle);
   EXPECT_EQ("Velmora.exe", manifest.m_ExeName);
-  EXPECT_EQ((std::vector<std::string>{"Readme.txt", "Velmora.exe", "Velmora.hlp", "Velmora.cnt"}),
+  EXPECT_EQ((std::vector<std::string>{"Readme.txt", "Velmora.exe", "Velmora.hlp", "Velmora.cnt",
+                                      "Velmora.chm"}),
             manifest.m_FilesToCopy);
-  EXPECT_EQ((std::vector<std::string>{"Velmora.gid", "License.rtf", "setup.exe", "File_id.diz"}),
+  EXPECT_EQ((std::vector<std::string>{"Velmora.gid", "Velmora.chw", "License.rtf", "setup.exe",
+                                      "File_id.diz"}),
             manifest.m_FilesToDelete);
   struct Link {
     const char* name;
@@ -739,8 +741,8 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
   CreateDirectoryA(m_install.c_str(), nullptr);
   std::string folder = Folder(m_install);
-  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp", "Velmora.cnt",
-                           "Velmora.gid", "License.rtf", "setup.exe", "File_id.diz"}) {
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.chm",
+                           "Velmora.gid", "Velmora.chw", "License.rtf", "setup.exe", "File_id.diz"}) {
     WriteWholeFile(folder + name, name);
   }
   CScriptedBoxes installBoxes({IDYES});
@@ -782,8 +784,8 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.m_Boxes[1].type);
   EXPECT_EQ(std::vector<UINT>{EWX_REBOOT}, m_world.exitCalls);
 
-  for (const char* name : {"Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.gid",
-                           "License.rtf", "setup.exe", "File_id.diz"}) {
+  for (const char* name : {"Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.chm", "Velmora.gid",
+                           "Velmora.chw", "License.rtf", "setup.exe", "File_id.diz"}) {
     EXPECT_FALSE(FileExists(folder + name)) << name;
   }
   RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue);
