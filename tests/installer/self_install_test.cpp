@@ -372,7 +372,10 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
   WriteWholeFile(Folder(m_install) + "Readme.txt", "r");
 
   CScriptedBoxes boxes({IDYES});
+  SYSTEMTIME before, after;
+  GetLocalTime(&before);
   EXPECT_EQ(0, RunStep2());
+  GetLocalTime(&after);
   EXPECT_TRUE(boxes.m_Boxes.empty());
   EXPECT_TRUE(m_world.started.empty());
 
@@ -397,6 +400,17 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), raw.type) << v.name;
     EXPECT_EQ(v.text, raw.Text().c_str()) << v.name;
   }
+  // The local date of the installation (either side of a midnight).
+  char day[2][16];
+  wsprintfA(day[0], "%04u%02u%02u", before.wYear, before.wMonth, before.wDay);
+  wsprintfA(day[1], "%04u%02u%02u", after.wYear, after.wMonth, after.wDay);
+  RawValue date = QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kInstallDateValue);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), date.type);
+  const std::string dateText = date.Text().c_str();
+  EXPECT_TRUE(dateText == day[0] || dateText == day[1]) << dateText;
+  EXPECT_EQ(8u, dateText.size());
+  // No "About" link: there is no address to give.
+  EXPECT_FALSE(QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "URLInfoAbout").exists);
   EXPECT_EQ(4u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kEstimatedSizeValue).Dword());  // 3 + 1 KB
   EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kNoModifyValue).Dword());
   EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kNoRepairValue).Dword());
