@@ -297,7 +297,7 @@ const ExpectedDialog kDestination = {
 
 const ExpectedDialog kMessage = {
     IDD_SELFINSTALL_MESSAGE, "", 0x900000C0, 0, 0, 0, 169, 30, {
-        {"STATIC", -1, "#137", 7, 7, 20, 20, kIcon, 0},
+        {"STATIC", -1, "#137", 7, 7, 20, 20, kIcon | SS_REALSIZECONTROL, 0},
         {"STATIC", 1015, "m", 40, 11, 122, 8, kText, 0},
     }};
 
@@ -576,7 +576,8 @@ TEST(Manifest, AsksForNoElevationAndCommonControls6) {
     for (const char* part : {"level=\"asInvoker\"", "name=\"Microsoft.Windows.Common-Controls\"",
                              "version=\"6.0.0.0\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
                              "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                             ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"})
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;
 
     // The loader honoured it: this process got the side-by-side common controls
