@@ -1,9 +1,7 @@
 // The dialogs at a larger scale: run by dpi_layout.sh in a Wine prefix whose
-// LogPixels is VELMORA_DPI (144 for 150%, 192 for 200%). The program says in
-// its manifest that it scales itself, so the system reports the real DPI,
-// and each dialog of the program and of the installer, built from its
-// template as the program builds it, must show every control inside its
-// client area.
+// LogPixels is VELMORA_DPI (144 for 150%, 192 for 200%). Each dialog of the
+// program and of the installer, built from its template as the program
+// builds it, must show every control inside its client area.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -44,8 +42,10 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
 
 TEST(HighDpi, TheSystemReportsTheConfiguredScale) {
     ASSERT_NE(0, ExpectedDpi()) << "VELMORA_DPI is not set: run through dpi_layout.sh";
-    // The manifest made the process DPI aware (Vista's call, looked up as
-    // the headers' target may predate it).
+    // DPI aware, so the system scales nothing behind the program's back
+    // (Vista's call, looked up as the headers' target may predate it). Wine
+    // counts every process as aware, so this holds there even without the
+    // manifest's declaration; resource_tests checks that declaration.
     using IsAware = BOOL(WINAPI*)();
     auto isAware = reinterpret_cast<IsAware>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "IsProcessDPIAware")));
