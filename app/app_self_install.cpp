@@ -16,8 +16,10 @@ void CAppSelfInstall::Fill(const std::string& appTitle) {
   m_bRunAtStartup = 0;
   m_RunArguments = "";
   m_ExeName = exeName;
-  m_FilesToCopy = {"Readme.txt", exeName, stem + ".hlp", stem + ".cnt"};
-  m_FilesToDelete = {stem + ".gid", "License.rtf", "setup.exe", "File_id.diz"};
+  // The help for WinHelp (.hlp with its contents .cnt) and for HTML Help
+  // (.chm). Both viewers may leave an index beside their file (.gid, .chw).
+  m_FilesToCopy = {"Readme.txt", exeName, stem + ".hlp", stem + ".cnt", stem + ".chm"};
+  m_FilesToDelete = {stem + ".gid", stem + ".chw", "License.rtf", "setup.exe", "File_id.diz"};
 
   m_Shortcuts.emplace_back(appTitle, exeName, "", 0);
   m_Shortcuts.emplace_back("Read Me", "Readme.txt", "", 0);

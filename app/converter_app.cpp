@@ -4,8 +4,12 @@
 
 #include <exception>
 #include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/main_dlg.h"
+#include "app/module.h"
 #include "app/settings.h"
 #include "resources/resource.h"
 
@@ -13,6 +17,34 @@ namespace {
 
 const char kRegistryKey[] = "Orvane";
 const char kProfileName[] = "Zenvero";
+
+// The pages of the HTML Help file (help/velmora.but names them after their
+// headings) for the help contexts 0x20000 + dialog template. The help build's
+// test reads this table: keep one entry a line.
+const char kHelpContentsPage[] = "Contents.html";
+// Plain constants: the application object is built before other files'
+// objects with constructors.
+struct HelpPage {
+  ULONG_PTR context;
+  const char* page;
+};
+const HelpPage kHelpPages[] = {
+    {0x20066, "TheOrvaneZenverowindow.html"},          // main window, template 102
+    {0x20064, "AboutOrvaneZenvero.html"},              // About box, template 100
+    {0x20081, "ConvertMultipleFilestheresults.html"},  // results dialog, template 129
+};
+
+// The HTML Help file beside the program: its path with ".chm", as the WinHelp
+// file is its path with ".HLP".
+std::string HtmlHelpFile() {
+  std::string path = GetModulePath();
+  std::string::size_type dot = path.find_last_of('.');
+  std::string::size_type slash = path.find_last_of("\\/");
+  if (path.empty() || dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    return std::string();
+  }
+  return path.substr(0, dot) + ".chm";
+}
 
 // OLE for the whole start-up (the installer's shell links need it).
 class COleInitializer {
@@ -37,7 +69,11 @@ const MessageMapEntry CConverterApp::kMessageEntries[] = {
 const MessageMap CConverterApp::kMessageMap =
     MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
-CConverterApp::CConverterApp() : CWinApp(nullptr) {}
+CConverterApp::CConverterApp() : CWinApp(nullptr) {
+  std::vector<HtmlHelpTopic> topics;
+  for (const HelpPage& page : kHelpPages) topics.push_back({page.context, page.page});
+  SetHtmlHelp(HtmlHelpFile(), std::move(topics), kHelpContentsPage);
+}
 
 CConverterApp::~CConverterApp() = default;
 

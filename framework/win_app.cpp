@@ -1,8 +1,10 @@
 #include "framework/win_app.h"
 
 #include <commctrl.h>
+#include <htmlhelp.h>
 
 #include <exception>
+#include <utility>
 
 #include "framework/modal.h"
 
@@ -172,11 +174,65 @@ BOOL CWinApp::CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG
   return ::WinHelpA(window, helpFile, command, data);
 }
 
+HWND CWinApp::CallHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data) {
+  using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+  // Loaded once and kept: the viewer's windows live on the library's threads
+  // until HH_CLOSE_ALL.
+  static HtmlHelpFunction htmlHelp = [] {
+    HMODULE library = LoadLibraryA("hhctrl.ocx");
+    return library != nullptr
+               ? reinterpret_cast<HtmlHelpFunction>(
+                     reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")))
+               : nullptr;
+  }();
+  return htmlHelp != nullptr ? htmlHelp(caller, file, command, data) : nullptr;
+}
+
+void CWinApp::SetHtmlHelp(const std::string& file, std::vector<HtmlHelpTopic> topics,
+                          const std::string& contentsPage) {
+  m_strHtmlHelpFile = file;
+  m_HtmlHelpTopics = std::move(topics);
+  m_strHtmlHelpContents = contentsPage;
+}
+
+std::string CWinApp::HtmlHelpTarget(ULONG_PTR data, UINT command) const {
+  if (m_strHtmlHelpFile.empty()) return std::string();
+  if (command != HELP_CONTEXT && command != HELP_CONTENTS && command != HELP_FINDER) {
+    return std::string();
+  }
+  DWORD attributes = GetFileAttributesA(m_strHtmlHelpFile.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::string();
+  }
+  std::string page = m_strHtmlHelpContents;
+  if (command == HELP_CONTEXT) {
+    for (const HtmlHelpTopic& topic : m_HtmlHelpTopics) {
+      if (topic.context == data) page = topic.page;
+    }
+  }
+  return m_strHtmlHelpFile + "::/" + page;
+}
+
 void CWinApp::WinHelp(ULONG_PTR data, UINT command) {
   HWND main = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
   HWND top = main != nullptr ? GetAncestor(main, GA_ROOT) : nullptr;
   // Closing the help (HELP_QUIT, sent as a window goes away) reports nothing.
-  if (!CallWinHelp(top, m_strHelpFilePath.c_str(), command, data) && command != HELP_QUIT) {
+  if (command == HELP_QUIT) {
+    if (m_bHtmlHelpOpen) CallHtmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+    if (!m_bHtmlHelpOpen || m_bWinHelpUsed) {
+      CallWinHelp(top, m_strHelpFilePath.c_str(), command, data);
+    }
+    m_bHtmlHelpOpen = false;
+    m_bWinHelpUsed = false;
+    return;
+  }
+  const std::string target = HtmlHelpTarget(data, command);
+  if (!target.empty() && CallHtmlHelp(top, target.c_str(), HH_DISPLAY_TOPIC, 0) != nullptr) {
+    m_bHtmlHelpOpen = true;
+    return;
+  }
+  m_bWinHelpUsed = true;
+  if (!CallWinHelp(top, m_strHelpFilePath.c_str(), command, data)) {
     AfxMessageBox(kHelpFailedId);
   }
 }

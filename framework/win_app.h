@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/command_line.h"
 #include "framework/dialog.h"
@@ -50,8 +51,20 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
   // popup of the main window (null if `except` is the main window itself).
   HWND GetSafeOwner(const CWnd* except = nullptr) const override;
 
-  // Calls WinHelp for the help file; reports "Failed to launch help." when it
-  // fails, except for HELP_QUIT.
+  // One page of an HTML Help file and the help context that opens it.
+  struct HtmlHelpTopic {
+    ULONG_PTR context;
+    std::string page;  // path inside the file, such as "main.html"
+  };
+  // Prefers HTML Help to WinHelp: while `file` exists and the system's HTML
+  // Help can be loaded, help opens the page of the context asked for, or
+  // `contentsPage` for a context without a page of its own.
+  void SetHtmlHelp(const std::string& file, std::vector<HtmlHelpTopic> topics,
+                   const std::string& contentsPage);
+
+  // Opens the help at `data`: the HTML Help page when there is one, else
+  // WinHelp for the help file; reports "Failed to launch help." when neither
+  // opens. HELP_QUIT closes what was opened and reports nothing.
   void WinHelp(ULONG_PTR data, UINT command = HELP_CONTEXT);
   // The Help command (ID_HELP, the Help button and F1): opens the help at
   // 0x20000 + the help id of the nearest dialog up from the focus.
@@ -74,6 +87,9 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
   // Seams over the system: tests override them to record and to answer.
   virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type);
   virtual BOOL CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG_PTR data);
+  // HtmlHelpA of hhctrl.ocx, loaded at the first call; null when it cannot
+  // be loaded (the program runs on without HTML Help) or the call fails.
+  virtual HWND CallHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data);
 
  private:
   static LRESULT CALLBACK HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam);
@@ -83,8 +99,19 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
     if (m_pMainWnd == dialog) m_pMainWnd = nullptr;
   }
 
+  // The HTML Help page for `data` of `command`, as "file::/page"; empty
+  // when HTML Help is not to be asked.
+  std::string HtmlHelpTarget(ULONG_PTR data, UINT command) const;
+
   HHOOK m_hMsgFilter = nullptr;
   CMessageBoxRoutine* m_pPrevRoutine = nullptr;
+
+  std::string m_strHtmlHelpFile;
+  std::vector<HtmlHelpTopic> m_HtmlHelpTopics;
+  std::string m_strHtmlHelpContents;
+  // What the session opened, so that HELP_QUIT closes just that.
+  bool m_bHtmlHelpOpen = false;
+  bool m_bWinHelpUsed = false;
 };
 
 CWinApp* AfxGetApp();

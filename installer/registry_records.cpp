@@ -117,6 +117,12 @@ void DeleteRegKeyIfNoSubkeys(HKEY root, const std::string& subKey) {
   if (subkeyCount == 0) CRegKey::DeleteSubKey(root, subKey.c_str());
 }
 
+std::string InstallDateText(const SYSTEMTIME& date) {
+  char text[16];
+  wsprintfA(text, "%04u%02u%02u", date.wYear % 10000u, date.wMonth % 100u, date.wDay % 100u);
+  return text;
+}
+
 bool WriteUninstallEntry(HKEY root, const std::string& key, const CUninstallEntry& entry) {
   CRegKey uninstall;
   if (uninstall.Open(root, key.c_str(), KEY_WRITE) != ERROR_SUCCESS) return false;
@@ -130,6 +136,7 @@ bool WriteUninstallEntry(HKEY root, const std::string& key, const CUninstallEntr
       {kPublisherValue, entry.m_strPublisher},
       {kDisplayIconValue, entry.m_strDisplayIcon},
       {kInstallLocationValue, entry.m_strInstallLocation},
+      {kInstallDateValue, entry.m_strInstallDate},
   };
   bool written = true;
   for (const auto& value : texts)

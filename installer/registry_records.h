@@ -20,6 +20,7 @@ constexpr const char kDisplayVersionValue[] = "DisplayVersion";
 constexpr const char kPublisherValue[] = "Publisher";
 constexpr const char kDisplayIconValue[] = "DisplayIcon";
 constexpr const char kInstallLocationValue[] = "InstallLocation";
+constexpr const char kInstallDateValue[] = "InstallDate";      // "YYYYMMDD"
 constexpr const char kEstimatedSizeValue[] = "EstimatedSize";  // REG_DWORD, KB
 constexpr const char kNoModifyValue[] = "NoModify";            // REG_DWORD 1
 constexpr const char kNoRepairValue[] = "NoRepair";            // REG_DWORD 1
@@ -67,8 +68,11 @@ struct CUninstallEntry {
   std::string m_strPublisher;
   std::string m_strDisplayIcon;      // the program's path
   std::string m_strInstallLocation;  // its folder
+  std::string m_strInstallDate;      // the local date of installation, YYYYMMDD
   DWORD m_nEstimatedSizeKB = 0;
 };
+// `date` as the programs list reads an InstallDate: "YYYYMMDD".
+std::string InstallDateText(const SYSTEMTIME& date);
 // Writes the entry's values (and NoModify = NoRepair = 1) under the existing
 // key root\key; false when the key cannot be opened or a value not written.
 bool WriteUninstallEntry(HKEY root, const std::string& key, const CUninstallEntry& entry);

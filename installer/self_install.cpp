@@ -410,6 +410,9 @@ int CSelfInstall::RunInstallStep2(const Names& names) {
       entry.m_strPublisher = names.registryKey;
       entry.m_strDisplayIcon = names.modulePath;
       entry.m_strInstallLocation = names.moduleFolder;
+      SYSTEMTIME today;
+      GetLocalTime(&today);
+      entry.m_strInstallDate = InstallDateText(today);
       entry.m_nEstimatedSizeKB = InstalledSizeKB(names.moduleFolder, m_FilesToCopy);
       WriteUninstallEntry(root, names.uninstallKey, entry);
     }

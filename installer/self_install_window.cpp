@@ -26,6 +26,16 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
+// The DPI the window is drawn at: its monitor's under per-monitor awareness
+// (GetDpiForWindow, Windows 10 1607 and later), else the screen's.
+int WindowDpi(HWND hwnd, HDC dc) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  UINT dpi = dpiForWindow != nullptr ? dpiForWindow(hwnd) : 0;
+  return dpi != 0 ? static_cast<int>(dpi) : GetDeviceCaps(dc, LOGPIXELSY);
+}
+
 }  // namespace
 
 const MessageMapEntry CSelfInstallWindow::kMessageEntries[] = {
@@ -76,7 +86,7 @@ LRESULT CSelfInstallWindow::OnPaint(WPARAM, LPARAM) {
   CPaintDC dc(m_hWnd);
   SetBkMode(dc, TRANSPARENT);
 
-  LOGFONTA logFont = TitleFont(GetDeviceCaps(dc, LOGPIXELSY));
+  LOGFONTA logFont = TitleFont(WindowDpi(m_hWnd, dc));
   POINT height = {0, logFont.lfHeight};
   DPtoLP(dc, &height, 1);
   logFont.lfHeight = height.y;

@@ -13,8 +13,12 @@
 #endif
 
 // Icons.
-#define IDR_MAINFRAME 128  // the program (32x32 and 16x16, 16 colours)
+// Each holds 32x32 and 16x16 images in 16 colours and 48x48 and 256x256 in
+// full colour. The shell numbers a file's icons in the order of their ids:
+// 128 is icon 0, 137 icon 1, 138 icon 2 (what the uninstall link shows).
+#define IDR_MAINFRAME 128  // the program
 #define IDI_SETUP 137      // the installer and the setup launcher
+#define IDI_UNINSTALL 138  // the uninstall link
 
 // String table.
 #define IDS_OLE_INIT_FAILED 100

@@ -16,8 +16,11 @@ CTestApp& TestApp() { return g_app; }
 void CTestApp::Start(const char* commandLine) {
   InitApplication(GetModuleHandleA(nullptr), commandLine);
   m_HelpCalls.clear();
+  m_HtmlHelpCalls.clear();
   m_Boxes.clear();
   m_bHelpResult = TRUE;
+  m_bHtmlHelpOpens = true;
+  m_bRealHtmlHelp = false;
   m_nAnswer = IDOK;
   m_bRealBoxes = false;
   m_pMainWnd = nullptr;
@@ -43,6 +46,13 @@ void RecordInstallationHere() {
 BOOL CTestApp::CallWinHelp(HWND window, const char* file, UINT command, ULONG_PTR data) {
   m_HelpCalls.push_back({window, file, command, data});
   return m_bHelpResult;
+}
+
+HWND CTestApp::CallHtmlHelp(HWND window, const char* file, UINT command, DWORD_PTR data) {
+  m_HtmlHelpCalls.push_back({window, file != nullptr ? file : "", command, data});
+  if (m_bRealHtmlHelp) return CConverterApp::CallHtmlHelp(window, file, command, data);
+  // Any window stands for the viewer's.
+  return m_bHtmlHelpOpens ? GetDesktopWindow() : nullptr;
 }
 
 int CTestApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {

@@ -28,6 +28,11 @@ class CTestApp : public CConverterApp {
 
   std::vector<HelpCall> m_HelpCalls;
   BOOL m_bHelpResult = TRUE;
+  // HtmlHelpA calls (file empty for a null file), answered with a window
+  // unless m_bHtmlHelpOpens is false, or passed on to the real viewer.
+  std::vector<HelpCall> m_HtmlHelpCalls;
+  bool m_bHtmlHelpOpens = true;
+  bool m_bRealHtmlHelp = false;
   std::vector<Box> m_Boxes;
   int m_nAnswer = IDOK;
   bool m_bRealBoxes = false;
@@ -39,6 +44,7 @@ class CTestApp : public CConverterApp {
 
  protected:
   BOOL CallWinHelp(HWND window, const char* file, UINT command, ULONG_PTR data) override;
+  HWND CallHtmlHelp(HWND window, const char* file, UINT command, DWORD_PTR data) override;
   int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
 };
 

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   std::string source = argc > 1 ? argv[1] : GetModuleFolder();
   if (!source.empty() && !IsPathSeparator(source.back())) source += '\\';
   const std::vector<std::string> files = {"Readme.txt", "Velmora.exe", "Velmora.hlp",
-                                          "Velmora.cnt"};
+                                          "Velmora.cnt", "Velmora.chm"};
   CSelfInstallWindow backdrop;
   backdrop.ShowWithTitle(SW_SHOW, "Setup");
   std::string folder;

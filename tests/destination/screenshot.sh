@@ -15,9 +15,14 @@ trap '"$here/../../scripts/wine-prefix" stop "$prefix"' EXIT
 unset DISPLAY
 # shellcheck source=../../scripts/wine-prefix
 source "$here/../../scripts/wine-prefix" ensure "$prefix"
+"$here/../../scripts/screenshot-fonts" "$prefix"
 # No window manager under Xvfb: Wine's own desktop draws the captions.
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+# Wine reads the fonts when it starts: start it afresh.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+source "$here/../../scripts/wine-prefix" ensure "$prefix"
 
 dist=$(winepath -w "$build/dist" 2>/dev/null)
 wine "$demo" "$dist" >/dev/null 2>&1 </dev/null &

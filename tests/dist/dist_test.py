@@ -13,8 +13,8 @@ import zipfile
 ZIP = DIST = None
 
 EXPECTED = {
-    "Velmora.exe", "Velmora.hlp", "Velmora.cnt", "License.rtf", "setup.exe", "Readme.txt",
-    "File_id.diz",
+    "Velmora.exe", "Velmora.hlp", "Velmora.cnt", "Velmora.chm", "License.rtf", "setup.exe",
+    "Readme.txt", "File_id.diz",
 }
 
 
@@ -36,7 +36,8 @@ class ZipTest(unittest.TestCase):
 
     def test_files_are_what_their_names_say(self):
         for name, start in (("Velmora.exe", b"MZ"), ("setup.exe", b"MZ"),
-                            ("License.rtf", b"{\\rtf")):
+                            ("License.rtf", b"{\\rtf"), ("Velmora.chm", b"ITSF"),
+                            ("Velmora.hlp", b"\x3f\x5f\x03\x00")):
             with self.subTest(name=name):
                 self.assertEqual(start, dist_bytes(name)[:len(start)])
 
@@ -61,7 +62,8 @@ class TextFilesTest(unittest.TestCase):
         text = "\n".join(lines)
         # The per-user folder is where setup installs when elevation is declined.
         for topic in ("setup.exe", "Uninstall", "Convert Clipboard", "Convert File",
-                      "Convert Multiple Files", "%LOCALAPPDATA%\\Programs\\Orvane Zenvero"):
+                      "Convert Multiple Files", "%LOCALAPPDATA%\\Programs\\Orvane Zenvero",
+                      "Velmora.chm", "F1"):
             self.assertIn(topic, text)
 
     def test_file_id_diz_fits_ten_lines_of_45(self):

@@ -38,7 +38,7 @@ const char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvaneZenvero";
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const std::vector<std::string> kInstalledFiles = {"Readme.txt", "Velmora.exe", "Velmora.hlp",
-                                                  "Velmora.cnt"};
+                                                  "Velmora.cnt", "Velmora.chm"};
 
 std::string Text(HKEY root, const char* key, const char* name) {
   RawValue value = QueryRaw(root, key, name);

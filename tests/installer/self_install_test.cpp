@@ -208,9 +208,11 @@ TEST(AppManifest, ListsTheProgramsFilesLinksAndCaption) {
   CAppSelfInstall manifest;
   manifest.Fill(kTitle);
   EXPECT_EQ("Velmora.exe", manifest.m_ExeName);
-  EXPECT_EQ((std::vector<std::string>{"Readme.txt", "Velmora.exe", "Velmora.hlp", "Velmora.cnt"}),
+  EXPECT_EQ((std::vector<std::string>{"Readme.txt", "Velmora.exe", "Velmora.hlp", "Velmora.cnt",
+                                      "Velmora.chm"}),
             manifest.m_FilesToCopy);
-  EXPECT_EQ((std::vector<std::string>{"Velmora.gid", "License.rtf", "setup.exe", "File_id.diz"}),
+  EXPECT_EQ((std::vector<std::string>{"Velmora.gid", "Velmora.chw", "License.rtf", "setup.exe",
+                                      "File_id.diz"}),
             manifest.m_FilesToDelete);
   struct Link {
     const char* name;
@@ -408,7 +410,10 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
   WriteWholeFile(Folder(m_install) + "Readme.txt", "r");
 
   CScriptedBoxes boxes({IDYES});
+  SYSTEMTIME before, after;
+  GetLocalTime(&before);
   EXPECT_EQ(0, RunStep2());
+  GetLocalTime(&after);
   EXPECT_TRUE(boxes.m_Boxes.empty());
   EXPECT_TRUE(m_world.started.empty());
 
@@ -433,6 +438,17 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), raw.type) << v.name;
     EXPECT_EQ(v.text, raw.Text().c_str()) << v.name;
   }
+  // The local date of the installation (either side of a midnight).
+  char day[2][16];
+  wsprintfA(day[0], "%04u%02u%02u", before.wYear, before.wMonth, before.wDay);
+  wsprintfA(day[1], "%04u%02u%02u", after.wYear, after.wMonth, after.wDay);
+  RawValue date = QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kInstallDateValue);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), date.type);
+  const std::string dateText = date.Text().c_str();
+  EXPECT_TRUE(dateText == day[0] || dateText == day[1]) << dateText;
+  EXPECT_EQ(8u, dateText.size());
+  // No "About" link: there is no address to give.
+  EXPECT_FALSE(QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "URLInfoAbout").exists);
   EXPECT_EQ(4u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kEstimatedSizeValue).Dword());  // 3 + 1 KB
   EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kNoModifyValue).Dword());
   EXPECT_EQ(1u, QueryRaw(HKEY_LOCAL_MACHINE, kUninstallKey, kNoRepairValue).Dword());
@@ -818,8 +834,8 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
   CreateDirectoryA(m_install.c_str(), nullptr);
   std::string folder = Folder(m_install);
-  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp", "Velmora.cnt",
-                           "Velmora.gid", "License.rtf", "setup.exe", "File_id.diz"}) {
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.chm",
+                           "Velmora.gid", "Velmora.chw", "License.rtf", "setup.exe", "File_id.diz"}) {
     WriteWholeFile(folder + name, name);
   }
   CScriptedBoxes installBoxes({IDYES});
@@ -870,8 +886,8 @@ TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) 
   EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.m_Boxes[1].type);
   EXPECT_EQ(std::vector<UINT>{EWX_REBOOT}, m_world.exitCalls);
 
-  for (const char* name : {"Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.gid",
-                           "License.rtf", "setup.exe", "File_id.diz"}) {
+  for (const char* name : {"Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.chm", "Velmora.gid",
+                           "Velmora.chw", "License.rtf", "setup.exe", "File_id.diz"}) {
     EXPECT_FALSE(FileExists(folder + name)) << name;
   }
   RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue);

@@ -3,6 +3,7 @@
 // the tables below, the string table, the icons, the version block, the manifest.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -296,7 +297,7 @@ const ExpectedDialog kDestination = {
 
 const ExpectedDialog kMessage = {
     IDD_SELFINSTALL_MESSAGE, "", 0x900000C0, 0, 0, 0, 169, 30, {
-        {"STATIC", -1, "#137", 7, 7, 20, 20, kIcon, 0},
+        {"STATIC", -1, "#137", 7, 7, 20, 20, kIcon | SS_REALSIZECONTROL, 0},
         {"STATIC", 1015, "m", 40, 11, 122, 8, kText, 0},
     }};
 
@@ -415,40 +416,111 @@ struct GroupIconEntry {
 
 class IconGroupTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(IconGroupTest, HoldsA32And16Pixel16ColourImage) {
+// 32 and 16 pixels in 16 colours for old displays, 48 (bitmap) and 256 (PNG)
+// pixels in full colour with alpha for today's Explorer.
+TEST_P(IconGroupTest, Holds16ColourAndFullColourImagesOfEachSize) {
     auto [data, size] = RawResource(RT_GROUP_ICON, GetParam());
     ASSERT_NE(nullptr, data);
     ASSERT_GE(size, 6u);
     const WORD* header = reinterpret_cast<const WORD*>(data);
     ASSERT_EQ(1, header[1]);  // icons, not cursors
-    ASSERT_EQ(2, header[2]);
-    ASSERT_EQ(6 + 2 * sizeof(GroupIconEntry), size);
+    ASSERT_EQ(4, header[2]);
+    ASSERT_EQ(6 + 4 * sizeof(GroupIconEntry), size);
     const auto* entries = reinterpret_cast<const GroupIconEntry*>(data + 6);
-    int sizesSeen = 0;
-    for (int i = 0; i < 2; ++i) {
+    std::vector<int> sizesSeen;
+    for (int i = 0; i < 4; ++i) {
         const GroupIconEntry& e = entries[i];
-        SCOPED_TRACE("image " + std::to_string(e.width));
-        sizesSeen |= e.width;
+        const int pixels = e.width == 0 ? 256 : e.width;
+        SCOPED_TRACE("image " + std::to_string(pixels));
+        sizesSeen.push_back(pixels);
         EXPECT_EQ(e.width, e.height);
-        EXPECT_EQ(16, e.colorCount);
-        EXPECT_EQ(4, e.bitCount);
+        const bool sixteenColours = pixels <= 32;
+        EXPECT_EQ(sixteenColours ? 16 : 0, e.colorCount);
+        EXPECT_EQ(sixteenColours ? 4 : 32, e.bitCount);
         auto [image, imageSize] = RawResource(RT_ICON, e.id);
         ASSERT_NE(nullptr, image);
         EXPECT_EQ(e.bytesInRes, imageSize);
-        BITMAPINFOHEADER bih;
-        memcpy(&bih, image, sizeof bih);
-        EXPECT_EQ(e.width, bih.biWidth);
-        EXPECT_EQ(2 * e.height, bih.biHeight);  // colour rows and mask rows
-        EXPECT_EQ(4, bih.biBitCount);
+        if (pixels == 256) {
+            ASSERT_GE(imageSize, 24u);
+            EXPECT_EQ(0, memcmp(image, "\x89PNG\r\n\x1a\n", 8));
+            // The PNG header's size, big-endian.
+            EXPECT_EQ(0, memcmp(image + 16, "\0\0\1\0\0\0\1\0", 8));
+        } else {
+            BITMAPINFOHEADER bih;
+            memcpy(&bih, image, sizeof bih);
+            EXPECT_EQ(pixels, bih.biWidth);
+            EXPECT_EQ(2 * pixels, bih.biHeight);  // colour rows and mask rows
+            EXPECT_EQ(e.bitCount, bih.biBitCount);
+        }
         HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(GetParam()),
-                                                   IMAGE_ICON, e.width, e.height, 0));
+                                                   IMAGE_ICON, pixels, pixels, 0));
         EXPECT_NE(nullptr, icon);
         if (icon) DestroyIcon(icon);
     }
-    EXPECT_EQ(32 | 16, sizesSeen);
+    EXPECT_EQ((std::vector<int>{32, 16, 48, 256}), sizesSeen);
 }
 
-INSTANTIATE_TEST_SUITE_P(Icons, IconGroupTest, ::testing::Values(IDR_MAINFRAME, IDI_SETUP));
+// The colour bits of an icon drawn at 32 x 32, to tell icons apart.
+std::vector<BYTE> IconPixels(HICON icon) {
+    std::vector<BYTE> bits(32 * 32 * 4);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 32;
+    info.bmiHeader.biHeight = -32;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    memcpy(bits.data(), pixels, bits.size());
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return bits;
+}
+
+// The shell numbers a file's icons as it enumerates the icon groups: the
+// uninstall link's icon number 2 must be the uninstall icon of the built
+// program, the program's own links' number 0 the program's icon.
+TEST(ProgramIcons, TheShellFindsTheProgramSetupAndUninstallIconsAsNumbers0To2) {
+    std::string exe = "Z:" VELMORA_EXE_FILE;
+    for (char& c : exe)
+        if (c == '/') c = '\\';
+    ASSERT_EQ(3u, ExtractIconExA(exe.c_str(), -1, nullptr, nullptr, 0)) << exe;
+    HMODULE program = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+    const int ids[] = {IDR_MAINFRAME, IDI_SETUP, IDI_UNINSTALL};
+    for (int index = 0; index < 3; ++index) {
+        SCOPED_TRACE(index);
+        HICON large = nullptr;
+        ASSERT_EQ(1u, ExtractIconExA(exe.c_str(), index, &large, nullptr, 1));
+        ASSERT_NE(nullptr, large);
+        HICON byId = static_cast<HICON>(
+            LoadImageA(program, MAKEINTRESOURCEA(ids[index]), IMAGE_ICON, 32, 32, 0));
+        ASSERT_NE(nullptr, byId);
+        EXPECT_TRUE(IconPixels(large) == IconPixels(byId)) << "icon " << index << " is not " << ids[index];
+        for (int other : ids) {
+            if (other == ids[index]) continue;
+            HICON otherIcon = static_cast<HICON>(
+                LoadImageA(program, MAKEINTRESOURCEA(other), IMAGE_ICON, 32, 32, 0));
+            EXPECT_FALSE(IconPixels(large) == IconPixels(otherIcon)) << "icon " << index << " looks like " << other;
+            DestroyIcon(otherIcon);
+        }
+        DestroyIcon(byId);
+        DestroyIcon(large);
+    }
+    HICON none = nullptr;
+    EXPECT_EQ(0u, ExtractIconExA(exe.c_str(), 3, &none, nullptr, 1));
+    FreeLibrary(program);
+}
+
+INSTANTIATE_TEST_SUITE_P(Icons, IconGroupTest, ::testing::Values(IDR_MAINFRAME, IDI_SETUP, IDI_UNINSTALL));
 
 TEST(VersionResource, Is1_20_0_6WithItsStrings) {
     HMODULE module = GetModuleHandleA(nullptr);
@@ -504,7 +576,8 @@ TEST(Manifest, AsksForNoElevationAndCommonControls6) {
     for (const char* part : {"level=\"asInvoker\"", "name=\"Microsoft.Windows.Common-Controls\"",
                              "version=\"6.0.0.0\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
                              "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                             ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"})
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;
 
     // The loader honoured it: this process got the side-by-side common controls

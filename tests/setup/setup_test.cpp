@@ -256,19 +256,20 @@ TEST_F(SetupExeTest, MissingProgramGivesTheErrorBoxAndExitCodeZero) {
 TEST_F(SetupExeTest, CarriesTheInstallerIconAndRunsAsInvoker) {
   HMODULE image = LoadLibraryExA(m_strSetup.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, image);
-  // Icon group 137: a 32x32 and a 16x16 image with 16 colours.
+  // Icon group 137: 32x32 and 16x16 images with 16 colours, 48x48 and
+  // 256x256 (written as 0x0) in full colour.
   HRSRC group = FindResourceA(image, MAKEINTRESOURCEA(137), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
   ASSERT_NE(nullptr, group);
   const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(image, group)));
   ASSERT_NE(nullptr, directory);
   const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
-  ASSERT_EQ(2, count);
+  ASSERT_EQ(4, count);
   std::string sizes;
   for (WORD i = 0; i < count; ++i) {
     const BYTE* entry = directory + 6 + 14 * i;  // width, height, colours, ...
     sizes += std::to_string(entry[0]) + "x" + std::to_string(entry[1]) + "/" + std::to_string(entry[2]) + " ";
   }
-  EXPECT_TRUE(sizes == "32x32/16 16x16/16 " || sizes == "16x16/16 32x32/16 ") << sizes;
+  EXPECT_EQ("32x32/16 16x16/16 48x48/0 0x0/0 ", sizes);
   // Its manifest asks for no elevation, whatever its name suggests.
   HRSRC manifest = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
   ASSERT_NE(nullptr, manifest);

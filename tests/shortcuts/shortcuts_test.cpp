@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -126,6 +127,34 @@ TEST_F(ShortcutsTest, InstalledLinksReadBackThroughTheShell) {
       EXPECT_EQ(shortcut.IconIndex, link.iconIndex);
       EXPECT_EQ(SW_SHOWNORMAL, link.showCommand);
     }
+  }
+}
+
+// With the built program installed, each link's icon is one the shell can
+// show: the program's links name icons the executable holds (the uninstall
+// link's number 2 too), the Read Me link the icon of its text file.
+TEST_F(ShortcutsTest, EachLinksIconResolvesInTheInstalledProgram) {
+  std::string exe = "Z:" VELMORA_EXE_FILE;
+  std::replace(exe.begin(), exe.end(), '/', '\\');
+  ASSERT_TRUE(CopyFileA(exe.c_str(), (m_InstallFolder + "Velmora.exe").c_str(), FALSE)) << exe;
+  ASSERT_TRUE(WriteWholeFile(m_InstallFolder + "Readme.txt", "read me\r\n"));
+  for (const CSelfInstallShortcut& shortcut : ProgramShortcuts()) {
+    SCOPED_TRACE(shortcut.Name);
+    shortcut.Install(m_InstallFolder);
+    LinkContents link;
+    ASSERT_TRUE(ReadShellLink(m_Programs + "\\Orvane Zenvero\\" + shortcut.Name + ".lnk", &link));
+    HICON icon = nullptr;
+    if (shortcut.Target == "Velmora.exe") {
+      EXPECT_EQ(1u, ExtractIconExA(link.iconFile.c_str(), link.iconIndex, &icon, nullptr, 1));
+    } else {
+      // A file that holds no icons: the shell shows its type's icon.
+      EXPECT_EQ(0u, ExtractIconExA(link.iconFile.c_str(), -1, nullptr, nullptr, 0));
+      SHFILEINFOA info = {};
+      SHGetFileInfoA(link.iconFile.c_str(), 0, &info, sizeof info, SHGFI_ICON);
+      icon = info.hIcon;
+    }
+    EXPECT_NE(nullptr, icon) << link.iconFile << "," << link.iconIndex;
+    if (icon != nullptr) DestroyIcon(icon);
   }
 }
 
