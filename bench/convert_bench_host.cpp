@@ -263,6 +263,17 @@ int Unicode(const char* input) {
   return 0;
 }
 
+// Writes the UTF-8 variant of an ASCII text (the one the unicode job times)
+// to a file, for ConvertFile to convert as a whole process.
+int WriteUtf8(const char* input, const char* output) {
+  std::string ascii;
+  if (!ReadWholeFile(input, &ascii)) {
+    std::fprintf(stderr, "cannot read %s\n", input);
+    return 1;
+  }
+  return WriteWholeFile(output, Utf8Variant(ascii, true)) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,9 +281,11 @@ int main(int argc, char** argv) {
   if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "expand") == 0)
     return Expand(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 8);
   if (argc == 3 && std::strcmp(argv[1], "unicode") == 0) return Unicode(argv[2]);
+  if (argc == 4 && std::strcmp(argv[1], "utf8") == 0) return WriteUtf8(argv[2], argv[3]);
   std::fprintf(stderr,
                "usage: convert_bench_host generate source|notabs|dense MEGABYTES FILE\n"
                "       convert_bench_host expand INPUT OUTPUT [WIDTH]\n"
-               "       convert_bench_host unicode INPUT\n");
+               "       convert_bench_host unicode INPUT\n"
+               "       convert_bench_host utf8 INPUT OUTPUT\n");
   return 2;
 }

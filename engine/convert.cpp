@@ -80,6 +80,18 @@ class ByteExpander : public TabExpander {
   void Finish() { Flush(); }
 };
 
+// Empties the destination again for a conversion that starts over; a soft
+// destination that cannot be emptied counts as a copy that failed.
+void StartOver(CFile& destination, FileSink& sink, bool soft) {
+  if (sink.Failed()) return;
+  LARGE_INTEGER start = {};
+  if (SetFilePointerEx(destination.GetHandle(), start, nullptr, FILE_BEGIN) &&
+      SetEndOfFile(destination.GetHandle()))
+    return;
+  if (!soft) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), destination.GetFilePath());
+  sink.Fail();
+}
+
 struct StreamResult {
   uint64_t m_nTabCount = 0;
   bool m_bNotText = false;
@@ -89,8 +101,9 @@ struct StreamResult {
 // Streams source into destination through fixed buffers; throws CFileException.
 // Text before the first byte from 0x80 up is ASCII, the same under every
 // rule: it goes through the byte path while it is read. From that byte on
-// the rest of the source is read ahead until the encoding is decided, then
-// read again through the expander for it. When binary sources are refused,
+// it goes through the UTF-8 path while the check of the rest goes on; a
+// mark decides at once, and a rest that is not UTF-8 starts the whole
+// source over by the rule decided. When binary sources are refused,
 // the whole source is read first, before the destination is opened.
 // With softDestination, a destination that cannot be opened (or an empty
 // name), written or closed is no failure of the conversion: the source is
@@ -126,6 +139,7 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
   ByteExpander bytes(stops, sink, kWriteSize);
   uint64_t ascii = 0;  // source bytes that went through the byte path
   bool rest = refuseBinary;
+  bool converted = false;  // the whole source went through the UTF-8 path
   if (!refuseBinary) {
     while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
       detector.Feed(input.data(), got);
@@ -135,17 +149,38 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
       }
       const uint64_t high = detector.GetFirstHighByte();
       if (high < ascii + got) {
-        bytes.Expand(input.data(), static_cast<size_t>(high - ascii));
+        const size_t from = static_cast<size_t>(high - ascii);
+        bytes.Expand(input.data(), from);
         ascii = high;
         rest = true;
-        while (!detector.IsSettled()) {
-          const DWORD ahead = sourceFile.Read(input.data(), kReadSize);
-          if (ahead == 0) break;
+        if (detector.IsSettled()) break;
+        // Most likely UTF-8 from here on: converted so while the rest is
+        // checked, so that a valid file is read once. Should the rest turn
+        // out not to be UTF-8, the whole file goes again from its start, by
+        // the rule the check decided, into the destination made empty again.
+        bytes.Flush();
+        Utf8Expander utf8(stops, sink, kWriteSize);
+        utf8.SetState(bytes.GetColumn(), bytes.GetTabCount());
+        utf8.Expand(input.data() + from, got - from);
+        while (const DWORD ahead = sourceFile.Read(input.data(), kReadSize)) {
           detector.Feed(input.data(), ahead);
+          if (stopAtNul && detector.HasNul()) {
+            result.m_bNotText = true;
+            return result;
+          }
+          if (detector.IsSettled()) break;
+          utf8.Expand(input.data(), ahead);
         }
-        if (stopAtNul && detector.HasNul()) {
-          result.m_bNotText = true;
-          return result;
+        detector.Finish();
+        if (detector.GetEncoding() == TextEncoding::kUtf8) {
+          utf8.Finish();
+          result.m_nTabCount = utf8.GetTabCount();
+          rest = false;
+          converted = true;
+        } else {
+          StartOver(destinationFile, sink, softDestination);
+          bytes.SetState(0, 0);
+          ascii = 0;
         }
         break;
       }
@@ -177,7 +212,7 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
       result.m_bNotText = true;
       return result;
     }
-  } else {
+  } else if (!converted) {
     bytes.Flush();
     result.m_nTabCount = bytes.GetTabCount();
   }
