@@ -18,16 +18,8 @@ const char kSpaces[kShortRun + 1] = "                                           
 
 inline void CopyBlock(char* to, const char* from) { std::memcpy(to, from, kBlock); }
 
-// The bits below bit n, for n from 0 to 64.
-inline uint64_t LowBits(int n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
-
-// Set bits of a mask; the popcnt instruction is not part of the x86-64 baseline.
-inline int64_t PopCount(uint64_t x) {
-  x -= (x >> 1) & 0x5555555555555555ULL;
-  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<int64_t>((x * 0x0101010101010101ULL) >> 56);
-}
+using expander_detail::LowBits;
+using expander_detail::PopCount;
 
 #if defined(__SSE2__)
 // The positions of one byte value in 64 bytes, as bits.
@@ -43,26 +35,8 @@ inline uint64_t Mask64(__m128i v0, __m128i v1, __m128i v2, __m128i v3, __m128i b
 }  // namespace
 
 TabExpander::TabExpander(const TabStopList& stops, ByteSink& sink, size_t bufferSize)
-    : m_nLastWidth(stops.GetLast()), m_nLastShift(-1), m_Sink(sink),
-      m_Buffer(std::max<size_t>(bufferSize, 1) + kSlack), m_nCapacity(std::max<size_t>(bufferSize, 1)) {
-  int64_t sum = 0;
-  for (uint16_t w : stops.GetWidths()) m_Stops.push_back(sum += w);
-  m_nFirstStop = m_Stops.front();
-  m_nListEnd = m_Stops.back();
-  for (int shift = 0; shift < 16; ++shift)
-    if (m_nLastWidth == (int64_t{1} << shift)) m_nLastShift = shift;
-  m_bOneShift = m_Stops.size() == 1 && m_nLastShift >= 0;
-}
-
-int64_t TabExpander::WholeWidths(int64_t past) const {
-  // 32-bit division where it suffices: much cheaper than 64-bit on most CPUs.
-  if (past < 0x100000000LL) return static_cast<uint32_t>(past) / static_cast<uint32_t>(m_nLastWidth);
-  return past / m_nLastWidth;
-}
-
-int64_t TabExpander::NextListedStop(int64_t column) const {
-  return *std::upper_bound(m_Stops.begin(), m_Stops.end(), column);
-}
+    : m_Finder(stops), m_Sink(sink), m_Buffer(std::max<size_t>(bufferSize, 1) + kSlack),
+      m_nCapacity(std::max<size_t>(bufferSize, 1)) {}
 
 void TabExpander::Put(const char* data, size_t size) {
   if (size <= m_nCapacity - m_nUsed) {
@@ -151,8 +125,8 @@ void TabExpander::Expand(const char* data, size_t size) {
   const __m128i tab = _mm_set1_epi8('\t');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  const bool oneShift = m_bOneShift;
-  const int shift = m_nLastShift;
+  const bool oneShift = m_Finder.IsOneShift();
+  const int shift = m_Finder.GetShift();
   while (end - p >= 64) {
     const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));

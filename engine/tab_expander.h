@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/next_stop.h"
 #include "engine/tab_stops.h"
 
 // Where an expander's output goes. Write may throw; the expander then stops.
@@ -38,30 +39,13 @@ class TabExpander {
   }
 
   // The first stop strictly beyond the column.
-  int64_t NextStop(int64_t column) const {
-    // One width that is a power of two (8, 4...): no branch that depends on the text.
-    if (m_bOneShift) return ((column >> m_nLastShift) + 1) << m_nLastShift;
-    if (column < m_nFirstStop) return m_nFirstStop;
-    if (column >= m_nListEnd) {
-      const int64_t past = column - m_nListEnd;
-      if (m_nLastShift >= 0) return m_nListEnd + (((past >> m_nLastShift) + 1) << m_nLastShift);
-      return m_nListEnd + (WholeWidths(past) + 1) * m_nLastWidth;
-    }
-    return NextListedStop(column);
-  }
+  int64_t NextStop(int64_t column) const { return m_Finder.NextStop(column); }
 
  private:
-  int64_t WholeWidths(int64_t past) const;
-  int64_t NextListedStop(int64_t column) const;
   void Put(const char* data, size_t size);
   void PutSpaces(size_t count);
 
-  std::vector<int64_t> m_Stops;  // the listed stops, running sums of the widths
-  int64_t m_nFirstStop;
-  int64_t m_nListEnd;
-  int64_t m_nLastWidth;
-  int m_nLastShift;  // log2 of the last width when it is a power of two, else -1
-  bool m_bOneShift;  // the list is one width, a power of two
+  TabStopFinder m_Finder;
   ByteSink& m_Sink;
   std::vector<char> m_Buffer;  // m_nCapacity bytes, and some slack for whole-block stores
   size_t m_nCapacity;
