@@ -50,5 +50,7 @@ void CAppSelfInstall::OnInstalled(const std::string&) {
 BOOL CConverterApp::RunSelfInstall() {
   CAppSelfInstall manifest;
   manifest.Fill(m_strAppName);
-  return manifest.Run(m_strCmdLineTail);
+  const BOOL end = manifest.Run(m_strCmdLineTail);
+  m_nExitCode = manifest.ExitCode();
+  return end;
 }

@@ -77,6 +77,11 @@ CConverterApp::CConverterApp() : CWinApp(nullptr) {
 
 CConverterApp::~CConverterApp() = default;
 
+int CConverterApp::ExitInstance() {
+  CWinApp::ExitInstance();
+  return m_nExitCode;
+}
+
 BOOL CConverterApp::InitializeInstance() {
   COleInitializer ole;
   if (!ole.Ok()) {

@@ -14,12 +14,15 @@ class CConverterApp : public CWinApp {
 
   // Always FALSE: there is no message loop besides the modal dialogs.
   BOOL InitializeInstance() override;
+  // The process's exit code: the installer's, for a job it ran.
+  int ExitInstance() override;
 
   // Lets the installer look at the command-line tail; nonzero when this
   // process must end at once, 0 for a normal start.
   BOOL RunSelfInstall();
 
   const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  int m_nExitCode = 0;
   static const MessageMap kMessageMap;
   static const MessageMapEntry kMessageEntries[];
 };

@@ -30,7 +30,12 @@ std::string FolderOfPath(const std::string& path) {
 
 std::string GetModuleFolder() { return FolderOfPath(GetModulePath()); }
 
-bool RunCommandLine(const char* commandLine, const char* currentFolder) {
+namespace {
+
+// Starts the command line with the window shown, in `currentFolder` (null:
+// this process's), and hands back its process information.
+bool StartCommandLine(const char* commandLine, const char* currentFolder,
+                      PROCESS_INFORMATION& info) {
   if (commandLine == nullptr) return false;
   // CreateProcessA may write into its command line: give it a copy.
   std::string text(commandLine);
@@ -41,11 +46,43 @@ bool RunCommandLine(const char* commandLine, const char* currentFolder) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOW;
-  PROCESS_INFORMATION info = {};
-  BOOL started = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
-                                NORMAL_PRIORITY_CLASS, nullptr, currentFolder, &startup, &info);
-  if (!started) return false;
+  info = {};
+  return CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, currentFolder, &startup, &info) != FALSE;
+}
+
+}  // namespace
+
+bool RunCommandLine(const char* commandLine, const char* currentFolder) {
+  PROCESS_INFORMATION info;
+  if (!StartCommandLine(commandLine, currentFolder, info)) return false;
   // Not waited for; the handles are not needed.
   CProcessInformation(info).Close();
   return true;
+}
+
+bool RunCommandLineAndWait(const char* commandLine, const char* currentFolder, DWORD* exitCode) {
+  PROCESS_INFORMATION info;
+  if (!StartCommandLine(commandLine, currentFolder, info)) return false;
+  CProcessInformation process(info);
+  const DWORD code = WaitForProcessPumping(info.hProcess);
+  if (exitCode != nullptr) *exitCode = code;
+  return true;
+}
+
+DWORD WaitForProcessPumping(HANDLE process) {
+  // The windows of this thread keep answering while it waits: the system
+  // and other programs send them messages (and would wait for them).
+  for (;;) {
+    const DWORD wait = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+    if (wait != WAIT_OBJECT_0 + 1) break;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process, &code)) code = static_cast<DWORD>(-1);
+  return code;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // Where the running program lies, and starting another program.
@@ -14,3 +16,10 @@ std::string FolderOfPath(const std::string& path);
 // Starts `commandLine` in `currentFolder` (null: ours) without waiting; true
 // when the process was started.
 bool RunCommandLine(const char* commandLine, const char* currentFolder = nullptr);
+// Starts `commandLine` like RunCommandLine and waits until it has ended,
+// answering this thread's window messages meanwhile; `exitCode` (may be
+// null) receives its exit code. False when it could not be started.
+bool RunCommandLineAndWait(const char* commandLine, const char* currentFolder, DWORD* exitCode);
+// Waits for `process` to end, answering this thread's window messages
+// meanwhile; its exit code (-1 when it cannot be read).
+DWORD WaitForProcessPumping(HANDLE process);

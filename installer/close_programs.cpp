@@ -4,6 +4,7 @@
 
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
+#include "installer/install_job.h"
 #include "installer/message_dlg.h"
 #include "installer/self_install_window.h"
 
@@ -78,6 +79,10 @@ bool TryToClose(HWND window, CloseWindowsContext& context) {
   DWORD_PTR ignored = 0;
   SendWithTimeout(window, WM_CLOSE, &ignored);  // a late or missing answer is met next pass
   context.closeSent[window] = GetTickCount();   // its time to go starts now
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  LogInstallStep("Close the running copy \"" + CaptionOf(window) + "\" (process " +
+                 std::to_string(processId) + "): asked to close");
   return true;
 }
 

@@ -253,19 +253,22 @@ void PointCurrentDirectoryAt(const std::string& folder) {
   }
 }
 
+std::string ProposedInstallFolder(const std::string& folder, const std::string& sourceFolder,
+                                  const std::string& appTitle) {
+  if (!folder.empty()) return folder;
+  char programFiles[MAX_PATH] = "";
+  if (ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                         "ProgramFilesDir", programFiles, sizeof programFiles) &&
+      programFiles[0] != '\0') {
+    return std::string(programFiles) + "\\" + appTitle;
+  }
+  return sourceFolder;
+}
+
 bool ChooseDestinationFolder(HWND parent, std::string& folder, const std::string& sourceFolder,
                              const std::string& appTitle,
                              const std::vector<std::string>& fileNames) {
-  std::string proposal = folder;
-  if (proposal.empty()) {
-    proposal = sourceFolder;
-    char programFiles[MAX_PATH] = "";
-    if (ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
-                           "ProgramFilesDir", programFiles, sizeof programFiles) &&
-        programFiles[0] != '\0') {
-      proposal = std::string(programFiles) + "\\" + appTitle;
-    }
-  }
+  const std::string proposal = ProposedInstallFolder(folder, sourceFolder, appTitle);
   try {
     CSelfInstallDestinationDlg dlg(proposal, sourceFolder, appTitle, fileNames, parent);
     if (dlg.DoModal() != IDOK) return true;

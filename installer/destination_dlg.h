@@ -60,6 +60,11 @@ std::string ComposeListFolder(const std::string& current, int index, const std::
 // file dialog opens in the current directory. Failures are not reported.
 void PointCurrentDirectoryAt(const std::string& folder);
 
+// The folder the destination dialog proposes: `folder` when it is not
+// empty, else ProgramFilesDir + "\" + `appTitle`, else `sourceFolder`.
+std::string ProposedInstallFolder(const std::string& folder, const std::string& sourceFolder,
+                                  const std::string& appTitle);
+
 // Asks where to install. `folder` is the proposal (empty: ProgramFilesDir
 // + "\" + `appTitle`, else `sourceFolder`). Returns false when the user
 // pressed Install, with `folder` set to the chosen text; true on Cancel or

@@ -1,5 +1,6 @@
 #include "installer/message_dlg.h"
 
+#include "installer/install_job.h"
 #include "resources/resource.h"
 
 // The help file has no topic for the installer's dialogs: F1 asks for none.
@@ -10,7 +11,8 @@ CSelfInstallMessageDlg::CSelfInstallMessageDlg() : CDialog(IDD_SELFINSTALL_MESSA
 CSelfInstallMessageDlg::CSelfInstallMessageDlg(const std::string& text, HWND parent)
     : CDialog(IDD_SELFINSTALL_MESSAGE, parent), m_pParentWnd(parent) {
   m_nIDHelp = 0;
-  if (!Create(parent)) return;
+  // A job with no window at all shows no progress either.
+  if (!InstallJobShowsProgress() || !Create(parent)) return;
   // A parent that someone else has disabled (the owner of a modal dialog
   // that shows this box) stays disabled when the box goes.
   if (m_pParentWnd != nullptr) m_bEnableParent = ::EnableWindow(m_pParentWnd, FALSE) == FALSE;

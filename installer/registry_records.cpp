@@ -132,6 +132,7 @@ bool WriteUninstallEntry(HKEY root, const std::string& key, const CUninstallEntr
   } texts[] = {
       {kDisplayNameValue, entry.m_strDisplayName},
       {kUninstallStringValue, entry.m_strUninstallString},
+      {kQuietUninstallStringValue, entry.m_strQuietUninstallString},
       {kDisplayVersionValue, entry.m_strDisplayVersion},
       {kPublisherValue, entry.m_strPublisher},
       {kDisplayIconValue, entry.m_strDisplayIcon},

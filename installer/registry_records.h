@@ -16,6 +16,7 @@ constexpr const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\
 // Values of the uninstall entry (the system's list of installed programs).
 constexpr const char kDisplayNameValue[] = "DisplayName";
 constexpr const char kUninstallStringValue[] = "UninstallString";
+constexpr const char kQuietUninstallStringValue[] = "QuietUninstallString";
 constexpr const char kDisplayVersionValue[] = "DisplayVersion";
 constexpr const char kPublisherValue[] = "Publisher";
 constexpr const char kDisplayIconValue[] = "DisplayIcon";
@@ -64,6 +65,7 @@ void SetAppPath(const std::string& exeName, const std::string& pathValue, int en
 struct CUninstallEntry {
   std::string m_strDisplayName;      // application title + " " + version
   std::string m_strUninstallString;  // the quoted program path + " /uninstall"
+  std::string m_strQuietUninstallString;  // the same + " /VERYSILENT"
   std::string m_strDisplayVersion;
   std::string m_strPublisher;
   std::string m_strDisplayIcon;      // the program's path

@@ -13,6 +13,7 @@
 #include "framework/win_app.h"
 #include "installer/deferred.h"
 #include "installer/destination_dlg.h"
+#include "installer/install_job.h"
 #include "installer/license_dlg.h"
 #include "installer/message_dlg.h"
 #include "installer/registry_records.h"
@@ -89,6 +90,7 @@ struct CSelfInstall::Names {
 CSelfInstallRoutines DefaultSelfInstallRoutines() {
   CSelfInstallRoutines routines;
   routines.runCommandLine = RunCommandLine;
+  routines.runAndWait = RunCommandLineAndWait;
   routines.showLicenseAgreement = ShowLicenseAgreement;
   routines.chooseDestinationFolder = ChooseDestinationFolder;
   routines.closeRunningPrograms = CloseRunningPrograms;
@@ -122,15 +124,23 @@ bool ProcessNeedsElevation() {
   return ok && elevated == 0;
 }
 
-DWORD StartElevated(const std::string& program, const std::string& arguments) {
+DWORD StartElevated(const std::string& program, const std::string& arguments, DWORD* exitCode) {
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (exitCode != nullptr ? SEE_MASK_NOCLOSEPROCESS : 0);
   info.lpVerb = "runas";
   info.lpFile = program.c_str();
   info.lpParameters = arguments.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (ShellExecuteExA(&info)) return 0;
+  if (ShellExecuteExA(&info)) {
+    if (exitCode != nullptr) {
+      CHandle process(info.hProcess);
+      // Without a handle (the system handed the start to a running program)
+      // there is nothing to wait for.
+      *exitCode = process.IsValid() ? WaitForProcessPumping(process) : 0;
+    }
+    return 0;
+  }
   DWORD error = GetLastError();
   return error != 0 ? error : ERROR_GEN_FAILURE;
 }
@@ -159,7 +169,7 @@ DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>&
   return total > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(total);
 }
 
-void CreateFolderPath(const std::string& path) {
+void CreateFolderPath(const std::string& path, std::vector<std::string>* made) {
   SECURITY_ATTRIBUTES attributes = {};
   attributes.nLength = sizeof attributes;
   attributes.lpSecurityDescriptor = nullptr;
@@ -169,9 +179,11 @@ void CreateFolderPath(const std::string& path) {
     if (!IsPathSeparator(path[i])) continue;
     if (drive && (i == 1 || i == 2)) continue;
     std::string prefix = path.substr(0, i);
-    if (IsMissingFolder(prefix) && !CreateDirectoryA(prefix.c_str(), &attributes)) return;
+    if (!IsMissingFolder(prefix)) continue;
+    if (!CreateDirectoryA(prefix.c_str(), &attributes)) return;
+    if (made != nullptr) made->push_back(prefix);
   }
-  CreateDirectoryA(path.c_str(), &attributes);
+  if (CreateDirectoryA(path.c_str(), &attributes) && made != nullptr) made->push_back(path);
 }
 
 CSelfInstall::CSelfInstall() = default;
@@ -193,10 +205,74 @@ std::string StripElevatedMark(const std::string& tail, bool& marked) {
   return tail.size() > mark.size() ? tail.substr(mark.size() + 1) : std::string();
 }
 
+namespace {
+
+// The job's switches as this process has to pass them on: the folder and
+// the log as full paths, since the copies it starts run in other folders.
+CInstallSwitches WithFullPaths(CInstallSwitches switches) {
+  for (std::string* path : {&switches.dir, &switches.log}) {
+    if (path->empty()) continue;
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(path->c_str(), MAX_PATH, full, nullptr);
+    if (length > 0 && length < MAX_PATH) *path = std::string(full, length);
+  }
+  return switches;
+}
+
+// Ends the job's settings with the run, so that nothing after it (another
+// run in the same process) is silent or logged by mistake.
+class CInstallJobScope {
+ public:
+  explicit CInstallJobScope(const CInstallSwitches& switches) { SetInstallJob(switches); }
+  ~CInstallJobScope() { SetInstallJob(CInstallSwitches()); }
+  CInstallJobScope(const CInstallJobScope&) = delete;
+  CInstallJobScope& operator=(const CInstallJobScope&) = delete;
+};
+
+const char* ExitCodeText(int code) {
+  switch (code) {
+    case CSelfInstall::kDone: return "done";
+    case CSelfInstall::kRestartNeeded: return "done; a restart of Windows finishes it";
+    case CSelfInstall::kCancelled: return "cancelled";
+    default: return "failed";
+  }
+}
+
+}  // namespace
+
+int CSelfInstall::ExitCode() const { return Waited() ? m_nExitCode : kDone; }
+
+int CSelfInstall::End(int code) {
+  m_nExitCode = code;
+  return 1;
+}
+
+std::string CSelfInstall::ChildTail(const std::string& mode) const {
+  std::string tail = m_bElevationTried ? std::string(kElevatedMark) + " " + mode : mode;
+  if (!m_bSwitched) return tail;
+  CInstallSwitches switches = m_Switches;
+  // The copy decides nothing again that this one has decided.
+  if (m_bPerUser) switches.scope = InstallScope::kCurrentUser;
+  return tail + FormatInstallSwitches(switches);
+}
+
 int CSelfInstall::Run(const std::string& markedTail) {
   // The copy that elevation restarted carries a mark before the tail it was
   // given; the modes are chosen by that tail alone.
-  const std::string tail = StripElevatedMark(markedTail, m_bElevationTried);
+  std::string tail = StripElevatedMark(markedTail, m_bElevationTried);
+  // A mode followed by switches alone is a job for an administrator's
+  // tools; anything else is the tail as it always was.
+  for (const char* mode : {kInstallSwitch, kInstallStep2Switch, kUninstallSwitch}) {
+    CInstallSwitches switches;
+    if (ParseModeWithSwitches(tail, mode, switches) && switches.any) {
+      m_bSwitched = true;
+      m_Switches = WithFullPaths(switches);
+      tail = mode;
+      break;
+    }
+  }
+  CInstallJobScope job(m_bSwitched ? m_Switches : CInstallSwitches());
+
   Names names;
   names.appTitle = AfxGetAppTitle();
   names.registryKey = GetProfileRegistryKey();
@@ -206,40 +282,97 @@ int CSelfInstall::Run(const std::string& markedTail) {
   names.moduleFolder = FolderOfPath(names.modulePath);
   names.appKey = GetApplicationKey();
   names.selfInstallKey = GetSelfInstallKey();
+  if (tail != kInstallStep2Switch)
+    LogInstallStep(names.appTitle + " " + GetVersionText() + " (" + names.modulePath + "): " + tail +
+                   FormatInstallSwitches(m_Switches));
 
-  if (tail == kUninstallSwitch) return RunUninstall(names);
-  if (tail.compare(0, sizeof kFinishUninstallSwitch, std::string(kFinishUninstallSwitch) + " ") == 0)
+  int result = 0;
+  if (tail == kUninstallSwitch) {
+    result = RunUninstall(names);
+  } else if (tail.compare(0, sizeof kFinishUninstallSwitch,
+                          std::string(kFinishUninstallSwitch) + " ") == 0) {
     return FinishUninstall(names, tail.substr(sizeof kFinishUninstallSwitch));
-
-  names.currentVersion = GetVersionText();
-  names.recordedVersion =
-      GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry, "");
-  names.recordedFolder =
-      GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kDirectoryEntry, "");
-  if (names.recordedVersion.empty()) {
-    names.recordedVersion = GetSettingString(kSelfInstallSection, kVersionEntry, "");
-    names.recordedFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
+  } else {
+    names.currentVersion = GetVersionText();
+    names.recordedVersion =
+        GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry, "");
+    names.recordedFolder =
+        GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kDirectoryEntry, "");
+    if (names.recordedVersion.empty()) {
+      names.recordedVersion = GetSettingString(kSelfInstallSection, kVersionEntry, "");
+      names.recordedFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
+    }
+    // A record without a folder names no installed copy: handing over to it
+    // would start this program again and again.
+    if (names.recordedFolder.empty()) names.recordedVersion.clear();
+    result = RunInstallCheck(names, tail);
   }
-  // A record without a folder names no installed copy: handing over to it
-  // would start this program again and again.
-  if (names.recordedFolder.empty()) names.recordedVersion.clear();
-  return RunInstallCheck(names, tail);
+  if (m_bSwitched && tail != kInstallStep2Switch)
+    LogInstallStep("Exit code " + std::to_string(m_nExitCode) + ": " + ExitCodeText(m_nExitCode));
+  return result;
 }
 
-CSelfInstall::Elevation CSelfInstall::ElevateIfNeeded(const std::string& tail) {
+CSelfInstall::Elevation CSelfInstall::ElevateIfNeeded(const std::string& mode, bool install) {
+  if (m_bSwitched && install && m_Switches.scope == InstallScope::kCurrentUser) {
+    m_bPerUser = true;
+    LogInstallStep("Install for this user only");
+    return Elevation::NotNeeded;
+  }
   if (!g_routines.needsElevation()) return Elevation::NotNeeded;
+  // A silent job that names no scope is for this user when it has no
+  // administrator's rights: nobody is there to answer the system's prompt.
+  const bool mustElevate =
+      m_bSwitched && (!install || m_Switches.scope == InstallScope::kAllUsers);
+  if (m_bSwitched && install && !mustElevate && InstallJobIsSilent()) {
+    m_bPerUser = true;
+    LogInstallStep("Install for this user only (not elevated)");
+    return Elevation::NotNeeded;
+  }
   std::string program = g_routines.getModulePath();
+  DWORD error = ERROR_ACCESS_DENIED;  // no elevated copy could be started
   // A copy that elevation started and that is still not elevated (UAC
   // turned off for a standard user) must not start the next one: it goes
   // on unelevated, as after a declined prompt.
-  if (!m_bElevationTried && !program.empty() &&
-      g_routines.startElevated(program, tail.empty() ? std::string(kElevatedMark)
-                                                     : std::string(kElevatedMark) + " " + tail) == 0) {
-    return Elevation::Restarted;
+  if (!m_bElevationTried && !program.empty()) {
+    CInstallSwitches switches = m_Switches;
+    const std::string tail = std::string(kElevatedMark) + " " + mode +
+                             (m_bSwitched ? FormatInstallSwitches(switches) : std::string());
+    // The elevated copy is waited for when its end means something here: a
+    // job's exit code, or an installation whose program this process then
+    // starts for its own user.
+    const bool wait = m_bSwitched || install;
+    DWORD code = kDone;
+    error = g_routines.startElevated(program, tail, wait ? &code : nullptr);
+    if (error == 0) {
+      LogInstallStep("Elevated copy started");
+      m_nExitCode = static_cast<int>(code);
+      // The elevated copy installed for all users; the program's first
+      // start is this user's, unelevated, as an ordinary start.
+      if (install && code == kDone && !InstallJobIsSilent()) {
+        std::string folder =
+            GetRegistryString(HKEY_LOCAL_MACHINE, GetSelfInstallKey().c_str(), kDirectoryEntry, "");
+        if (folder.empty()) folder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
+        StartInstalledProgram(folder);
+      }
+      return Elevation::Restarted;
+    }
+  }
+  if (mustElevate) {
+    // The job cannot go on without the rights it was asked to use.
+    LogInstallResult("Elevation", false, error);
+    End(error == ERROR_CANCELLED ? kCancelled : kFailed);
+    return Elevation::Declined;
   }
   // Declined (ERROR_CANCELLED) or not possible: go on for this user only.
   m_bPerUser = true;
+  LogInstallStep("Install for this user only (elevation declined or not possible)");
   return Elevation::Declined;
+}
+
+void CSelfInstall::StartInstalledProgram(const std::string& folder) {
+  if (folder.empty()) return;
+  const std::string command = "\"" + WithSeparator(folder) + m_ExeName + "\"";
+  LogInstallResult("Start " + command, g_routines.runCommandLine(command.c_str(), folder.c_str()));
 }
 
 int CSelfInstall::RunInstallCheck(const Names& names, const std::string& tail) {
@@ -263,17 +396,30 @@ int CSelfInstall::RunInstallCheck(const Names& names, const std::string& tail) {
   question += " of " + names.appTitle + ".\n\nIt is recommended to close all " + names.appTitle +
               " windows before continuing.\n\nDo you want to continue?";
 
-  if (ElevateIfNeeded(tail) == Elevation::Restarted) return 1;
+  const Elevation elevation = ElevateIfNeeded(tail, true);
+  if (elevation == Elevation::Restarted || (elevation == Elevation::Declined && m_nExitCode != kDone))
+    return 1;
 
   m_Window.ShowWithTitle(SW_SHOW, "Setup");
-  if (InstallerMessageBox(m_Window.GetSafeHwnd(), question, MB_YESNO | MB_ICONQUESTION) == IDNO) {
-    return 1;
+  if (InstallJobIsSilent()) {
+    LogInstallStep(question.substr(0, question.find('\n')));
+  } else if (InstallerMessageBox(m_Window.GetSafeHwnd(), question, MB_YESNO | MB_ICONQUESTION) ==
+             IDNO) {
+    return End(kCancelled);
   }
   return RunInstallStep1(names, m_bPerUser);
 }
 
+void CSelfInstall::UndoCopy(const std::vector<std::string>& files,
+                            const std::vector<std::string>& folders) {
+  for (const std::string& file : files) LogInstallResult("Remove " + file, DeleteFileA(file.c_str()) != FALSE);
+  for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+    LogInstallResult("Remove the folder " + *folder, RemoveDirectoryA(folder->c_str()) != FALSE);
+}
+
 int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
   HWND backdrop = m_Window.GetSafeHwnd();
+  const bool silent = InstallJobIsSilent();
   // Without its own folder (a path too long to hold) the licence and the
   // files would be looked for in the current folder, and whatever copy of
   // the program lay in the install folder would be started as if installed.
@@ -283,20 +429,39 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
                         "path is too long.\n\nPlease move the files of " +
                             names.appTitle + " to a folder with a shorter path and start setup again.",
                         MB_OK | MB_ICONEXCLAMATION);
-    return 1;
+    return End(kFailed);
   }
   if (g_routines.closeRunningPrograms(backdrop, m_CloseWindowClass, m_CloseWindowTitle,
                                       names.appTitle, m_ProgramsToClose) == 1) {
-    return 1;
+    // A silent job asks nobody: a copy that did not close fails it.
+    LogInstallStep("Close running copies: failed (a running copy did not close)");
+    return End(silent ? kFailed : kCancelled);
   }
-  if (g_routines.showLicenseAgreement(backdrop, names.moduleFolder)) return 1;
+  LogInstallStep("Close running copies: done");
+  if (silent) {
+    LogInstallStep("Licence agreement: accepted by whoever runs the silent installation");
+  } else if (g_routines.showLicenseAgreement(backdrop, names.moduleFolder)) {
+    return End(kCancelled);
+  }
 
-  std::string installFolder = names.recordedFolder;
+  std::string installFolder = m_bSwitched && !m_Switches.dir.empty() ? m_Switches.dir
+                                                                     : names.recordedFolder;
   if (installFolder.empty() && perUser) installFolder = PerUserInstallFolder(names.appTitle);
-  if (g_routines.chooseDestinationFolder(backdrop, installFolder, names.moduleFolder,
-                                         names.appTitle, m_FilesToCopy)) {
-    return 1;
+  if (silent) {
+    // The destination dialog's checks, with the answers that go on: the
+    // folder is made when it is missing; a drive root is refused.
+    installFolder = ProposedInstallFolder(installFolder, names.moduleFolder, names.appTitle);
+    std::string shown;
+    if (CheckInstallFolder(installFolder, shown) == InstallFolderCheck::kRootRefused ||
+        (!m_Switches.dir.empty() && IsRootFolder(m_Switches.dir))) {
+      LogInstallStep("Install folder " + installFolder + ": refused (the root of a drive)");
+      return End(kFailed);
+    }
+  } else if (g_routines.chooseDestinationFolder(backdrop, installFolder, names.moduleFolder,
+                                                names.appTitle, m_FilesToCopy)) {
+    return End(kCancelled);
   }
+  LogInstallStep("Install folder " + installFolder);
 
   // Files that the next start of Windows deletes must not be replaced by
   // the new ones first.
@@ -309,7 +474,7 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
                             "before installing " +
                             names.appTitle + " into " + installFolder + ".",
                         MB_OK | MB_ICONEXCLAMATION);
-    return 1;
+    return End(kFailed);
   }
 
   int desktopChoice = 0;
@@ -320,7 +485,7 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
       // an installation for the machine.
       if (shortcut.Exists() || shortcut.Exists(MachineKey(names.appKey))) {
         desktopChoice = 1;
-      } else {
+      } else if (!silent) {
         desktopChoice = InstallerMessageBox(backdrop,
                                             "Would you like to add a desktop shortcut to " +
                                                 names.appTitle + "?",
@@ -338,31 +503,70 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
 
   if (lstrcmpiA(names.moduleFolder.c_str(), installFolder.c_str()) == 0) {
     progress.reset();
-    return RunInstallStep2(names);
+    LogInstallStep("The program runs from the install folder already: nothing to copy");
+    // The program starts in this process, unless nobody is to see it or the
+    // process that waits for this one starts it for its own user.
+    if (RunInstallStep2(names) == 0) return 0;
+    // A job: its code is step 2's, and the program, where it is to be seen,
+    // starts as a process of its own, since this one's end is waited for.
+    if (m_nExitCode == kDone && !silent && !m_bElevationTried) StartInstalledProgram(installFolder);
+    return 1;
   }
 
-  CreateFolderPath(installFolder);
+  // What a failed job takes back: the folders it made and the files that
+  // were not there before it. (A file it replaced stays replaced.)
+  std::vector<std::string> madeFolders;
+  std::vector<std::string> newFiles;
+  CreateFolderPath(installFolder, &madeFolders);
+  for (const std::string& folder : madeFolders) LogInstallStep("Create the folder " + folder + ": done");
   for (const std::string& name : m_FilesToCopy) {
     const std::string target = installFolder + name;
+    const bool existed = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
     // A copy made from a read-only distribution (a CD, some zip tools) would
     // be read-only too, and refuse the next install and the uninstall.
     ClearReadOnly(target);
     if (CopyFileA((names.moduleFolder + name).c_str(), target.c_str(), FALSE)) {
       ClearReadOnly(target);
+      if (!existed) newFiles.push_back(target);
+      LogInstallStep("Copy " + name + " to " + target + ": done");
       continue;
     }
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) continue;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) {
+      LogInstallStep("Copy " + name + ": not in the distribution, passed over");
+      continue;
+    }
+    LogInstallResult("Copy " + name + " to " + target, false, error);
+    SetLastError(error);
     ShowLastErrorMessage(backdrop, "Error copying the file " + name + ".");
-    return 1;
+    if (m_bSwitched) UndoCopy(newFiles, madeFolders);
+    return End(kFailed);
   }
 
+  const std::string command =
+      QuotedCommand(installFolder + m_ExeName, ChildTail(kInstallStep2Switch));
+  if (Waited()) {
+    // The whole installation ends before this process does: step 2 writes
+    // the complete record, so this one writes none of its own.
+    DWORD code = kDone;
+    if (!g_routines.runAndWait(command.c_str(), installFolder.c_str(), &code)) {
+      LogInstallResult("Start " + command, false);
+      InstallerMessageBox(backdrop, "Error running the newly installed program.",
+                          MB_ICONEXCLAMATION);
+      UndoCopy(newFiles, madeFolders);
+      return End(kFailed);
+    }
+    LogInstallStep("Install step 2: exit code " + std::to_string(code));
+    progress.reset();
+    if (code == kDone && !silent && !m_bElevationTried) StartInstalledProgram(installFolder);
+    return End(static_cast<int>(code));
+  }
   {
     CRecordLock lock(names.instanceKey);
-    std::string command = QuotedCommand(installFolder + m_ExeName, kInstallStep2Switch);
     if (!g_routines.runCommandLine(command.c_str(), installFolder.c_str())) {
       InstallerMessageBox(backdrop, "Error running the newly installed program.",
                           MB_ICONEXCLAMATION);
-      return 1;
+      return End(kFailed);
     }
     DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
     if (MachineKey(names.appKey)) {
@@ -378,13 +582,17 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
 int CSelfInstall::RunInstallStep2(const Names& names) {
   // The copy started by step 1 inherits its elevation: unelevated on a
   // system that wants elevation means a per-user installation.
+  if (m_bSwitched && m_Switches.scope == InstallScope::kCurrentUser) m_bPerUser = true;
   if (!m_bPerUser && g_routines.needsElevation()) m_bPerUser = true;
+  LogInstallStep(std::string("Record the installation in ") + names.moduleFolder +
+                 (m_bPerUser ? " for this user" : " for all users"));
 
   SetRunAtStartup(m_RunArguments, m_bRunAtStartup);
   SetAppPath(m_ExeName, m_AppPathPath, m_bAppPath);
   for (const CSelfInstallRegValue& value : m_RegValues) {
-    WriteRegistryString(value.Root, value.SubKey.c_str(), value.ValueName.c_str(),
-                        value.Value.c_str());
+    LogInstallResult("Write the registry value " + value.SubKey + "\\" + value.ValueName,
+                     WriteRegistryString(value.Root, value.SubKey.c_str(), value.ValueName.c_str(),
+                                         value.Value.c_str()));
   }
   // An installation for the whole machine is there for every user: its
   // links go to the folders of all users, not to those of whoever approved
@@ -406,6 +614,7 @@ int CSelfInstall::RunInstallStep2(const Names& names) {
       CUninstallEntry entry;
       entry.m_strDisplayName = names.appTitle + " " + names.currentVersion;
       entry.m_strUninstallString = QuotedCommand(names.modulePath, kUninstallSwitch);
+      entry.m_strQuietUninstallString = entry.m_strUninstallString + " /VERYSILENT";
       entry.m_strDisplayVersion = names.currentVersion;
       entry.m_strPublisher = names.registryKey;
       entry.m_strDisplayIcon = names.modulePath;
@@ -414,33 +623,45 @@ int CSelfInstall::RunInstallStep2(const Names& names) {
       GetLocalTime(&today);
       entry.m_strInstallDate = InstallDateText(today);
       entry.m_nEstimatedSizeKB = InstalledSizeKB(names.moduleFolder, m_FilesToCopy);
-      WriteUninstallEntry(root, names.uninstallKey, entry);
+      made = WriteUninstallEntry(root, names.uninstallKey, entry);
     }
+    LogInstallResult(std::string("Write the uninstall entry ") +
+                         (root == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\") + names.uninstallKey,
+                     made, ERROR_ACCESS_DENIED);
   }
 
   OnInstalled(names.moduleFolder);
 
   CRecordLock lock(names.instanceKey);
   DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
+  bool recorded;
   if (MachineKey(names.selfInstallKey)) {
     const char* key = names.selfInstallKey.c_str();
-    WriteRegistryString(HKEY_LOCAL_MACHINE, key, kDirectoryEntry, names.moduleFolder.c_str());
-    WriteRegistryString(HKEY_LOCAL_MACHINE, key, kVersionEntry, names.currentVersion.c_str());
+    recorded = WriteRegistryString(HKEY_LOCAL_MACHINE, key, kDirectoryEntry, names.moduleFolder.c_str()) &&
+               WriteRegistryString(HKEY_LOCAL_MACHINE, key, kVersionEntry, names.currentVersion.c_str());
+    LogInstallResult("Write the installation record HKLM\\" + names.selfInstallKey, recorded,
+                     ERROR_ACCESS_DENIED);
   } else {
-    WriteSettingString(kSelfInstallSection, kDirectoryEntry, names.moduleFolder.c_str());
-    WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
+    recorded = WriteSettingString(kSelfInstallSection, kDirectoryEntry, names.moduleFolder.c_str()) &&
+               WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
+    LogInstallResult("Write the installation record HKCU\\" + names.selfInstallKey, recorded,
+                     ERROR_ACCESS_DENIED);
   }
+  // A job, or the copy an elevated installation started, ends here: whoever
+  // waits for it starts the program where that is wanted.
+  if (Waited()) return End(recorded ? kDone : kFailed);
   return 0;
 }
 
 int CSelfInstall::RunUninstall(const Names& names) {
   HWND backdrop = m_Window.GetSafeHwnd();
+  const bool silent = InstallJobIsSilent();
   // Removing a machine-wide installation needs an elevated process. Without
   // one the machine-wide entries and the program's files would stay while
   // the rest went, so nothing is removed and the user is told why.
   if (RegistryKeyExists(HKEY_LOCAL_MACHINE, names.uninstallKey.c_str()) ||
       RegistryKeyExists(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str())) {
-    const Elevation elevation = ElevateIfNeeded(kUninstallSwitch);
+    const Elevation elevation = ElevateIfNeeded(kUninstallSwitch, false);
     if (elevation == Elevation::Restarted) return 1;
     if (elevation == Elevation::Declined) {
       m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
@@ -448,21 +669,24 @@ int CSelfInstall::RunUninstall(const Names& names) {
                           names.appTitle + " was installed for all users of this computer. "
                           "Uninstalling it needs administrator rights.\n\nNothing has been removed.",
                           MB_OK | MB_ICONEXCLAMATION);
-      return 1;
+      return End(m_nExitCode != kDone ? m_nExitCode : kCancelled);
     }
   }
 
   m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
   // Only Yes removes anything: a box closed from outside, or one that could
   // not be shown, is no consent.
-  if (InstallerMessageBox(backdrop, "Are you sure you want to uninstall " + names.appTitle + "?",
+  if (!silent &&
+      InstallerMessageBox(backdrop, "Are you sure you want to uninstall " + names.appTitle + "?",
                           MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return 1;
+    return End(kCancelled);
   }
   if (g_routines.closeRunningPrograms(backdrop, m_CloseWindowClass, m_CloseWindowTitle,
                                       names.appTitle, m_ProgramsToClose) == 1) {
-    return 1;
+    LogInstallStep("Close running copies: failed (a running copy did not close)");
+    return End(silent ? kFailed : kCancelled);
   }
+  LogInstallStep("Close running copies: done");
 
   auto progress =
       std::make_unique<CSelfInstallMessageDlg>("Uninstalling the program...", backdrop);
@@ -476,6 +700,10 @@ int CSelfInstall::RunUninstall(const Names& names) {
   DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.appKey);
   DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.uninstallKey);
   DeleteRegKeyTree(HKEY_CURRENT_USER, names.uninstallKey);
+  for (const char* root : {"HKCU\\", "HKLM\\"}) {
+    LogInstallStep("Remove " + std::string(root) + names.appKey + ": done");
+    LogInstallStep("Remove " + std::string(root) + names.uninstallKey + ": done");
+  }
   if (m_bRunAtStartup) SetRunAtStartup("", 0);
   if (m_bAppPath) SetAppPath(m_ExeName, "", 0);
   for (const CSelfInstallRegValue& value : m_RegValues) {
@@ -501,13 +729,19 @@ int CSelfInstall::RunUninstall(const Names& names) {
   // current folder, whose files of those names are not the program's.
   if (names.moduleFolder.empty()) files.clear();
   for (const std::string& name : files) {
+    const std::string path = names.moduleFolder + name;
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
     // A read-only file (from an earlier version) would be refused and put
     // off to the next start although nothing uses it.
-    ClearReadOnly(names.moduleFolder + name);
-    if (DeleteFileOrDefer(names.moduleFolder + name) == 1) {
+    ClearReadOnly(path);
+    if (DeleteFileOrDefer(path) == 1) {
       deferred = true;
-    } else if (GetFileAttributesA((names.moduleFolder + name).c_str()) != INVALID_FILE_ATTRIBUTES) {
-      left.push_back(names.moduleFolder + name);
+      LogInstallStep("Delete " + path + ": in use, deleted when Windows next starts");
+    } else if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      left.push_back(path);
+      LogInstallStep("Delete " + path + ": failed (neither deleted nor put off to the next start)");
+    } else {
+      LogInstallStep("Delete " + path + ": done");
     }
   }
   // Without the right to put deletions off to the next start (a standard
@@ -516,6 +750,7 @@ int CSelfInstall::RunUninstall(const Names& names) {
   bool finishing = false;
   if (!left.empty()) {
     finishing = StartUninstallFinisher(names);
+    LogInstallResult("Start the copy that deletes the rest once this one has ended", finishing);
     if (!finishing) {
       std::string list;
       for (const std::string& path : left) list += path + "\n";
@@ -531,23 +766,30 @@ int CSelfInstall::RunUninstall(const Names& names) {
   // (Never a drive root: "C:" alone would name the current folder.)
   if (names.moduleFolder.size() > 3 && !finishing) {
     std::string folder = names.moduleFolder.substr(0, names.moduleFolder.size() - 1);
-    if (!RemoveDirectoryA(folder.c_str()) && deferred) {
-      MoveFileAtRestart(folder.c_str(), nullptr);
+    if (RemoveDirectoryA(folder.c_str())) {
+      LogInstallStep("Remove the folder " + folder + ": done");
+    } else if (deferred) {
+      LogInstallResult("Remove the folder " + folder + " when Windows next starts",
+                       MoveFileAtRestart(folder.c_str(), nullptr) != FALSE);
     }
   }
 
   progress->DestroyWindow();
-  if (deferred &&
+  // A silent job, or one told not to, never restarts Windows: its exit code
+  // says that a restart finishes it.
+  if (deferred && !silent && !(m_bSwitched && m_Switches.noRestart) &&
       InstallerMessageBox(backdrop,
                           "Some of the files could not be deleted because they are in use. "
                           "Please reboot the computer to finish uninstalling " +
                               names.appTitle + ".\n\nDo you want to reboot the computer now?",
                           MB_YESNO | MB_ICONQUESTION) == IDYES) {
     m_Window.DestroyWindow();
+    LogInstallStep("Restart Windows");
     ExitWindowsWithPrivilege(EWX_REBOOT);
   }
   progress.reset();
-  return 1;
+  if (!left.empty() && !finishing) return End(kFailed);
+  return End(deferred ? kRestartNeeded : kDone);
 }
 
 bool CSelfInstall::StartUninstallFinisher(const Names& names) {

@@ -7,6 +7,7 @@
 #include "installer/close_programs.h"
 #include "installer/self_install_window.h"
 #include "installer/shortcuts.h"
+#include "installer/switches.h"
 
 // A registry string value that install step 2 writes (under an existing key)
 // and uninstall deletes.
@@ -35,6 +36,9 @@ class CSelfInstallRegKey {
 //   "/installstep2" records the freshly copied program, then starts normally,
 //   anything else   starts normally, hands over to the installed copy, or
 //                   asks and copies the program into an install folder.
+// "/install", "/installstep2" and "/uninstall" followed by switches (see
+// installer/switches.h) run the same job for an administrator's tools: as
+// quiet as the switches say, with a log, and ending with an exit code.
 class CSelfInstall {
  public:
   CSelfInstall();
@@ -44,6 +48,15 @@ class CSelfInstall {
 
   // 1: end the program now; 0: go on with the normal start.
   int Run(const std::string& tail);
+
+  // The exit code of a job run with switches, or of a copy that elevation
+  // started: 0 done, 3010 done once Windows restarts, 1 failed, 2 cancelled.
+  // 0 for every other run.
+  int ExitCode() const;
+  static constexpr int kDone = 0;
+  static constexpr int kFailed = 1;
+  static constexpr int kCancelled = 2;
+  static constexpr int kRestartNeeded = 3010;
 
   // Called once at the end of install step 2, after the shortcuts and the
   // uninstall entry and before the installation record. Does nothing here.
@@ -81,11 +94,28 @@ class CSelfInstall {
   // Ends the run and restarts it elevated when the system wants that; on a
   // declined elevation the run goes on as a per-user installation.
   enum class Elevation { NotNeeded, Restarted, Declined };
-  Elevation ElevateIfNeeded(const std::string& tail);
+  Elevation ElevateIfNeeded(const std::string& tail, bool install);
   bool MachineKey(const std::string& subkey) const;
+  // Ends the job with `code`: the result of Run is then 1.
+  int End(int code);
+  // Whoever started the job waits for it: it ran with switches, or elevation
+  // started this copy for a process that waits.
+  bool Waited() const { return m_bSwitched || m_bElevationTried; }
+  // The tail for a copy this one starts for `mode`: the elevation mark when
+  // this copy carries it, the mode, and this job's switches.
+  std::string ChildTail(const std::string& mode) const;
+  // Starts the installed program as a plain start, for the user who runs
+  // this process; after a job that showed itself.
+  void StartInstalledProgram(const std::string& folder);
+  // Takes back what a failed copy step made: the files that were not there
+  // before and the folders it created.
+  void UndoCopy(const std::vector<std::string>& files, const std::vector<std::string>& folders);
 
   bool m_bPerUser = false;
   bool m_bElevationTried = false;  // this copy was started by the elevation
+  bool m_bSwitched = false;        // a job with switches
+  CInstallSwitches m_Switches;
+  int m_nExitCode = kDone;
 };
 
 // Put before the command-line tail of the copy that elevation starts, so
@@ -94,8 +124,9 @@ constexpr const char kElevatedMark[] = "/elevatedcopy";
 // The tail without the mark; `marked` says whether it had one.
 std::string StripElevatedMark(const std::string& tail, bool& marked);
 
-// Creates every missing folder of `path`, one level at a time.
-void CreateFolderPath(const std::string& path);
+// Creates every missing folder of `path`, one level at a time; `made` (may
+// be null) receives those it created, outermost first.
+void CreateFolderPath(const std::string& path, std::vector<std::string>* made = nullptr);
 
 // The command-line text of a program path in double quotes, a blank and the
 // arguments.
@@ -114,6 +145,8 @@ DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>&
 struct CSelfInstallRoutines {
   // Starts a process without waiting (RunCommandLine).
   bool (*runCommandLine)(const char* commandLine, const char* currentFolder);
+  // Starts a process and waits until it has ended (RunCommandLineAndWait).
+  bool (*runAndWait)(const char* commandLine, const char* currentFolder, DWORD* exitCode);
   // The licence dialog; true when the licence was declined.
   bool (*showLicenseAgreement)(HWND parent, const std::string& sourceFolder);
   // The destination dialog; true when the user did not accept.
@@ -130,8 +163,10 @@ struct CSelfInstallRoutines {
   // and this process is not elevated.
   bool (*needsElevation)();
   // Starts the program elevated with these arguments; 0 when started,
-  // otherwise the system error (ERROR_CANCELLED: the user declined).
-  DWORD (*startElevated)(const std::string& program, const std::string& arguments);
+  // otherwise the system error (ERROR_CANCELLED: the user declined). With
+  // `exitCode`, waits until the elevated copy has ended and gives its code.
+  DWORD (*startElevated)(const std::string& program, const std::string& arguments,
+                         DWORD* exitCode);
   // Makes a key under HKEY_LOCAL_MACHINE (EnsureRegistryKey); false refuses.
   bool (*ensureMachineKey)(const char* subkey);
 };
@@ -144,4 +179,4 @@ CSelfInstallRoutines SetSelfInstallRoutines(const CSelfInstallRoutines& routines
 
 // The real elevation routines.
 bool ProcessNeedsElevation();
-DWORD StartElevated(const std::string& program, const std::string& arguments);
+DWORD StartElevated(const std::string& program, const std::string& arguments, DWORD* exitCode);

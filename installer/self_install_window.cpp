@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/win_app.h"
+#include "installer/install_job.h"
 #include "resources/resource.h"
 
 namespace {
@@ -59,7 +60,8 @@ CSelfInstallWindow::~CSelfInstallWindow() {
 
 void CSelfInstallWindow::ShowWithTitle(int nCmdShow, const std::string& suffix) {
   m_strTitle = AfxGetAppTitle() + " " + suffix;
-  if (m_hWnd == nullptr) return;
+  // A silent job shows no backdrop; its title still names the job's boxes.
+  if (m_hWnd == nullptr || InstallJobIsSilent()) return;
   SetWindowText(m_strTitle);
   ShowWindow(nCmdShow);
   UpdateWindow();
@@ -111,6 +113,22 @@ LRESULT CSelfInstallWindow::OnPaint(WPARAM, LPARAM) {
 }
 
 int InstallerMessageBox(HWND owner, const std::string& text, UINT type) {
+  if (InstallJobIsSilent()) {
+    // Nobody is there to answer: the text goes to the log, and the answer
+    // is the one that stops (No, Cancel), so that only a step that knows
+    // what a silent job wants goes on.
+    LogInstallStep("Message: " + text);
+    switch (type & MB_TYPEMASK) {
+      case MB_YESNO:
+      case MB_YESNOCANCEL:
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+      case MB_OKCANCEL:
+      case MB_RETRYCANCEL:
+        return IDCANCEL;
+      default:
+        return IDOK;
+    }
+  }
   CSelfInstallWindow* backdrop = CSelfInstallWindow::FindBackdrop(owner);
   std::string caption = backdrop != nullptr ? backdrop->GetWindowText() : AfxGetAppTitle();
   return AfxOwnedMessageBox(owner, text.c_str(), caption.c_str(), type);

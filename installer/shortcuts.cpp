@@ -10,6 +10,7 @@
 #include "framework/handle.h"
 #include "framework/reg_key.h"
 #include "framework/win_app.h"
+#include "installer/install_job.h"
 #include "resources/resource.h"
 
 namespace {
@@ -88,8 +89,11 @@ void CSelfInstallShortcut::Create(const std::string& installFolder, bool allUser
   std::string file;
   if (!GetFolder(folder, allUsers) || !GetLinkFile(file, allUsers)) return;  // no folder for a link too long
   CreateDirectoryA(folder.c_str(), nullptr);  // usually there already
-  CreateShellLink(installFolder + Target, GetModuleFolder(), Name, Arguments, SW_SHOWNORMAL,
-                  IconIndex, folder);
+  const HRESULT made = CreateShellLink(installFolder + Target, GetModuleFolder(), Name, Arguments,
+                                       SW_SHOWNORMAL, IconIndex, folder);
+  LogInstallResult("Create the link " + file, SUCCEEDED(made),
+                   HRESULT_FACILITY(made) == FACILITY_WIN32 ? HRESULT_CODE(made)
+                                                            : static_cast<DWORD>(made));
 }
 
 void CSelfInstallShortcut::Remove(bool allUsers) const {
@@ -97,6 +101,7 @@ void CSelfInstallShortcut::Remove(bool allUsers) const {
   std::string file;
   if (!GetFolder(folder, allUsers) || !GetLinkFile(file, allUsers)) return;
   if (!DeleteFileA(file.c_str())) return;
+  LogInstallStep("Remove the link " + file + ": done");
   // With no SubFolder the link lay in the shell folder itself, and a SubFolder
   // may still lead back to one ("..", "Programs" below "Start Menu").
   if (SubFolder.empty() || IsShellFolderPath(folder)) return;

@@ -1,16 +1,25 @@
 #include "setup/launcher.h"
 
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "framework/handle.h"
+#include "installer/switches.h"
 
 namespace {
+
+DWORD WaitForExit(HANDLE process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 1;
+  if (!GetExitCodeProcess(process, &code)) code = 1;
+  return code;
+}
 
 CLauncherRoutines g_routines = DefaultLauncherRoutines();
 
 }  // namespace
 
-CLauncherRoutines DefaultLauncherRoutines() { return {CreateProcessA, MessageBoxA}; }
+CLauncherRoutines DefaultLauncherRoutines() { return {CreateProcessA, MessageBoxA, WaitForExit}; }
 
 const CLauncherRoutines& LauncherRoutines() { return g_routines; }
 
@@ -20,14 +29,22 @@ CLauncherRoutines SetLauncherRoutines(const CLauncherRoutines& routines) {
   return previous;
 }
 
-int RunSetupLauncher() {
+int RunSetupLauncher(const char* arguments) {
+  CInstallSwitches switches;
+  const std::string given = arguments != nullptr ? arguments : "";
+  const bool job = ParseInstallSwitches(given, switches) && switches.any;
+  std::string command = kSetupCommandLine;
+  if (job) command += " " + given;
+
   BOOL started = FALSE;
+  DWORD exitCode = 0;
   // CreateProcessA may write into its command line: give it a copy. Without
   // memory for one, the start counts as failed.
-  const size_t size = sizeof kSetupCommandLine;
+  const size_t size = command.size() + 1;
   char* commandLine = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
   if (commandLine != nullptr) {
-    std::memcpy(commandLine, kSetupCommandLine, size);
+    command.copy(commandLine, command.size());
+    commandLine[command.size()] = '\0';
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -36,11 +53,17 @@ int RunSetupLauncher() {
     started = g_routines.createProcess(nullptr, commandLine, nullptr, nullptr, FALSE,
                                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info);
     HeapFree(GetProcessHeap(), 0, commandLine);
-    // Not waited for; the handles are not needed.
-    if (started) CProcessInformation(info).Close();
+    if (started) {
+      CProcessInformation process(info);
+      // A deployment waits for the whole installation and passes its code
+      // on; a user's start is not waited for.
+      if (job) exitCode = g_routines.waitForExit(process.Process());
+    }
   }
   if (!started) {
-    g_routines.messageBox(nullptr, kSetupErrorText, kSetupErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    if (!job || switches.ui == InstallUi::kFull)
+      g_routines.messageBox(nullptr, kSetupErrorText, kSetupErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    return job ? 1 : 0;
   }
-  return 0;
+  return static_cast<int>(exitCode);
 }

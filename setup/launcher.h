@@ -2,7 +2,9 @@
 #include <windows.h>
 
 // The setup launcher: starts the main program in its install mode from the
-// folder that holds setup.exe, and ends without waiting for it.
+// folder that holds setup.exe, and ends without waiting for it. Given the
+// installer's switches (installer/switches.h), it passes them on after
+// "/install", waits until the installation has ended and returns its code.
 
 // The one command line it starts. With no application name, CreateProcessA
 // looks for "Velmora.exe" first in the folder of setup.exe, then in the
@@ -14,7 +16,11 @@ constexpr const char kSetupErrorCaption[] = "Error";
 
 // Starts kSetupCommandLine; when the start fails, says so in a message box
 // with no owner (MB_ICONEXCLAMATION, OK). Returns the exit code, always 0.
-int RunSetupLauncher();
+// `arguments` (setup's own command line) that are switches alone go on
+// after it: the launcher then waits and returns the installation's exit
+// code (1 when the start fails, with the box only when not silent). Any
+// other arguments are dropped.
+int RunSetupLauncher(const char* arguments = "");
 
 // Where the launcher meets the system; tests replace them.
 struct CLauncherRoutines {
@@ -24,8 +30,10 @@ struct CLauncherRoutines {
                               DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
                               LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation);
   int(WINAPI* messageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+  // Waits for the started installation; its exit code.
+  DWORD (*waitForExit)(HANDLE process);
 };
-// The system's routines (CreateProcessA, MessageBoxA).
+// The system's routines (CreateProcessA, MessageBoxA, a wait without limit).
 CLauncherRoutines DefaultLauncherRoutines();
 // The routines in use.
 const CLauncherRoutines& LauncherRoutines();

@@ -42,12 +42,15 @@ const char kNewCopy[] =
 struct Started {
   std::string commandLine;
   std::string folder;
+  bool waited = false;  // the starter waited for its end
 };
 struct World {
   std::string modulePath;
   std::vector<Started> started;
   bool startSucceeds = true;
   std::function<void(const Started&)> onStart;
+  DWORD waitedExitCode = 0;  // what a process that is waited for returns
+  int licenseCalls = 0;
   bool licenseDeclined = false;
   bool destinationCancelled = false;
   std::string destination;  // empty: keep the proposal
@@ -57,6 +60,9 @@ struct World {
   bool needsElevation = false;
   DWORD elevationResult = ERROR_CANCELLED;
   std::vector<std::string> elevatedStarts;
+  bool elevatedWaited = false;
+  DWORD elevatedExitCode = 0;
+  std::function<void()> onElevated;  // what the elevated copy does
   bool machineWritable = true;
   std::vector<UINT> exitCalls;
 };
@@ -68,7 +74,17 @@ bool FakeRun(const char* commandLine, const char* folder) {
   if (g_world->onStart) g_world->onStart(s);
   return g_world->startSucceeds;
 }
-bool FakeLicense(HWND, const std::string&) { return g_world->licenseDeclined; }
+bool FakeRunAndWait(const char* commandLine, const char* folder, DWORD* exitCode) {
+  Started s{commandLine, folder != nullptr ? folder : "<none>", true};
+  g_world->started.push_back(s);
+  if (g_world->onStart) g_world->onStart(s);
+  if (exitCode != nullptr) *exitCode = g_world->waitedExitCode;
+  return g_world->startSucceeds;
+}
+bool FakeLicense(HWND, const std::string&) {
+  ++g_world->licenseCalls;
+  return g_world->licenseDeclined;
+}
 bool FakeDestination(HWND, std::string& folder, const std::string&, const std::string& title,
                      const std::vector<std::string>&) {
   g_world->proposals.push_back(folder);
@@ -87,8 +103,11 @@ int FakeClose(HWND, const std::string&, const std::string&, const std::string&,
 }
 std::string FakeModulePath() { return g_world->modulePath; }
 bool FakeNeedsElevation() { return g_world->needsElevation; }
-DWORD FakeStartElevated(const std::string& program, const std::string& arguments) {
+DWORD FakeStartElevated(const std::string& program, const std::string& arguments, DWORD* exitCode) {
   g_world->elevatedStarts.push_back(program + "|" + arguments);
+  g_world->elevatedWaited = exitCode != nullptr;
+  if (g_world->elevationResult == 0 && g_world->onElevated) g_world->onElevated();
+  if (exitCode != nullptr) *exitCode = g_world->elevatedExitCode;
   return g_world->elevationResult;
 }
 bool FakeMachineKey(const char* subkey) {
@@ -146,6 +165,7 @@ class SelfInstallTest : public ::testing::Test {
     g_world = &m_world;
     CSelfInstallRoutines routines = DefaultSelfInstallRoutines();
     routines.runCommandLine = FakeRun;
+    routines.runAndWait = FakeRunAndWait;
     routines.showLicenseAgreement = FakeLicense;
     routines.chooseDestinationFolder = FakeDestination;
     routines.closeRunningPrograms = FakeClose;
@@ -268,6 +288,9 @@ TEST_F(SelfInstallTest, InstallationCheckDecidesByTailAndRecord) {
       {kHere, "/INSTALL", true, 0, "", ""},
       {kHere, " /install", true, 0, "", ""},
       {kHere, "/install ", true, 0, "", ""},
+      {kHere, "/install /QUIET", true, 0, "", ""},
+      {kHere, "/install /silent.txt", true, 0, "", ""},
+      {kNone, "/VERYSILENT", true, 1, "install a new copy", ""},
       {kHere, "/install", true, 1, "re-install the same version", ""},
       {kElsewhere, "", true, 1, "", "\"C:\\Other\\Velmora.exe\" "},
       {kElsewhere, "notes.txt", true, 1, "", "\"C:\\Other\\Velmora.exe\" notes.txt"},
@@ -429,6 +452,7 @@ TEST_F(SelfInstallTest, StepTwoRecordsLinksAndUninstallEntry) {
     std::string text;
   } values[] = {{kDisplayNameValue, "Orvane Zenvero 1.20"},
                 {kUninstallStringValue, "\"" + folder + "Velmora.exe\" /uninstall"},
+                {kQuietUninstallStringValue, "\"" + folder + "Velmora.exe\" /uninstall /VERYSILENT"},
                 {kDisplayVersionValue, "1.20"},
                 {kPublisherValue, "Orvane"},
                 {kDisplayIconValue, folder + "Velmora.exe"},
@@ -1085,6 +1109,318 @@ TEST_F(SelfInstallTest, InstallWithoutItsOwnLocationStopsBeforeTheLicence) {
   EXPECT_TRUE(m_world.started.empty());
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
 }
+
+// A job run with switches: Run's result, then the exit code the process ends with.
+struct JobResult {
+  int result;
+  int exitCode;
+};
+
+class SelfInstallJobTest : public SelfInstallTest {
+ protected:
+  void SetUp() override {
+    SelfInstallTest::SetUp();
+    m_log = m_root / "setup.log";
+  }
+  JobResult RunJob(const std::string& tail) {
+    CAppSelfInstall manifest;
+    manifest.Fill(kTitle);
+    const int result = manifest.Run(tail);
+    return {result, manifest.ExitCode()};
+  }
+  std::string Log() const {
+    std::string text;
+    ReadWholeFile(m_log, &text);
+    return text;
+  }
+  std::string LogSwitch() const { return " /LOG=\"" + m_log + "\""; }
+  std::string m_log;
+};
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(SelfInstallJobTest, ASilentInstallAsksNothingAndHandsTheJobToStepTwo) {
+  for (const char* quiet : {"/VERYSILENT", "/silent"}) {
+    SCOPED_TRACE(quiet);
+    ClearInstallation();
+    RemoveTree(m_install);
+    DeleteFileA(m_log.c_str());
+    m_world = World{};
+    m_world.modulePath = m_dist + "Velmora.exe";
+    m_world.waitedExitCode = 0;
+    CScriptedBoxes boxes;
+    const JobResult job = RunJob(std::string("/install ") + quiet + " /DIR=\"" + m_install + "\"" + LogSwitch());
+    EXPECT_EQ(1, job.result);
+    EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+    EXPECT_TRUE(boxes.m_Boxes.empty()) << boxes.Texts().front();
+    EXPECT_EQ(0, m_world.licenseCalls);
+    EXPECT_TRUE(m_world.proposals.empty());  // no destination dialog
+    EXPECT_EQ(1, m_world.closeCalls);
+    const std::string folder = Folder(m_install);
+    for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp"})
+      EXPECT_TRUE(FileExists(folder + name)) << name;
+    // Step 2 gets the job and is waited for; nothing else starts.
+    ASSERT_EQ(1u, m_world.started.size());
+    EXPECT_TRUE(m_world.started[0].waited);
+    const std::string shown = std::string(quiet) == "/silent" ? " /SILENT" : " /VERYSILENT";
+    EXPECT_EQ("\"" + folder + "Velmora.exe\" /installstep2" + shown + " /DIR=\"" + m_install + "\"" +
+                  LogSwitch(),
+              m_world.started[0].commandLine);
+    EXPECT_EQ(folder, m_world.started[0].folder);
+    // The desktop question's answer is No; step 1 leaves the record to step 2.
+    EXPECT_EQ(0u, QueryRaw(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings",
+                           "CreateDesktopShortcut").Dword());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+    const std::string log = Log();
+    EXPECT_TRUE(Has(log, "Licence agreement: accepted by whoever runs the silent installation")) << log;
+    EXPECT_TRUE(Has(log, "Copy Velmora.exe to " + folder + "Velmora.exe: done")) << log;
+    EXPECT_TRUE(Has(log, "Copy Velmora.cnt: not in the distribution, passed over")) << log;
+    EXPECT_TRUE(Has(log, "Exit code 0: done")) << log;
+  }
+}
+
+// Every stop of step 1 in each kind of job: interactive with a log only,
+// /SILENT and /VERYSILENT. The user's No is "cancelled"; a silent job that
+// cannot go on has failed.
+TEST_F(SelfInstallJobTest, EachStopOfAJobEndsWithItsCode) {
+  enum Stop { kCloseRefused, kLicenceDeclined, kDestinationCancelled, kRootFolder, kStepTwoFails };
+  struct Case {
+    Stop stop;
+    const char* quiet;
+    int code;
+    size_t boxes;  // shown
+  } cases[] = {
+      {kCloseRefused, "", CSelfInstall::kCancelled, 1},
+      {kCloseRefused, " /SILENT", CSelfInstall::kFailed, 0},
+      {kCloseRefused, " /VERYSILENT", CSelfInstall::kFailed, 0},
+      {kLicenceDeclined, "", CSelfInstall::kCancelled, 1},
+      {kLicenceDeclined, " /VERYSILENT", CSelfInstall::kDone, 0},  // not asked
+      {kDestinationCancelled, "", CSelfInstall::kCancelled, 1},
+      {kDestinationCancelled, " /VERYSILENT", CSelfInstall::kDone, 0},  // not shown
+      {kRootFolder, " /SILENT", CSelfInstall::kFailed, 0},
+      {kRootFolder, " /VERYSILENT", CSelfInstall::kFailed, 0},
+      {kStepTwoFails, "", CSelfInstall::kFailed, 2},
+      {kStepTwoFails, " /VERYSILENT", CSelfInstall::kFailed, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.stop) + c.quiet);
+    ClearInstallation();
+    RemoveTree(m_install);
+    m_world = World{};
+    m_world.modulePath = m_dist + "Velmora.exe";
+    m_world.closeResult = c.stop == kCloseRefused ? 1 : 0;
+    m_world.licenseDeclined = c.stop == kLicenceDeclined;
+    m_world.destinationCancelled = c.stop == kDestinationCancelled;
+    m_world.startSucceeds = c.stop != kStepTwoFails;
+    m_world.destination = m_install;
+    const std::string dir = c.stop == kRootFolder ? "C:\\" : m_install;
+    CScriptedBoxes boxes(IDYES);
+    const JobResult job = RunJob(std::string("/install") + c.quiet + " /DIR=\"" + dir + "\"" + LogSwitch());
+    EXPECT_EQ(1, job.result);
+    EXPECT_EQ(c.code, job.exitCode);
+    EXPECT_EQ(c.boxes, boxes.m_Boxes.size());
+    if (c.code != CSelfInstall::kDone) {
+      // Nothing is left of a job that did not finish: not the files it
+      // copied, not the folder it made.
+      EXPECT_FALSE(FileExists(m_install)) << m_install;
+      EXPECT_FALSE(FileExists("C:\\Velmora.exe"));
+    }
+  }
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Install folder C:\\: refused (the root of a drive)")) << log;
+  EXPECT_TRUE(Has(log, "Close running copies: failed (a running copy did not close)")) << log;
+  EXPECT_TRUE(Has(log, "Remove the folder " + m_install + ": done")) << log;
+  EXPECT_TRUE(Has(log, "Exit code 2: cancelled")) << log;
+}
+
+// A copy that fails halfway takes back the files that were not there before;
+// one it replaced stays replaced.
+TEST_F(SelfInstallJobTest, AFailedCopyTakesBackWhatItAdded) {
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Readme.txt", "an older Readme");
+  CreateDirectoryA((folder + "Velmora.hlp").c_str(), nullptr);  // cannot be copied over
+  CScriptedBoxes boxes;
+  const JobResult job = RunJob("/install /VERYSILENT /DIR=\"" + m_install + "\"" + LogSwitch());
+  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  EXPECT_FALSE(FileExists(folder + "Velmora.exe"));
+  std::string readme;
+  ASSERT_TRUE(ReadWholeFile(folder + "Readme.txt", &readme));
+  EXPECT_EQ("content of Readme.txt", readme);
+  EXPECT_TRUE(m_world.started.empty());
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Copy Velmora.hlp to " + folder + "Velmora.hlp: failed (error ")) << log;
+  EXPECT_TRUE(Has(log, "Message: Error copying the file Velmora.hlp.")) << log;
+  EXPECT_TRUE(Has(log, "Remove " + folder + "Velmora.exe: done")) << log;
+  RemoveDirectoryA((folder + "Velmora.hlp").c_str());
+}
+
+TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
+  CScriptedBoxes boxes;
+  // Not elevated, no scope: for this user, without the system's prompt.
+  m_world.needsElevation = true;
+  JobResult job = RunJob("/install /VERYSILENT" + LogSwitch());
+  EXPECT_EQ(CSelfInstall::kDone, job.exitCode) << Log();
+  EXPECT_TRUE(m_world.elevatedStarts.empty());
+  ASSERT_EQ(1u, m_world.started.size());
+  EXPECT_TRUE(Has(m_world.started[0].commandLine, "/installstep2 /VERYSILENT /CURRENTUSER"))
+      << m_world.started[0].commandLine;
+  EXPECT_TRUE(Has(m_world.started[0].folder, "\\AppData\\Local\\Programs\\Orvane Zenvero"))
+      << m_world.started[0].folder;
+  RemoveTree(m_world.started[0].folder);
+
+  // For all users: the elevated copy gets the job and its code is the job's.
+  for (DWORD code : {0ul, 3010ul, 1ul}) {
+    m_world.elevatedStarts.clear();
+    m_world.started.clear();
+    m_world.elevationResult = 0;
+    m_world.elevatedExitCode = code;
+    job = RunJob("/install /ALLUSERS /VERYSILENT" + LogSwitch());
+    EXPECT_EQ(static_cast<int>(code), job.exitCode);
+    EXPECT_EQ(std::vector<std::string>{m_dist + "Velmora.exe|/elevatedcopy /install /VERYSILENT "
+                                                "/ALLUSERS" + LogSwitch()},
+              m_world.elevatedStarts);
+    EXPECT_TRUE(m_world.elevatedWaited);
+    EXPECT_TRUE(m_world.started.empty());
+  }
+  // Declined: cancelled, nothing done. Still not elevated in the elevated
+  // copy (UAC off for a standard user): failed, and no further copy.
+  m_world.elevationResult = ERROR_CANCELLED;
+  job = RunJob("/install /ALLUSERS /VERYSILENT");
+  EXPECT_EQ(CSelfInstall::kCancelled, job.exitCode);
+  m_world.elevatedStarts.clear();
+  job = RunJob("/elevatedcopy /install /ALLUSERS /VERYSILENT");
+  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_TRUE(m_world.elevatedStarts.empty());
+  EXPECT_TRUE(m_world.started.empty());
+  EXPECT_TRUE(m_world.proposals.empty());
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+
+  // Elevated already, /CURRENTUSER: step 2 keeps everything per user.
+  m_world.needsElevation = false;
+  m_world.modulePath = Folder(m_install) + "Velmora.exe";
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  job = RunJob("/installstep2 /VERYSILENT /CURRENTUSER" + LogSwitch());
+  EXPECT_EQ(1, job.result);  // no main window
+  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
+  EXPECT_EQ("\"" + Folder(m_install) + "Velmora.exe\" /uninstall /VERYSILENT",
+            QueryRaw(HKEY_CURRENT_USER, kUninstallKey, kQuietUninstallStringValue).Text().c_str());
+  EXPECT_TRUE(FileExists(ProgramsFolder() + "\\" + kTitle + "\\Read Me.lnk"));
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Create the link " + ProgramsFolder() + "\\" + kTitle + "\\Read Me.lnk: done"))
+      << log;
+  EXPECT_TRUE(Has(log, "Write the uninstall entry HKCU\\")) << log;
+  EXPECT_TRUE(Has(log, "Write the installation record HKCU\\" + std::string(kRecordKey) + ": done"))
+      << log;
+}
+
+TEST_F(SelfInstallJobTest, ASilentUninstallAsksNothingAndSaysARestartFinishesIt) {
+  CPendingOperationsGuard guard;
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp"}) WriteWholeFile(folder + name, name);
+  ASSERT_EQ(0, RunStep2());
+  CScriptedBoxes boxes;
+  // A copy that does not close: nothing is removed.
+  m_world.closeResult = 1;
+  JobResult job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
+  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_TRUE(FileExists(folder + "Readme.txt"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  m_world.closeResult = 0;
+
+  // The program's own file in use: put off to the next start, no question,
+  // no restart, and the code says a restart finishes it.
+  {
+    CRunningCopy running(COMMAND_RECORDER_EXE, folder + "Velmora.exe");
+    ASSERT_TRUE(running.IsRunning());
+    job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
+    running.Stop();
+  }
+  EXPECT_EQ(1, job.result);
+  EXPECT_EQ(CSelfInstall::kRestartNeeded, job.exitCode);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  EXPECT_TRUE(m_world.exitCalls.empty());
+  EXPECT_FALSE(FileExists(folder + "Readme.txt"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(FileExists(CommonFolder("Programs") + "\\" + kTitle));
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Delete " + folder + "Velmora.exe: in use, deleted when Windows next starts"))
+      << log;
+  EXPECT_TRUE(Has(log, "Delete " + folder + "Readme.txt: done")) << log;
+  EXPECT_TRUE(Has(log, "Remove the link " + CommonFolder("Programs") + "\\" + kTitle)) << log;
+  EXPECT_TRUE(Has(log, "Exit code 3010: done; a restart of Windows finishes it")) << log;
+  SetFileAttributesA((folder + "Velmora.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA((folder + "Velmora.exe").c_str());
+  DeleteFileA((folder + "recorded.txt").c_str());  // the stand-in's
+
+  // Nothing in use: done. /NORESTART without silence asks only whether to
+  // uninstall, never to restart.
+  for (const char* name : {"Velmora.exe", "Readme.txt"}) WriteWholeFile(folder + name, name);
+  ASSERT_EQ(0, RunStep2());
+  job = RunJob("/uninstall /VERYSILENT");
+  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  EXPECT_FALSE(FileExists(folder));
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  for (const char* name : {"Velmora.exe", "Readme.txt"}) WriteWholeFile(folder + name, name);
+  ASSERT_EQ(0, RunStep2());
+  CRunningCopy running(COMMAND_RECORDER_EXE, folder + "Velmora.exe");
+  CScriptedBoxes asked(IDYES);
+  job = RunJob("/uninstall /NORESTART");
+  running.Stop();
+  EXPECT_EQ(CSelfInstall::kRestartNeeded, job.exitCode);
+  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
+            asked.Texts());
+  EXPECT_TRUE(m_world.exitCalls.empty());
+  SetFileAttributesA((folder + "Velmora.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Approved with an administrator's account, the installation is for all
+// users, but its first start is the user's who ran setup: this process waits
+// for the elevated copy and starts the installed program itself.
+TEST_F(SelfInstallJobTest, AnElevatedInstallationStartsTheProgramForTheUserWhoRanSetup) {
+  m_world.needsElevation = true;
+  m_world.elevationResult = 0;
+  m_world.onElevated = [this] { WriteMachineRecord(kVersion, Folder(m_install)); };
+  CScriptedBoxes boxes;
+  EXPECT_EQ(1, Run("/install"));
+  EXPECT_TRUE(m_world.elevatedWaited);
+  ASSERT_EQ(1u, m_world.started.size());
+  EXPECT_EQ("\"" + Folder(m_install) + "Velmora.exe\"", m_world.started[0].commandLine);
+  EXPECT_FALSE(m_world.started[0].waited);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  // Cancelled in the elevated copy: nothing starts.
+  m_world.started.clear();
+  m_world.elevatedExitCode = CSelfInstall::kCancelled;
+  EXPECT_EQ(1, Run("/install"));
+  EXPECT_TRUE(m_world.started.empty());
+  ClearInstallation();
+
+  // The elevated copy waits for its step 2, which records and opens no
+  // window; the waiting process starts the program.
+  m_world.needsElevation = false;
+  m_world.destination = m_install;
+  CScriptedBoxes yes(IDYES);
+  JobResult job = RunJob("/elevatedcopy /install");
+  EXPECT_EQ(1, job.result);
+  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  ASSERT_EQ(1u, m_world.started.size());
+  EXPECT_TRUE(m_world.started[0].waited);
+  EXPECT_EQ("\"" + Folder(m_install) + "Velmora.exe\" /elevatedcopy /installstep2",
+            m_world.started[0].commandLine);
+  m_world.modulePath = Folder(m_install) + "Velmora.exe";
+  job = RunJob("/elevatedcopy /installstep2");
+  EXPECT_EQ(1, job.result);
+  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
+}
+
 
 TEST(CreateFolderPath, MakesEveryMissingLevel) {
   CTempDir root;

@@ -66,12 +66,20 @@ int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT typ
   return IDOK;
 }
 
+int g_nWaits = 0;
+DWORD g_dwInstallCode = 0;
+DWORD FakeWait(HANDLE) {
+  ++g_nWaits;
+  return g_dwInstallCode;
+}
+
 class LauncherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_Start = StartCall();
     g_Box = Box();
-    m_Previous = SetLauncherRoutines({RecordingCreateProcess, RecordingMessageBox});
+    g_nWaits = 0;
+    m_Previous = SetLauncherRoutines({RecordingCreateProcess, RecordingMessageBox, FakeWait});
   }
   void TearDown() override { SetLauncherRoutines(m_Previous); }
   CLauncherRoutines m_Previous = DefaultLauncherRoutines();
@@ -112,6 +120,41 @@ TEST_F(LauncherTest, FailedStartShowsTheOneErrorBoxAndStillReturnsZero) {
   EXPECT_EQ("Unable to run \"Velmora /install\".", g_Box.text);
   EXPECT_EQ("Error", g_Box.caption);
   EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), g_Box.type);
+}
+
+// An administrator's switches go on after "/install"; setup then waits for
+// the installation and returns its code. Anything else is dropped, as ever.
+TEST_F(LauncherTest, SwitchesGoOnAndTheInstallationsCodeComesBack) {
+  struct Case {
+    const char* arguments;
+    const char* command;
+    bool waits;
+  } cases[] = {
+      {"/VERYSILENT /DIR=\"C:\\My Tools\"", "Velmora /install /VERYSILENT /DIR=\"C:\\My Tools\"", true},
+      {"/silent /log=setup.log", "Velmora /install /silent /log=setup.log", true},
+      {"readme.txt", "Velmora /install", false},
+      {"/VERYSILENT /BAD", "Velmora /install", false},
+      {"", "Velmora /install", false},
+  };
+  g_bStartResult = TRUE;
+  g_dwInstallCode = 3010;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    g_nWaits = 0;
+    const int code = RunSetupLauncher(c.arguments);
+    EXPECT_EQ(c.command, g_Start.commandLine);
+    EXPECT_EQ(c.waits ? 1 : 0, g_nWaits);
+    EXPECT_EQ(c.waits ? 3010 : 0, code);
+  }
+  EXPECT_EQ(0, g_Box.count);
+
+  // A start that fails: code 1, and the box only where someone looks.
+  g_bStartResult = FALSE;
+  EXPECT_EQ(1, RunSetupLauncher("/VERYSILENT"));
+  EXPECT_EQ(0, g_Box.count);
+  EXPECT_EQ(1, RunSetupLauncher("/LOG=setup.log"));
+  EXPECT_EQ(1, g_Box.count);
+  EXPECT_EQ(0, g_nWaits);
 }
 
 // setup.exe itself, run as a user runs it.

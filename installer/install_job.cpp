@@ -1,0 +1,66 @@
+#include "installer/install_job.h"
+
+#include <cstdio>
+
+#include "framework/handle.h"
+
+namespace {
+
+CInstallSwitches g_job;
+
+std::string SystemErrorText(DWORD error) {
+  char* text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                 reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result = text != nullptr ? text : "";
+  if (text != nullptr) LocalFree(text);
+  while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
+    result.pop_back();
+  return result;
+}
+
+}  // namespace
+
+void SetInstallJob(const CInstallSwitches& switches) { g_job = switches; }
+
+const CInstallSwitches& InstallJob() { return g_job; }
+
+bool InstallJobIsSilent() { return g_job.ui != InstallUi::kFull; }
+
+bool InstallJobShowsProgress() { return g_job.ui != InstallUi::kNone; }
+
+void LogInstallStep(const std::string& step) {
+  if (g_job.log.empty()) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  std::string line = stamp;
+  for (char c : step) line += (c == '\r' || c == '\n') ? ' ' : c;
+  line += "\r\n";
+  // Opened for each line and shared, so that the steps of one job in two
+  // processes (install steps 1 and 2) come out in the order they happened.
+  CHandle file(CreateFileA(g_job.log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return;
+  DWORD written = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+bool LogInstallResult(const std::string& step, bool ok, DWORD error) {
+  if (ok) {
+    LogInstallStep(step + ": done");
+  } else {
+    LogInstallStep(step + ": failed (error " + std::to_string(error) + ": " +
+                   SystemErrorText(error) + ")");
+  }
+  return ok;
+}
+
+bool LogInstallResult(const std::string& step, bool ok) {
+  const DWORD error = ok ? 0 : GetLastError();
+  return LogInstallResult(step, ok, error);
+}
