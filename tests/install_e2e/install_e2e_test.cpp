@@ -17,7 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -446,6 +450,369 @@ TEST_F(InstallE2e, Uninstall) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// Deployment: the same installation and uninstall run with switches, as a
+// deployment tool runs them, each watched from outside for any window the
+// programs show.
+
+// A window one of the programs showed while watched.
+struct SeenWindow {
+  std::string program;  // file name of the program that showed it
+  std::string className;
+  std::string caption;
+  bool progressBox;  // the installer's progress box (its text control 1015)
+};
+
+// Looks, from a thread of its own, at every visible top-level window of
+// Velmora.exe and setup.exe processes many times a second, passing over
+// those that were there when the watch began.
+class CWindowWatch {
+ public:
+  CWindowWatch() {
+    Look(true);
+    m_hThread.Attach(CreateThread(nullptr, 0, &CWindowWatch::Watch, this, 0, nullptr));
+  }
+  ~CWindowWatch() { Stop(); }
+  CWindowWatch(const CWindowWatch&) = delete;
+  CWindowWatch& operator=(const CWindowWatch&) = delete;
+
+  // Ends the watch; every window seen, once each.
+  std::vector<SeenWindow> Stop() {
+    if (m_hThread.IsValid()) {
+      m_bStop = true;
+      WaitForSingleObject(m_hThread, INFINITE);
+      m_hThread.Close();
+    }
+    return m_Seen;
+  }
+  static std::string Describe(const std::vector<SeenWindow>& seen) {
+    std::string text;
+    for (const SeenWindow& w : seen)
+      text += w.program + " " + w.className + " \"" + w.caption + "\"" + (w.progressBox ? " (progress)" : "") + "\n";
+    return text;
+  }
+
+ private:
+  static DWORD WINAPI Watch(void* self) {
+    CWindowWatch& watch = *static_cast<CWindowWatch*>(self);
+    while (!watch.m_bStop) {
+      watch.Look(false);
+      Sleep(2);
+    }
+    watch.Look(false);
+    return 0;
+  }
+  std::string ProgramOfProcess(DWORD id) {
+    auto known = m_Programs.find(id);
+    if (known != m_Programs.end()) return known->second;
+    CHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+    char path[MAX_PATH] = "";
+    if (process.IsValid()) GetModuleFileNameExA(process, nullptr, path, MAX_PATH);
+    std::string name = path;
+    name = name.substr(name.find_last_of('\\') + 1);
+    for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return m_Programs[id] = name;
+  }
+  void Look(bool baseline) {
+    struct Pass {
+      CWindowWatch* watch;
+      bool baseline;
+    } pass{this, baseline};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          Pass& p = *reinterpret_cast<Pass*>(data);
+          if (!IsWindowVisible(window)) return TRUE;
+          if (p.baseline) {
+            p.watch->m_Before.insert(window);
+            return TRUE;
+          }
+          if (p.watch->m_Before.count(window) || p.watch->m_Noted.count(window)) return TRUE;
+          DWORD id = 0;
+          GetWindowThreadProcessId(window, &id);
+          const std::string program = p.watch->ProgramOfProcess(id);
+          if (program != "velmora.exe" && program != "setup.exe") return TRUE;
+          p.watch->m_Noted.insert(window);
+          char cls[64] = "";
+          GetClassNameA(window, cls, sizeof cls);
+          wchar_t caption[128] = L"";
+          InternalGetWindowText(window, caption, 128);
+          char narrow[256] = "";
+          WideCharToMultiByte(CP_ACP, 0, caption, -1, narrow, sizeof narrow, nullptr, nullptr);
+          p.watch->m_Seen.push_back(
+              {program, cls, narrow, GetDlgItem(window, 1015) != nullptr && !IsMessageBox(window)});
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&pass));
+  }
+
+  CHandle m_hThread;
+  std::atomic<bool> m_bStop{false};
+  std::set<HWND> m_Before;
+  std::set<HWND> m_Noted;
+  std::map<DWORD, std::string> m_Programs;
+  std::vector<SeenWindow> m_Seen;
+};
+
+// A window of another program with the running copy's caption that refuses
+// to let Windows end it: the installer has to leave it running.
+class CRefusingCopy {
+ public:
+  CRefusingCopy() {
+    m_hReady.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    m_hThread.Attach(CreateThread(nullptr, 0, &CRefusingCopy::Main, this, 0, &m_dwThread));
+    WaitForSingleObject(m_hReady, 10000);
+  }
+  ~CRefusingCopy() {
+    PostThreadMessageA(m_dwThread, WM_QUIT, 0, 0);
+    WaitForSingleObject(m_hThread, 10000);
+  }
+  CRefusingCopy(const CRefusingCopy&) = delete;
+  CRefusingCopy& operator=(const CRefusingCopy&) = delete;
+  HWND Window() const { return m_hWnd; }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_QUERYENDSESSION) return FALSE;
+    if (msg == WM_CLOSE) return 0;
+    return DefWindowProcA(window, msg, wParam, lParam);
+  }
+  static DWORD WINAPI Main(void* self) {
+    CRefusingCopy& copy = *static_cast<CRefusingCopy*>(self);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = Procedure;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VelmoraTestRefusingCopy";
+    RegisterClassA(&wc);
+    copy.m_hWnd = CreateWindowA(wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    ShowWindow(copy.m_hWnd, SW_SHOWNOACTIVATE);
+    SetEvent(copy.m_hReady);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    DestroyWindow(copy.m_hWnd);
+    return 0;
+  }
+  CHandle m_hReady;
+  CHandle m_hThread;
+  DWORD m_dwThread = 0;
+  HWND m_hWnd = nullptr;
+};
+
+class InstallE2eSilent : public InstallE2e {
+ protected:
+  void SetUp() override {
+    InstallE2e::SetUp();
+    m_log = m_logDir / "setup log.txt";
+  }
+  // Runs the command line in `folder` to its end; its exit code.
+  DWORD RunJob(const std::string& commandLine, const std::string& folder) {
+    CDrivenProcess job;
+    EXPECT_TRUE(job.Start(commandLine, folder)) << commandLine;
+    DWORD code = 12345;
+    EXPECT_TRUE(job.WaitForExit(120000, &code)) << commandLine;
+    return code;
+  }
+  std::string Log() const {
+    std::string text;
+    ReadWholeFile(m_log, &text);
+    return text;
+  }
+  std::string LogSwitch() const { return " /LOG=\"" + m_log + "\""; }
+  static bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+  }
+  // Ends an uninstall that put files off to the next start: the restart of
+  // the prefix carries the operations out.
+  void RestartToFinish(const std::string& folder) {
+    RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
+    ASSERT_TRUE(pending.exists);
+    CDrivenProcess boot;
+    ASSERT_TRUE(boot.Start("wineboot.exe --restart"));
+    EXPECT_TRUE(boot.WaitForExit(60000));
+    EXPECT_FALSE(FileExists(folder + "Velmora.exe")) << "the program's file is still there";
+    EXPECT_FALSE(FileExists(folder)) << "the folder is still there";
+  }
+  static void ClearMachine() {
+    DeleteTree(HKEY_CURRENT_USER, "Software\\Orvane");
+    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvane");
+    DeleteTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+    DeleteTree(HKEY_CURRENT_USER, kUninstallKey);
+    RemoveTree(LinkFolder());
+    RemoveTree(UserLinkFolder());
+  }
+
+  CTempDir m_logDir;
+  std::string m_log;
+};
+
+const char kDeployRoot[] = "C:\\Deploy Test";
+const std::string kDeployFolder = std::string(kDeployRoot) + "\\Orvane Zenvero\\";
+
+// setup.exe /VERYSILENT /ALLUSERS /DIR into a new folder: no window at all,
+// and setup ends only once the installed copy has recorded itself.
+TEST_F(InstallE2eSilent, AllUsersIntoANewFolder) {
+  ClearMachine();
+  RemoveTree(kDeployRoot);
+  CDistributionCopy copy;
+  CWindowWatch watch;
+  const DWORD code = RunJob("\"" + copy.Folder() + "setup.exe\" /VERYSILENT /ALLUSERS /DIR=\"" +
+                                kDeployFolder + "\"" + LogSwitch(),
+                            copy.Folder());
+  EXPECT_EQ("1.20", Text(HKEY_LOCAL_MACHINE, kRecordKey, "Version"));
+  EXPECT_EQ(kDeployFolder, Text(HKEY_LOCAL_MACHINE, kRecordKey, "Directory"));
+  const std::vector<SeenWindow> seen = watch.Stop();
+  EXPECT_EQ(0u, code) << Log();
+  EXPECT_TRUE(seen.empty()) << CWindowWatch::Describe(seen);
+
+  for (const std::string& name : kInstalledFiles) EXPECT_TRUE(FileExists(kDeployFolder + name)) << name;
+  EXPECT_EQ("\"" + kDeployFolder + "Velmora.exe\" /uninstall",
+            Text(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
+  EXPECT_EQ("\"" + kDeployFolder + "Velmora.exe\" /uninstall /VERYSILENT",
+            Text(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"));
+  EXPECT_EQ(kDeployFolder, Text(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"));
+  LinkContents link;
+  ASSERT_TRUE(ReadShellLink(LinkFolder() + "\\Orvane Zenvero.lnk", &link));
+  EXPECT_EQ(0, lstrcmpiA((kDeployFolder + "Velmora.exe").c_str(), link.path.c_str())) << link.path;
+  EXPECT_FALSE(FileExists(UserLinkFolder()));
+  // Nothing started the program afterwards.
+  EXPECT_TRUE(FindProcessesByName("Velmora.exe").empty());
+
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Create the folder " + std::string(kDeployRoot) + ": done")) << log;
+  EXPECT_TRUE(Has(log, "Copy Velmora.exe to " + kDeployFolder + "Velmora.exe: done")) << log;
+  EXPECT_TRUE(Has(log, "Create the link " + LinkFolder() + "\\Orvane Zenvero.lnk: done")) << log;
+  EXPECT_TRUE(Has(log, "Write the uninstall entry HKLM\\" + std::string(kUninstallKey) + ": done")) << log;
+  EXPECT_TRUE(Has(log, "Write the installation record HKLM\\" + std::string(kRecordKey) + ": done")) << log;
+  EXPECT_TRUE(Has(log, "Exit code 0: done")) << log;
+}
+
+// /SILENT over a running copy: the copy is closed, and the only windows are
+// progress boxes.
+TEST_F(InstallE2eSilent, OverARunningCopyShowsOnlyProgress) {
+  ASSERT_TRUE(FileExists(kDeployFolder + "Velmora.exe")) << "the installation of the test before";
+  CDrivenProcess running;
+  ASSERT_TRUE(running.Start("\"" + kDeployFolder + "Velmora.exe\"", kDeployFolder));
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (main = FindTop(kTitle, "#32770", false)) != nullptr; }));
+  CDistributionCopy copy;
+  CWindowWatch watch;
+  const DWORD code = RunJob("\"" + copy.Folder() + "Velmora.exe\" /install /SILENT" + LogSwitch(),
+                            copy.Folder());
+  const std::vector<SeenWindow> seen = watch.Stop();
+  EXPECT_EQ(0u, code) << Log();
+  EXPECT_TRUE(running.WaitForExit(10000)) << "the running copy was not closed";
+  EXPECT_FALSE(seen.empty()) << "no progress box";
+  for (const SeenWindow& w : seen)
+    EXPECT_TRUE(w.progressBox && w.className == "#32770") << CWindowWatch::Describe(seen);
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Close the running copy \"Orvane Zenvero\" (process ")) << log;
+  EXPECT_TRUE(Has(log, "Install folder " + kDeployFolder)) << log;
+  EXPECT_TRUE(Has(log, "Exit code 0: done")) << log;
+}
+
+// A copy that refuses to close: code 1, and nothing is changed.
+TEST_F(InstallE2eSilent, OverACopyThatWillNotCloseChangesNothing) {
+  ASSERT_TRUE(WriteWholeFile(kDeployFolder + "Readme.txt", "the installed Readme, changed"));
+  CRefusingCopy refusing;
+  ASSERT_NE(nullptr, refusing.Window());
+  CDistributionCopy copy;
+  CWindowWatch watch;
+  const DWORD code = RunJob("\"" + copy.Folder() + "setup.exe\" /VERYSILENT" + LogSwitch(), copy.Folder());
+  const std::vector<SeenWindow> seen = watch.Stop();
+  EXPECT_EQ(1u, code) << Log();
+  EXPECT_TRUE(seen.empty()) << CWindowWatch::Describe(seen);
+  EXPECT_TRUE(IsWindow(refusing.Window()));
+  std::string readme;
+  ASSERT_TRUE(ReadWholeFile(kDeployFolder + "Readme.txt", &readme));
+  EXPECT_EQ("the installed Readme, changed", readme);
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Message: Please exit the program Orvane Zenvero.")) << log;
+  EXPECT_TRUE(Has(log, "Close running copies: failed (a running copy did not close)")) << log;
+  EXPECT_TRUE(Has(log, "Exit code 1: failed")) << log;
+  EXPECT_FALSE(Has(log, "Copy ")) << log;
+}
+
+// The uninstall entry's QuietUninstallString: no window; the program's own
+// file waits for the restart (3010), after which nothing is left.
+TEST_F(InstallE2eSilent, QuietUninstallThroughTheEntry) {
+  const std::string command = Text(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString");
+  ASSERT_EQ("\"" + kDeployFolder + "Velmora.exe\" /uninstall /VERYSILENT", command);
+  CWindowWatch watch;
+  const DWORD code = RunJob(command + LogSwitch(), kDeployFolder);
+  const std::vector<SeenWindow> seen = watch.Stop();
+  EXPECT_TRUE(code == 0 || code == 3010) << code << "\n" << Log();
+  std::printf("The quiet uninstall ended with %lu.\n", code);
+  EXPECT_TRUE(seen.empty()) << CWindowWatch::Describe(seen);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
+  EXPECT_FALSE(FileExists(LinkFolder()));
+  EXPECT_FALSE(FileExists(kDeployFolder + "Readme.txt"));
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Delete " + kDeployFolder + "Readme.txt: done")) << log;
+  if (code == 3010) {
+    EXPECT_TRUE(Has(log, "Delete " + kDeployFolder + "Velmora.exe: in use, deleted when Windows next starts")) << log;
+    EXPECT_TRUE(Has(log, "Exit code 3010: done; a restart of Windows finishes it")) << log;
+    ASSERT_NO_FATAL_FAILURE(RestartToFinish(kDeployFolder));
+  } else {
+    EXPECT_FALSE(FileExists(kDeployFolder)) << log;
+  }
+  RemoveTree(kDeployRoot);
+}
+
+// A drive root is refused before anything is copied.
+TEST_F(InstallE2eSilent, ADriveRootIsRefused) {
+  ClearMachine();
+  ASSERT_FALSE(FileExists("C:\\Velmora.exe"));
+  CDistributionCopy copy;
+  CWindowWatch watch;
+  const DWORD code = RunJob("\"" + copy.Folder() + "Velmora.exe\" /install /VERYSILENT /DIR=C:\\" + LogSwitch(),
+                            copy.Folder());
+  const std::vector<SeenWindow> seen = watch.Stop();
+  EXPECT_EQ(1u, code);
+  EXPECT_TRUE(seen.empty()) << CWindowWatch::Describe(seen);
+  EXPECT_FALSE(FileExists("C:\\Velmora.exe"));
+  EXPECT_FALSE(FileExists("C:\\Readme.txt"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(Has(Log(), "Install folder C:\\: refused (the root of a drive)")) << Log();
+}
+
+// For this user only, and its own silent uninstall.
+TEST_F(InstallE2eSilent, PerUserInstallAndUninstall) {
+  ClearMachine();
+  CDistributionCopy copy;
+  CWindowWatch watch;
+  DWORD code = RunJob("\"" + copy.Folder() + "setup.exe\" /CURRENTUSER /verysilent" + LogSwitch(),
+                      copy.Folder());
+  std::vector<SeenWindow> seen = watch.Stop();
+  EXPECT_EQ(0u, code) << Log();
+  EXPECT_TRUE(seen.empty()) << CWindowWatch::Describe(seen);
+  const std::string folder = Text(HKEY_CURRENT_USER, kRecordKey, "Directory");
+  EXPECT_TRUE(Has(folder, "\\AppData\\Local\\Programs\\Orvane Zenvero\\")) << folder;
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+  EXPECT_TRUE(FileExists(UserLinkFolder() + "\\Orvane Zenvero.lnk"));
+  EXPECT_FALSE(FileExists(LinkFolder()));
+  const std::string command = Text(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString");
+  ASSERT_EQ("\"" + folder + "Velmora.exe\" /uninstall /VERYSILENT", command);
+
+  CWindowWatch uninstallWatch;
+  code = RunJob(command, folder);
+  seen = uninstallWatch.Stop();
+  EXPECT_TRUE(code == 0 || code == 3010) << code;
+  std::printf("The per-user quiet uninstall ended with %lu.\n", code);
+  EXPECT_TRUE(seen.empty()) << CWindowWatch::Describe(seen);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
+  EXPECT_FALSE(FileExists(UserLinkFolder()));
+  if (code == 3010) {
+    ASSERT_NO_FATAL_FAILURE(RestartToFinish(folder));
+  } else {
+    // The copy in the temporary folder finishes once the program has ended.
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder); }, 30000)) << folder;
+  }
 }
 
 }  // namespace
