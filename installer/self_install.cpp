@@ -334,9 +334,9 @@ CSelfInstall::Elevation CSelfInstall::ElevateIfNeeded(const std::string& mode, b
   // turned off for a standard user) must not start the next one: it goes
   // on unelevated, as after a declined prompt.
   if (!m_bElevationTried && !program.empty()) {
-    CInstallSwitches switches = m_Switches;
-    const std::string tail = std::string(kElevatedMark) + " " + mode +
-                             (m_bSwitched ? FormatInstallSwitches(switches) : std::string());
+    const std::string given = mode + (m_bSwitched ? FormatInstallSwitches(m_Switches) : std::string());
+    const std::string tail =
+        given.empty() ? std::string(kElevatedMark) : std::string(kElevatedMark) + " " + given;
     // The elevated copy is waited for when its end means something here: a
     // job's exit code, or an installation whose program this process then
     // starts for its own user.
