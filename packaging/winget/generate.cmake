@@ -36,6 +36,9 @@ foreach(template ${TEMPLATES})
   get_filename_component(name "${template}" NAME)
   string(REGEX REPLACE "\\.in$" "" name "${name}")
   configure_file("${template}" "${OUTPUT_DIR}/${name}" @ONLY NEWLINE_STYLE UNIX)
+  # configure_file keeps the time of a file it would not change; the build
+  # must still see it newer than the zip it was made from.
+  file(TOUCH "${OUTPUT_DIR}/${name}")
 endforeach()
 
 if(PLACEHOLDER_URL)
