@@ -1,6 +1,6 @@
 # Writes the package manager's manifests for one Velmora.zip: run with
 #   cmake -DZIP=<Velmora.zip> -DOUTPUT_DIR=<folder> -DTEMPLATES=<a;b;c>
-#         -DPACKAGE_ID=<id> -DPACKAGE_VERSION=<1.2.3.4> -DDISPLAY_VERSION=<1.02>
+#         -DPACKAGE_ID=<id> -DPACKAGE_VERSION=<1.2.3.4> -DDISPLAY_VERSION=<1.20>
 #         -DARCHITECTURE=<x64|x86> -DINSTALLER_URL=<address> [-DPLACEHOLDER_URL=ON]
 #         -P generate.cmake
 # Each template <name>.yaml.in becomes OUTPUT_DIR/<name>.yaml. The folder
