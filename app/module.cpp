@@ -73,14 +73,16 @@ bool RunCommandLineAndWait(const char* commandLine, const char* currentFolder, D
 DWORD WaitForProcessPumping(HANDLE process) {
   // The windows of this thread keep answering while it waits: the system
   // and other programs send them messages (and would wait for them).
+  // Messages already waiting do not end a wait: each round empties the
+  // queue before it waits again.
   for (;;) {
-    const DWORD wait = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
-    if (wait != WAIT_OBJECT_0 + 1) break;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
+    const DWORD wait = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+    if (wait != WAIT_OBJECT_0 + 1) break;
   }
   DWORD code = 0;
   if (!GetExitCodeProcess(process, &code)) code = static_cast<DWORD>(-1);

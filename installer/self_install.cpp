@@ -85,6 +85,7 @@ struct CSelfInstall::Names {
   std::string currentVersion;
   std::string recordedVersion;
   std::string recordedFolder;
+  bool recordedForMachine = false;  // the record is the machine's, not this user's
 };
 
 CSelfInstallRoutines DefaultSelfInstallRoutines() {
@@ -136,8 +137,8 @@ DWORD StartElevated(const std::string& program, const std::string& arguments, DW
     if (exitCode != nullptr) {
       CHandle process(info.hProcess);
       // Without a handle (the system handed the start to a running program)
-      // there is nothing to wait for.
-      *exitCode = process.IsValid() ? WaitForProcessPumping(process) : 0;
+      // there is nothing to wait for, and nothing to tell of its outcome.
+      *exitCode = process.IsValid() ? WaitForProcessPumping(process) : CSelfInstall::kFailed;
     }
     return 0;
   }
@@ -298,6 +299,7 @@ int CSelfInstall::Run(const std::string& markedTail) {
         GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry, "");
     names.recordedFolder =
         GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kDirectoryEntry, "");
+    names.recordedForMachine = !names.recordedVersion.empty();
     if (names.recordedVersion.empty()) {
       names.recordedVersion = GetSettingString(kSelfInstallSection, kVersionEntry, "");
       names.recordedFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
@@ -345,6 +347,7 @@ CSelfInstall::Elevation CSelfInstall::ElevateIfNeeded(const std::string& mode, b
     error = g_routines.startElevated(program, tail, wait ? &code : nullptr);
     if (error == 0) {
       LogInstallStep("Elevated copy started");
+      if (code != kDone && code != kRestartNeeded && code != kCancelled) code = kFailed;
       m_nExitCode = static_cast<int>(code);
       // The elevated copy installed for all users; the program's first
       // start is this user's, unelevated, as an ordinary start.
@@ -446,6 +449,10 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
 
   std::string installFolder = m_bSwitched && !m_Switches.dir.empty() ? m_Switches.dir
                                                                      : names.recordedFolder;
+  // A job for this user never goes into the folder of an installation for
+  // all users (which it may not write, or would take over).
+  if (m_bSwitched && perUser && m_Switches.dir.empty() && names.recordedForMachine)
+    installFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
   if (installFolder.empty() && perUser) installFolder = PerUserInstallFolder(names.appTitle);
   if (silent) {
     // The destination dialog's checks, with the answers that go on: the
@@ -553,10 +560,13 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
       LogInstallResult("Start " + command, false);
       InstallerMessageBox(backdrop, "Error running the newly installed program.",
                           MB_ICONEXCLAMATION);
-      UndoCopy(newFiles, madeFolders);
+      if (m_bSwitched) UndoCopy(newFiles, madeFolders);
       return End(kFailed);
     }
     LogInstallStep("Install step 2: exit code " + std::to_string(code));
+    // A step 2 that ended any other way (a crash) has failed.
+    if (code != kDone && code != kRestartNeeded && code != kCancelled) code = kFailed;
+    if (code == kFailed && m_bSwitched) UndoCopy(newFiles, madeFolders);
     progress.reset();
     if (code == kDone && !silent && !m_bElevationTried) StartInstalledProgram(installFolder);
     return End(static_cast<int>(code));
@@ -674,6 +684,21 @@ int CSelfInstall::RunUninstall(const Names& names) {
   }
 
   m_Window.ShowWithTitle(SW_SHOW, "Uninstall");
+  // Nobody confirms a job's uninstall: it removes only the installed copy,
+  // never the files of whatever folder the program was started from.
+  if (m_bSwitched) {
+    std::string recorded =
+        GetRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kDirectoryEntry, "");
+    if (recorded.empty()) recorded = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
+    if (recorded.empty() || lstrcmpiA(WithSeparator(recorded).c_str(), names.moduleFolder.c_str()) != 0) {
+      InstallerMessageBox(backdrop,
+                          names.appTitle + " is not installed in " + names.moduleFolder +
+                              (recorded.empty() ? std::string(".") : ", but in " + recorded + ".") +
+                              "\n\nNothing has been removed.",
+                          MB_OK | MB_ICONEXCLAMATION);
+      return End(kFailed);
+    }
+  }
   // Only Yes removes anything: a box closed from outside, or one that could
   // not be shown, is no consent.
   if (!silent &&

@@ -1183,7 +1183,8 @@ TEST_F(SelfInstallJobTest, ASilentInstallAsksNothingAndHandsTheJobToStepTwo) {
 // /SILENT and /VERYSILENT. The user's No is "cancelled"; a silent job that
 // cannot go on has failed.
 TEST_F(SelfInstallJobTest, EachStopOfAJobEndsWithItsCode) {
-  enum Stop { kCloseRefused, kLicenceDeclined, kDestinationCancelled, kRootFolder, kStepTwoFails };
+  enum Stop { kCloseRefused, kLicenceDeclined, kDestinationCancelled, kRootFolder, kStepTwoFails,
+              kStepTwoCrashes };
   struct Case {
     Stop stop;
     const char* quiet;
@@ -1201,6 +1202,7 @@ TEST_F(SelfInstallJobTest, EachStopOfAJobEndsWithItsCode) {
       {kRootFolder, " /VERYSILENT", CSelfInstall::kFailed, 0},
       {kStepTwoFails, "", CSelfInstall::kFailed, 2},
       {kStepTwoFails, " /VERYSILENT", CSelfInstall::kFailed, 0},
+      {kStepTwoCrashes, " /VERYSILENT", CSelfInstall::kFailed, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.stop) + c.quiet);
@@ -1212,6 +1214,7 @@ TEST_F(SelfInstallJobTest, EachStopOfAJobEndsWithItsCode) {
     m_world.licenseDeclined = c.stop == kLicenceDeclined;
     m_world.destinationCancelled = c.stop == kDestinationCancelled;
     m_world.startSucceeds = c.stop != kStepTwoFails;
+    m_world.waitedExitCode = c.stop == kStepTwoCrashes ? 0xC0000005 : 0;
     m_world.destination = m_install;
     const std::string dir = c.stop == kRootFolder ? "C:\\" : m_install;
     CScriptedBoxes boxes(IDYES);
@@ -1271,14 +1274,24 @@ TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
       << m_world.started[0].folder;
   RemoveTree(m_world.started[0].folder);
 
+  // Nor into the folder of an installation for all users.
+  m_world.started.clear();
+  WriteMachineRecord("1.10", "C:\\Program Files\\Orvane Zenvero\\");
+  job = RunJob("/install /VERYSILENT /CURRENTUSER");
+  ASSERT_EQ(1u, m_world.started.size());
+  EXPECT_TRUE(Has(m_world.started[0].folder, "\\AppData\\Local\\Programs\\Orvane Zenvero"))
+      << m_world.started[0].folder;
+  RemoveTree(m_world.started[0].folder);
+  ClearInstallation();
+
   // For all users: the elevated copy gets the job and its code is the job's.
-  for (DWORD code : {0ul, 3010ul, 1ul}) {
+  for (DWORD code : {0ul, 3010ul, 1ul, 0xC0000005ul}) {
     m_world.elevatedStarts.clear();
     m_world.started.clear();
     m_world.elevationResult = 0;
     m_world.elevatedExitCode = code;
     job = RunJob("/install /ALLUSERS /VERYSILENT" + LogSwitch());
-    EXPECT_EQ(static_cast<int>(code), job.exitCode);
+    EXPECT_EQ(code == 0xC0000005ul ? 1 : static_cast<int>(code), job.exitCode);
     EXPECT_EQ(std::vector<std::string>{m_dist + "Velmora.exe|/elevatedcopy /install /VERYSILENT "
                                                 "/ALLUSERS" + LogSwitch()},
               m_world.elevatedStarts);
@@ -1327,9 +1340,20 @@ TEST_F(SelfInstallJobTest, ASilentUninstallAsksNothingAndSaysARestartFinishesIt)
   for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp"}) WriteWholeFile(folder + name, name);
   ASSERT_EQ(0, RunStep2());
   CScriptedBoxes boxes;
+  // Started from any other folder (the unpacked distribution), a job removes
+  // nothing: nobody is asked whether these are the files to go.
+  m_world.modulePath = m_dist + "Velmora.exe";
+  JobResult job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
+  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_TRUE(FileExists(m_dist + "Velmora.exe"));
+  EXPECT_TRUE(FileExists(m_dist + "License.rtf"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(Has(Log(), "Message: Orvane Zenvero is not installed in " + m_dist + ", but in " + folder))
+      << Log();
+  m_world.modulePath = folder + "Velmora.exe";
   // A copy that does not close: nothing is removed.
   m_world.closeResult = 1;
-  JobResult job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
+  job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
   EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
   EXPECT_TRUE(FileExists(folder + "Readme.txt"));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
