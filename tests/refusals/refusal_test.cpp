@@ -76,4 +76,22 @@ TEST_F(Refusals, TheUsersOwnFilesConvert) {
   EXPECT_EQ("        own", Content(path));
 }
 
+// The installed program starts in its install folder, which a standard user
+// may not write: a conversion writes nothing there.
+TEST_F(Refusals, AnUnwritableCurrentFolderDoesNotStopTheConversion) {
+  const std::string path = Work() + "\\converted in another folder.txt";
+  ASSERT_TRUE(WriteWholeFile(path, "a\tb"));
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA((Work() + "\\others").c_str()));
+  // The precondition: nothing may be made there.
+  ASSERT_FALSE(CHandle(CreateFileA("probe.tmp", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr)).IsValid());
+  std::string report;
+  ConvertFileInPlace(path, TabStopList{8}, report);
+  SetCurrentDirectoryA(previous);
+  EXPECT_EQ("1 tabs converted", report);
+  EXPECT_EQ("a       b", Content(path));
+}
+
 }  // namespace
