@@ -43,9 +43,12 @@ void LogInstallStep(const std::string& step) {
   line += "\r\n";
   // Opened for each line and shared, so that the steps of one job in two
   // processes (install steps 1 and 2) come out in the order they happened.
-  CHandle file(CreateFileA(g_job.log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  // (Written at the end rather than opened for appending only, which the
+  // Windows 95 family does not know; one process writes at a time.)
+  CHandle file(CreateFileA(g_job.log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return;
+  SetFilePointer(file, 0, nullptr, FILE_END);
   DWORD written = 0;
   WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
