@@ -66,7 +66,7 @@ template <typename Expander>
 bool ExpandRest(CFile& sourceFile, std::vector<char>& input, Expander& expander, uint64_t& tabCount,
                 bool stopAtNul = false) {
   while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
-    if (stopAtNul && std::memchr(input.data(), 0, got) != nullptr) return false;
+    if (stopAtNul && HoldsNul(input.data(), got)) return false;
     expander.Expand(input.data(), got);
   }
   expander.Finish();
@@ -140,6 +140,7 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
   uint64_t ascii = 0;  // source bytes that went through the byte path
   bool rest = refuseBinary;
   bool converted = false;  // the whole source went through the UTF-8 path
+  TextEncoding encoding = TextEncoding::kBytes;  // the rule for the rest
   if (!refuseBinary) {
     while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
       detector.Feed(input.data(), got);
@@ -153,27 +154,30 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
         bytes.Expand(input.data(), from);
         ascii = high;
         rest = true;
-        if (detector.IsSettled()) break;
-        // Most likely UTF-8 from here on: converted so while the rest is
-        // checked, so that a valid file is read once. Should the rest turn
-        // out not to be UTF-8, the whole file goes again from its start, by
-        // the rule the check decided, into the destination made empty again.
+        if (detector.IsSettled()) {
+          encoding = detector.GetEncoding();
+          break;
+        }
+        // Most likely UTF-8 from here on: converted so, and checked by the
+        // UTF-8 path itself as it goes, so that a valid file is read once
+        // and its bytes looked at once. Should the rest turn out not to be
+        // UTF-8, the whole file goes again from its start by the byte rule,
+        // into the destination made empty again.
         bytes.Flush();
         Utf8Expander utf8(stops, sink, kWriteSize);
         utf8.SetState(bytes.GetColumn(), bytes.GetTabCount());
         utf8.Expand(input.data() + from, got - from);
-        while (const DWORD ahead = sourceFile.Read(input.data(), kReadSize)) {
-          detector.Feed(input.data(), ahead);
-          if (stopAtNul && detector.HasNul()) {
+        while (utf8.IsValid()) {
+          const DWORD ahead = sourceFile.Read(input.data(), kReadSize);
+          if (ahead == 0) break;
+          if (stopAtNul && HoldsNul(input.data(), ahead)) {
             result.m_bNotText = true;
             return result;
           }
-          if (detector.IsSettled()) break;
           utf8.Expand(input.data(), ahead);
         }
-        detector.Finish();
-        if (detector.GetEncoding() == TextEncoding::kUtf8) {
-          utf8.Finish();
+        if (utf8.IsValid()) utf8.Finish();  // a character cut at the end makes it not valid
+        if (utf8.IsValid()) {
           result.m_nTabCount = utf8.GetTabCount();
           rest = false;
           converted = true;
@@ -187,11 +191,11 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
       bytes.Expand(input.data(), got);
       ascii += got;
     }
-    detector.Finish();
+  } else {
+    encoding = detector.GetEncoding();
   }
   if (rest) {
     SeekTo(sourceFile, ascii);
-    const TextEncoding encoding = detector.GetEncoding();
     bool text = true;
     if (encoding == TextEncoding::kBytes) {
       text = ExpandRest(sourceFile, input, bytes, result.m_nTabCount, stopAtNul);

@@ -8,10 +8,27 @@
 #include <emmintrin.h>
 #endif
 
+bool HoldsNul(const char* data, size_t size) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+  const unsigned char* const end = p + size;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; end - p >= 64; p += 64) {
+    const __m128i least =
+        _mm_min_epu8(_mm_min_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16))),
+                     _mm_min_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48))));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0) return true;
+  }
+#endif
+  return p < end && std::memchr(p, 0, static_cast<size_t>(end - p)) != nullptr;
+}
+
 namespace {
 
-bool HoldsNul(const unsigned char* p, const unsigned char* end) {
-  return p < end && std::memchr(p, 0, static_cast<size_t>(end - p)) != nullptr;
+bool HoldsNulBetween(const unsigned char* p, const unsigned char* end) {
+  return p < end && HoldsNul(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
 }
 
 }  // namespace
@@ -49,7 +66,7 @@ void EncodingDetector::Feed(const char* data, size_t size) {
       break;
     case State::kInvalid:
     case State::kUtf8Mark:
-      if (!m_bNul) m_bNul = HoldsNul(p, end);
+      if (!m_bNul) m_bNul = HoldsNulBetween(p, end);
       break;
     default:
       break;  // still in the head, or UTF-16 text, which may hold any byte
@@ -226,5 +243,5 @@ void EncodingDetector::Validate(const unsigned char* p, const unsigned char* end
   if (p == end) return;
   // Not UTF-8: the byte rule, whatever follows; only a NUL still matters.
   m_State = State::kInvalid;
-  if (!m_bNul) m_bNul = HoldsNul(p, end);
+  if (!m_bNul) m_bNul = HoldsNulBetween(p, end);
 }

@@ -117,16 +117,16 @@ TEST(EncodingDetector, AgreesWithTheRuleAnywhereInLongText) {
     // Mostly ASCII with a few characters a line, or mostly characters.
     const int share = round % 3 == 0 ? 60 : 6;
     std::string text = "x";
-    const size_t length = 1 + rng() % 3000;
+    const size_t length = static_cast<size_t>(1 + rng() % 3000);
     while (text.size() < length) {
       if (static_cast<int>(rng() % 100) < share) text += valid[rng() % std::size(valid)];
       else text += static_cast<char>('a' + rng() % 26);
     }
-    // A fault (or a NUL) at any place, near a 64-byte boundary more often;
-    // a cut character only at the end.
+    // A fault (or a NUL) at any place, near a 64-byte boundary more often.
     const int kind = round % 5;
     if (kind != 0) {
-      size_t at = rng() % 2 ? rng() % text.size() : std::min(text.size(), (rng() % 40) * 64 + 58 + rng() % 8);
+      const size_t nearBoundary = static_cast<size_t>((rng() % 40) * 64 + 58 + rng() % 8);
+      size_t at = rng() % 2 ? rng() % text.size() : std::min(text.size(), nearBoundary);
       while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;  // not inside a character
       if (kind == 4) text.insert(at, 1, '\0');
       else text.insert(at, faults[rng() % std::size(faults)]);

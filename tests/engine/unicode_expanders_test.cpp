@@ -51,7 +51,9 @@ int DecodeReference(const std::string& text, size_t i, char32_t& ch) {
 // The rule, one character at a time: tabs, carriage returns, line feeds and
 // ASCII as the byte rule has them; a character moves the column by its
 // width; a byte that is not part of a valid character by one.
-std::string ReferenceUtf8(const std::string& text, const TabStopList& stops, int64_t& column, uint64_t& tabs) {
+std::string ReferenceUtf8(const std::string& text, const TabStopList& stops, int64_t& column, uint64_t& tabs,
+                          bool* valid = nullptr) {
+  if (valid != nullptr) *valid = true;
   std::string out;
   for (size_t i = 0; i < text.size();) {
     char32_t ch;
@@ -61,6 +63,7 @@ std::string ReferenceUtf8(const std::string& text, const TabStopList& stops, int
       out.append(text, i, static_cast<size_t>(length));
       i += static_cast<size_t>(length);
     } else {
+      if (valid != nullptr && (text[i] & 0x80) != 0) *valid = false;
       char byte = text[i++];
       const int repeat = ExpandStep(byte, column, tabs, stops);
       out.append(static_cast<size_t>(repeat), byte);
@@ -185,7 +188,8 @@ TEST(Utf8Expander, MatchesTheCharacterRuleOnGeneratedText) {
                                       << (invalid ? ", invalid bytes" : ""));
       int64_t column = 0;
       uint64_t tabs = 0;
-      const std::string expected = ReferenceUtf8(text, stops, column, tabs);
+      bool valid;
+      const std::string expected = ReferenceUtf8(text, stops, column, tabs, &valid);
 
       StringSink sink;
       Utf8Expander expander(stops, sink, bufferSize);
@@ -193,6 +197,7 @@ TEST(Utf8Expander, MatchesTheCharacterRuleOnGeneratedText) {
       ASSERT_EQ(expected, sink.m_strData);
       EXPECT_EQ(column, expander.GetColumn());
       EXPECT_EQ(tabs, expander.GetTabCount());
+      EXPECT_EQ(valid, expander.IsValid());
     }
   }
 }
