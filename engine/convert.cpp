@@ -29,6 +29,7 @@ class FileSink : public ByteSink {
  public:
   FileSink(CFile& file, bool soft) : m_File(file), m_bSoft(soft) {}
   void Write(const char* data, size_t size) override {
+    m_nOffered += size;
     if (m_bFailed) return;
     try {
       // WriteFile takes a 32-bit count: hand a long run over in pieces.
@@ -45,11 +46,15 @@ class FileSink : public ByteSink {
   }
   void Fail() { m_bFailed = true; }
   bool Failed() const { return m_bFailed; }
+  // The bytes handed to the sink so far (written or, after a failure, dropped).
+  uint64_t Offered() const { return m_nOffered; }
+  void Restart() { m_nOffered = 0; }
 
  private:
   CFile& m_File;
   bool m_bSoft;
   bool m_bFailed = false;
+  uint64_t m_nOffered = 0;
 };
 
 void SeekTo(CFile& file, uint64_t offset) {
@@ -85,6 +90,7 @@ class ByteExpander : public TabExpander {
 void StartOver(CFile& destination, FileSink& sink, bool soft) {
   if (sink.Failed()) return;
   LARGE_INTEGER start = {};
+  sink.Restart();
   if (SetFilePointerEx(destination.GetHandle(), start, nullptr, FILE_BEGIN) &&
       SetEndOfFile(destination.GetHandle()))
     return;
@@ -179,6 +185,7 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
         bytes.Flush();
         Utf8Expander utf8(stops, sink, kWriteSize);
         utf8.SetState(bytes.GetColumn(), bytes.GetTabCount());
+        utf8.AlignOutputAfter(sink.Offered());
         utf8.Expand(input.data() + from, got - from);
         while (utf8.IsValid()) {
           const DWORD ahead = sourceFile.Read(input.data(), kReadSize);
@@ -217,6 +224,7 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
       if (encoding == TextEncoding::kUtf8) {
         Utf8Expander expander(stops, sink, kWriteSize);
         expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
+        expander.AlignOutputAfter(sink.Offered());
         text = ExpandRest(sourceFile, input, expander, result.m_nTabCount, stopAtNul);
       } else {
         // NUL bytes are part of UTF-16 text.

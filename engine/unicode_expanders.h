@@ -40,6 +40,9 @@ class Utf8Expander {
   // at no extra cost, so a text that is converted while it may still prove
   // not to be UTF-8 needs no check of its own.
   bool IsValid() const { return m_bValid; }
+  // The output follows `before` bytes already in the sink: its blocks are
+  // handed over at multiples of the buffer size from the sink's start.
+  void AlignOutputAfter(uint64_t before) { m_Output.AlignAfter(before); }
 
  private:
   // Expands bytes in which a character cut at the end is invalid.

@@ -138,7 +138,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
   const unsigned char* anchor = data;
   int64_t anchorColumn = m_nColumn;
   char* const buffer = m_Output.Begin();
-  char* const limit = m_Output.Limit();
+  char* limit = m_Output.Limit();
   char* out = buffer + m_Output.m_nUsed;
   uint64_t tabCount = m_nTabCount;
   bool valid = true;
@@ -166,6 +166,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       m_Output.Put(reinterpret_cast<const char*>(run), length);
       m_Output.PutUnits(" ", 1, static_cast<uint64_t>(spaces64));
       out = buffer + m_Output.m_nUsed;
+      limit = m_Output.Limit();
     }
   };
 

@@ -193,6 +193,7 @@ TEST(Utf8Expander, MatchesTheCharacterRuleOnGeneratedText) {
 
       StringSink sink;
       Utf8Expander expander(stops, sink, bufferSize);
+      expander.AlignOutputAfter(static_cast<uint64_t>(round) * 37);  // a first block cut short changes nothing
       ExpandInPieces(expander, text, rng, maxPiece);
       ASSERT_EQ(expected, sink.m_strData);
       EXPECT_EQ(column, expander.GetColumn());
@@ -365,6 +366,40 @@ TEST(UnicodeExpanders, ContinuePastThirtyTwoBitColumnsAndCounts) {
     EXPECT_EQ(expected16, sink16.m_strData);
     EXPECT_EQ(column, expander16.GetColumn());
     EXPECT_EQ(tabs, expander16.GetTabCount());
+  }
+}
+
+// After AlignOutputAfter(before) the first block ends where the sink's
+// bytes reach a multiple of the buffer size, and every later block is whole.
+TEST(Utf8Expander, AlignsItsBlocksAfterTheBytesBefore) {
+  std::string text;
+  while (text.size() < 5000) text += "caf\xC3\xA9\tx\r\n\xE4\xB8\xAD\ty\r\n";
+  int64_t column = 0;
+  uint64_t tabs = 0;
+  const std::string expected = ReferenceUtf8(text, TabStopList{8}, column, tabs);
+  const struct {
+    uint64_t before;
+    size_t first;
+  } cases[] = {{0, 1000}, {1, 999}, {600, 400}, {998, 2}, {999, 1000}, {1000, 1000}, {2300, 700}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.before << " bytes before");
+    class BlockSink : public ByteSink {
+     public:
+      void Write(const char* data, size_t size) override {
+        m_Sizes.push_back(size);
+        m_strData.append(data, size);
+      }
+      std::vector<size_t> m_Sizes;
+      std::string m_strData;
+    } sink;
+    Utf8Expander expander(TabStopList{8}, sink, 1000);
+    expander.AlignOutputAfter(c.before);
+    expander.Expand(text.data(), text.size());
+    expander.Finish();
+    EXPECT_EQ(expected, sink.m_strData);
+    ASSERT_GE(sink.m_Sizes.size(), 3u);
+    EXPECT_EQ(c.first, sink.m_Sizes[0]);
+    for (size_t i = 1; i + 1 < sink.m_Sizes.size(); ++i) EXPECT_EQ(1000u, sink.m_Sizes[i]) << "block " << i;
   }
 }
 
