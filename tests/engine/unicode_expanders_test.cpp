@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -367,6 +368,47 @@ TEST(UnicodeExpanders, ContinuePastThirtyTwoBitColumnsAndCounts) {
     EXPECT_EQ(column, expander16.GetColumn());
     EXPECT_EQ(tabs, expander16.GetTabCount());
   }
+}
+
+// The expander takes characters 64 bytes at a time; one that a block's end
+// cuts, with a tab right after it, at every place around the end, for
+// every kind of character, lands its tab where the rule says.
+TEST(Utf8Expander, TakesACharacterAcrossABlocksEndWithATabAfterIt) {
+  const char* const characters[] = {"\xC3\xA9",         "\xCC\x81",         "\xD0\x96",     "\xE4\xB8\xAD",
+                                    "\xEC\x95\x88",     "\xE2\x82\xAC",     "\xE2\x80\x8B", "\xEF\xBC\xA1",
+                                    "\xF0\x9F\x98\x80", "\xF3\xA0\x84\x80", "\xE9",         "\xE4\xB8"};
+  for (const char* character : characters) {
+    for (size_t before = 56; before <= 72; ++before) {
+      for (const std::string& tail : {std::string("\tx"), std::string("\t\t\xC3\xA9\ty") + std::string(70, 'z')}) {
+        SCOPED_TRACE(testing::Message() << before << " bytes before a character of " << std::strlen(character)
+                                        << " bytes");
+        const std::string text = std::string(before, 'a') + character + tail + "\r\n" + std::string(100, 'b');
+        int64_t column = 0;
+        uint64_t tabs = 0;
+        bool valid;
+        const std::string expected = ReferenceUtf8(text, TabStopList{8}, column, tabs, &valid);
+        for (size_t piece : {size_t{64}, size_t{65}, text.size()}) {
+          StringSink sink;
+          Utf8Expander expander(TabStopList{8}, sink, 4096);
+          for (size_t at = 0; at < text.size(); at += piece)
+            expander.Expand(text.data() + at, std::min(piece, text.size() - at));
+          expander.Finish();
+          EXPECT_EQ(expected, sink.m_strData) << "pieces of " << piece;
+          EXPECT_EQ(valid, expander.IsValid());
+        }
+      }
+    }
+  }
+}
+
+// The block scan takes some characters' widths from their lead byte alone
+// (two-byte characters up to U+02FF one column, the ideographs U+4000 to
+// U+9FFF and the Hangul syllables U+B000 to U+CFFF two): the table, made
+// from the Unicode data at build time, must agree.
+TEST(Utf8Expander, TheTableAgreesWithTheWidthsTakenFromLeadBytes) {
+  for (char32_t ch = 0x80; ch <= 0x2FF; ++ch) ASSERT_EQ(1, CharWidth(ch)) << std::hex << "U+" << ch;
+  for (char32_t ch = 0x4000; ch <= 0x9FFF; ++ch) ASSERT_EQ(2, CharWidth(ch)) << std::hex << "U+" << ch;
+  for (char32_t ch = 0xB000; ch <= 0xCFFF; ++ch) ASSERT_EQ(2, CharWidth(ch)) << std::hex << "U+" << ch;
 }
 
 // After AlignOutputAfter(before) the first block ends where the sink's
