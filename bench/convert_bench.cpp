@@ -2,6 +2,10 @@
 // conversion for the run script.
 //   convert_bench convert SOURCE DESTINATION [WIDTH]  ConvertFile in batch mode
 //   convert_bench copy SOURCE DESTINATION             CopyFileA, for comparison
+//   convert_bench inplace FILE [WIDTH]                ConvertFileInPlace
+//   convert_bench pieces FILE [WIDTH]                 the same work in its pieces, one
+//     line each: a new file beside it, the conversion into it, each step of
+//     the replacement; and other ways to replace, for comparison
 // With VELMORA_BENCH_TIME set, the time of the operation itself goes to stderr.
 // Wine starts its GUI side on the first cursor change of a process (0.1 s and
 // more); the program has done so long before its first conversion, so that
@@ -14,6 +18,7 @@
 #include <string>
 
 #include "engine/convert.h"
+#include "engine/replace_file.h"
 #include "framework/wait_cursor.h"
 
 namespace {
@@ -29,6 +34,62 @@ void ReportTime(double start) {
   if (std::getenv("VELMORA_BENCH_TIME") != nullptr) std::fprintf(stderr, "in-process %.3f\n", Seconds() - start);
 }
 
+void Lap(const char* what, double& start) {
+  const double now = Seconds();
+  std::fprintf(stderr, "%-34s %.3f\n", what, now - start);
+  start = now;
+}
+
+int InPlace(const char* path, const TabStopList& stops) {
+  { CWaitCursor guiStart; }
+  std::string report;
+  double start = Seconds();
+  ConvertFileInPlace(path, stops, report);
+  Lap("ConvertFileInPlace", start);
+  std::printf("%s\n", report.c_str());
+  return 0;
+}
+
+int Pieces(const char* path, const TabStopList& stops) {
+  { CWaitCursor guiStart; }
+  double start = Seconds();
+  std::string folder(path);
+  folder.erase(folder.find_last_of("\\/:") + 1);
+  std::string copy;
+  start = Seconds();
+  if (!CreateSiblingFile(folder, copy)) return 1;
+  Lap("  a new file beside it", start);
+  // ConvertFileInPlace writes into the new file as it is; ConvertFile would
+  // empty an existing one (which costs a flush on ext4), so it makes it anew.
+  DeleteFileA(copy.c_str());
+  std::string count;
+  ConvertFile(path, copy, stops, &count);
+  Lap("  the conversion into it", start);
+  const DWORD attributes = GetFileAttributesA(path);
+  GetFileAttributesA(copy.c_str());
+  Lap("  the attributes of both", start);
+  HANDLE writable = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  CloseHandle(writable);
+  Lap("  the check that it may be written", start);
+  SetFileAttributesA(copy.c_str(), attributes & FILE_ATTRIBUTE_ARCHIVE ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_NORMAL);
+  Lap("  the attributes given", start);
+  const BOOL replaced = ReplaceFileA(path, copy.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr);
+  Lap(replaced ? "  ReplaceFileA (write-through)" : "  ReplaceFileA failed", start);
+  // Once more without write-through, and as a rename, for comparison.
+  if (CreateSiblingFile(folder, copy) && CopyFileA(path, copy.c_str(), FALSE)) {
+    start = Seconds();
+    ReplaceFileA(path, copy.c_str(), nullptr, 0, nullptr, nullptr);
+    Lap("  ReplaceFileA (no flags)", start);
+  }
+  if (CreateSiblingFile(folder, copy) && CopyFileA(path, copy.c_str(), FALSE)) {
+    start = Seconds();
+    MoveFileExA(copy.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    Lap("  MoveFileExA (write-through)", start);
+  }
+  return replaced ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +103,10 @@ int main(int argc, char** argv) {
     std::printf("%s\n", report.c_str());
     return result >= 0 ? 0 : 1;
   }
+  if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "inplace") == 0)
+    return InPlace(argv[2], TabStopList(TabWidthFromText(argc == 4 ? argv[3] : "8")));
+  if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "pieces") == 0)
+    return Pieces(argv[2], TabStopList(TabWidthFromText(argc == 4 ? argv[3] : "8")));
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) {
     const double start = Seconds();
     const BOOL copied = CopyFileA(argv[2], argv[3], FALSE);
@@ -52,6 +117,8 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: convert_bench convert SOURCE DESTINATION [WIDTH]\n"
-               "       convert_bench copy SOURCE DESTINATION\n");
+               "       convert_bench copy SOURCE DESTINATION\n"
+               "       convert_bench inplace FILE [WIDTH]\n"
+               "       convert_bench pieces FILE [WIDTH]\n");
   return 2;
 }

@@ -10,6 +10,12 @@
 //     characters a line, and expands in memory, side by side: the ASCII
 //     through the byte path, the UTF-8 through the UTF-8 path (and, for
 //     comparison, the ASCII through the UTF-8 path and the text in UTF-16).
+//   convert_bench_host parts INPUT
+//     the pieces of a file conversion, each alone, in 64 KB reads as
+//     ConvertFile makes them: the encoding check over the ASCII text and
+//     over its UTF-8 variant, the byte path over the ASCII, the UTF-8 path
+//     over the UTF-8, and check and UTF-8 path together.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +27,7 @@
 
 #include "bench/bench_files.h"
 #include "engine/tab_expander.h"
+#include "engine/text_encoding.h"
 #include "engine/unicode_expanders.h"
 
 namespace {
@@ -263,6 +270,67 @@ int Unicode(const char* input) {
   return 0;
 }
 
+// The pieces of ConvertFile's work on a file, in its 64 KB reads.
+int Parts(const char* input) {
+  std::string ascii;
+  if (!ReadWholeFile(input, &ascii)) {
+    std::fprintf(stderr, "cannot read %s\n", input);
+    return 1;
+  }
+  const std::string utf8 = Utf8Variant(ascii, true);
+  const TabStopList stops(8);
+  static constexpr size_t kRead = 64 * 1024;
+  auto inReads = [](const std::string& text, const std::function<void(const char*, size_t)>& step) {
+    for (size_t at = 0; at < text.size(); at += kRead) step(text.data() + at, std::min(kRead, text.size() - at));
+  };
+  auto detect = [&](const std::string& text) {
+    return [&](ByteSink&) {
+      EncodingDetector detector;
+      inReads(text, [&](const char* p, size_t n) { detector.Feed(p, n); });
+      detector.Finish();
+      return static_cast<uint64_t>(detector.GetEncoding());
+    };
+  };
+  Path detectAscii{detect(ascii)}, detectUtf8{detect(utf8)};
+  Path bytes{[&](ByteSink& sink) {
+    TabExpander expander(stops, sink, kRead);
+    inReads(ascii, [&](const char* p, size_t n) { expander.Expand(p, n); });
+    expander.Flush();
+    return expander.GetTabCount();
+  }};
+  Path expandUtf8{[&](ByteSink& sink) {
+    Utf8Expander expander(stops, sink, kRead);
+    inReads(utf8, [&](const char* p, size_t n) { expander.Expand(p, n); });
+    expander.Finish();
+    return expander.GetTabCount();
+  }};
+  Path both{[&](ByteSink& sink) {
+    EncodingDetector detector;
+    Utf8Expander expander(stops, sink, kRead);
+    inReads(utf8, [&](const char* p, size_t n) {
+      detector.Feed(p, n);
+      expander.Expand(p, n);
+    });
+    detector.Finish();
+    expander.Finish();
+    return expander.GetTabCount();
+  }};
+  TimeInTurn({&detectAscii, &detectUtf8, &bytes, &expandUtf8, &both}, 7);
+  auto line = [&](const char* name, size_t size, const Path& path) {
+    std::printf("%-34s %8.1f MB/s (%.3f s)\n", name, size / path.best.seconds / 1e6, path.best.seconds);
+  };
+  line("check, ASCII text", ascii.size(), detectAscii);
+  line("check, UTF-8 text", utf8.size(), detectUtf8);
+  line("byte path, ASCII text", ascii.size(), bytes);
+  line("UTF-8 path, UTF-8 text", utf8.size(), expandUtf8);
+  line("check and UTF-8 path, UTF-8 text", utf8.size(), both);
+  if (detectUtf8.best.tabs != static_cast<uint64_t>(TextEncoding::kUtf8) || bytes.best.tabs != both.best.tabs) {
+    std::fprintf(stderr, "the check or the paths disagree\n");
+    return 1;
+  }
+  return 0;
+}
+
 // Writes the UTF-8 variant of an ASCII text (the one the unicode job times)
 // to a file, for ConvertFile to convert as a whole process.
 int WriteUtf8(const char* input, const char* output) {
@@ -281,11 +349,13 @@ int main(int argc, char** argv) {
   if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "expand") == 0)
     return Expand(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 8);
   if (argc == 3 && std::strcmp(argv[1], "unicode") == 0) return Unicode(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "parts") == 0) return Parts(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "utf8") == 0) return WriteUtf8(argv[2], argv[3]);
   std::fprintf(stderr,
                "usage: convert_bench_host generate source|notabs|dense MEGABYTES FILE\n"
                "       convert_bench_host expand INPUT OUTPUT [WIDTH]\n"
                "       convert_bench_host unicode INPUT\n"
+               "       convert_bench_host parts INPUT\n"
                "       convert_bench_host utf8 INPUT OUTPUT\n");
   return 2;
 }

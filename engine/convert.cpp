@@ -29,6 +29,7 @@ class FileSink : public ByteSink {
  public:
   FileSink(CFile& file, bool soft) : m_File(file), m_bSoft(soft) {}
   void Write(const char* data, size_t size) override {
+    m_nOffered += size;
     if (m_bFailed) return;
     try {
       // WriteFile takes a 32-bit count: hand a long run over in pieces.
@@ -45,11 +46,15 @@ class FileSink : public ByteSink {
   }
   void Fail() { m_bFailed = true; }
   bool Failed() const { return m_bFailed; }
+  // The bytes handed to the sink so far (written or, after a failure, dropped).
+  uint64_t Offered() const { return m_nOffered; }
+  void Restart() { m_nOffered = 0; }
 
  private:
   CFile& m_File;
   bool m_bSoft;
   bool m_bFailed = false;
+  uint64_t m_nOffered = 0;
 };
 
 void SeekTo(CFile& file, uint64_t offset) {
@@ -66,7 +71,7 @@ template <typename Expander>
 bool ExpandRest(CFile& sourceFile, std::vector<char>& input, Expander& expander, uint64_t& tabCount,
                 bool stopAtNul = false) {
   while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
-    if (stopAtNul && std::memchr(input.data(), 0, got) != nullptr) return false;
+    if (stopAtNul && HoldsNul(input.data(), got)) return false;
     expander.Expand(input.data(), got);
   }
   expander.Finish();
@@ -85,6 +90,7 @@ class ByteExpander : public TabExpander {
 void StartOver(CFile& destination, FileSink& sink, bool soft) {
   if (sink.Failed()) return;
   LARGE_INTEGER start = {};
+  sink.Restart();
   if (SetFilePointerEx(destination.GetHandle(), start, nullptr, FILE_BEGIN) &&
       SetEndOfFile(destination.GetHandle()))
     return;
@@ -101,13 +107,20 @@ struct StreamResult {
 // Streams source into destination through fixed buffers; throws CFileException.
 // Text before the first byte from 0x80 up is ASCII, the same under every
 // rule: it goes through the byte path while it is read. From that byte on
-// it goes through the UTF-8 path while the check of the rest goes on; a
+// it goes through the UTF-8 path, which checks the rest as it goes; a
 // mark decides at once, and a rest that is not UTF-8 starts the whole
-// source over by the rule decided. When binary sources are refused,
+// source over by the byte rule. When binary sources are refused,
 // the whole source is read first, before the destination is opened.
 // With softDestination, a destination that cannot be opened (or an empty
 // name), written or closed is no failure of the conversion: the source is
-// read to its end all the same and the result says the copy failed.
+// read to its end all the same and the result says the copy failed. Such a
+// destination is the converted copy, a new empty file of the caller's.
+// A destination is emptied only when it holds something: Wine's
+// CREATE_ALWAYS empties even the file it has just made, and on ext4 a file
+// emptied so is flushed to the disk when it is closed (the safeguard for
+// files rewritten in place), which for a 280 MB output took 35 to 120 ms of
+// the conversion under Wine. A new destination is made with CREATE_NEW,
+// an existing one opened as before; the converted copy is opened as it is.
 // With stopAtNul the conversion stops where a NUL byte shows the source to
 // be binary (outside UTF-16 text), with the result "not text": for a
 // destination that is thrown away then, as a converted copy is.
@@ -132,14 +145,21 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
   CFile destinationFile;
   FileSink sink(destinationFile, softDestination);
   if (!softDestination) {
-    destinationFile.Open(destination.c_str(), destinationMode);
-  } else if (destination.empty() || !destinationFile.Open(destination.c_str(), destinationMode, nullptr)) {
+    if (!destinationFile.Open(destination.c_str(), destinationMode | CFile::modeCreateNew, nullptr))
+      destinationFile.Open(destination.c_str(), destinationMode);
+  } else if (destination.empty() ||
+             !destinationFile.Open(destination.c_str(), destinationMode | CFile::modeNoTruncate, nullptr)) {
     sink.Fail();
+  } else {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(destinationFile.GetHandle(), &size)) sink.Fail();
+    else if (size.QuadPart != 0) StartOver(destinationFile, sink, true);  // not ours as made: emptied after all
   }
   ByteExpander bytes(stops, sink, kWriteSize);
   uint64_t ascii = 0;  // source bytes that went through the byte path
   bool rest = refuseBinary;
   bool converted = false;  // the whole source went through the UTF-8 path
+  TextEncoding encoding = TextEncoding::kBytes;  // the rule for the rest
   if (!refuseBinary) {
     while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
       detector.Feed(input.data(), got);
@@ -153,27 +173,31 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
         bytes.Expand(input.data(), from);
         ascii = high;
         rest = true;
-        if (detector.IsSettled()) break;
-        // Most likely UTF-8 from here on: converted so while the rest is
-        // checked, so that a valid file is read once. Should the rest turn
-        // out not to be UTF-8, the whole file goes again from its start, by
-        // the rule the check decided, into the destination made empty again.
+        if (detector.IsSettled()) {
+          encoding = detector.GetEncoding();
+          break;
+        }
+        // Most likely UTF-8 from here on: converted so, and checked by the
+        // UTF-8 path itself as it goes, so that a valid file is read once
+        // and its bytes looked at once. Should the rest turn out not to be
+        // UTF-8, the whole file goes again from its start by the byte rule,
+        // into the destination made empty again.
         bytes.Flush();
         Utf8Expander utf8(stops, sink, kWriteSize);
         utf8.SetState(bytes.GetColumn(), bytes.GetTabCount());
+        utf8.AlignOutputAfter(sink.Offered());
         utf8.Expand(input.data() + from, got - from);
-        while (const DWORD ahead = sourceFile.Read(input.data(), kReadSize)) {
-          detector.Feed(input.data(), ahead);
-          if (stopAtNul && detector.HasNul()) {
+        while (utf8.IsValid()) {
+          const DWORD ahead = sourceFile.Read(input.data(), kReadSize);
+          if (ahead == 0) break;
+          if (stopAtNul && HoldsNul(input.data(), ahead)) {
             result.m_bNotText = true;
             return result;
           }
-          if (detector.IsSettled()) break;
           utf8.Expand(input.data(), ahead);
         }
-        detector.Finish();
-        if (detector.GetEncoding() == TextEncoding::kUtf8) {
-          utf8.Finish();
+        if (utf8.IsValid()) utf8.Finish();  // a character cut at the end makes it not valid
+        if (utf8.IsValid()) {
           result.m_nTabCount = utf8.GetTabCount();
           rest = false;
           converted = true;
@@ -187,11 +211,11 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
       bytes.Expand(input.data(), got);
       ascii += got;
     }
-    detector.Finish();
+  } else {
+    encoding = detector.GetEncoding();
   }
   if (rest) {
     SeekTo(sourceFile, ascii);
-    const TextEncoding encoding = detector.GetEncoding();
     bool text = true;
     if (encoding == TextEncoding::kBytes) {
       text = ExpandRest(sourceFile, input, bytes, result.m_nTabCount, stopAtNul);
@@ -200,6 +224,7 @@ StreamResult ConvertStream(const std::string& source, const std::string& destina
       if (encoding == TextEncoding::kUtf8) {
         Utf8Expander expander(stops, sink, kWriteSize);
         expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
+        expander.AlignOutputAfter(sink.Offered());
         text = ExpandRest(sourceFile, input, expander, result.m_nTabCount, stopAtNul);
       } else {
         // NUL bytes are part of UTF-16 text.

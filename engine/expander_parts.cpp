@@ -24,10 +24,18 @@ int64_t TabStopFinder::NextListedStop(int64_t column) const {
 }
 
 OutputBlocks::OutputBlocks(ByteSink& sink, size_t capacity)
-    : m_Sink(sink), m_Buffer(std::max<size_t>(capacity, 2) + kSlack), m_nCapacity(std::max<size_t>(capacity, 2)) {}
+    : m_Sink(sink), m_Buffer(std::max<size_t>(capacity, 2) + kSlack), m_nCapacity(std::max<size_t>(capacity, 2)),
+      m_nLimit(m_nCapacity) {}
+
+void OutputBlocks::AlignAfter(uint64_t before) {
+  if (m_nUsed != 0) return;
+  const size_t into = static_cast<size_t>(before % m_nCapacity);
+  // A block of at least two bytes, as PutUnits needs room for one unit.
+  m_nLimit = m_nCapacity - into >= 2 ? m_nCapacity - into : m_nCapacity;
+}
 
 void OutputBlocks::Put(const char* data, size_t size) {
-  if (size <= m_nCapacity - m_nUsed) {
+  if (size <= m_nLimit - m_nUsed) {
     std::memcpy(m_Buffer.data() + m_nUsed, data, size);
     m_nUsed += size;
     return;
@@ -38,9 +46,9 @@ void OutputBlocks::Put(const char* data, size_t size) {
     m_Sink.Write(data, size);
     return;
   }
-  const size_t first = m_nCapacity - m_nUsed;
+  const size_t first = m_nLimit - m_nUsed;
   std::memcpy(m_Buffer.data() + m_nUsed, data, first);
-  m_nUsed = m_nCapacity;
+  m_nUsed = m_nLimit;
   Flush();
   std::memcpy(m_Buffer.data(), data + first, size - first);
   m_nUsed = size - first;
@@ -48,8 +56,8 @@ void OutputBlocks::Put(const char* data, size_t size) {
 
 void OutputBlocks::PutUnits(const char* unit, size_t unitSize, uint64_t count) {
   while (count > 0) {
-    if (m_nCapacity - m_nUsed < unitSize) Flush();
-    const uint64_t room = (m_nCapacity - m_nUsed) / unitSize;
+    if (m_nLimit - m_nUsed < unitSize) Flush();
+    const uint64_t room = (m_nLimit - m_nUsed) / unitSize;
     const size_t n = static_cast<size_t>(std::min(count, room));
     char* out = m_Buffer.data() + m_nUsed;
     if (unitSize == 1) {
@@ -63,6 +71,7 @@ void OutputBlocks::PutUnits(const char* unit, size_t unitSize, uint64_t count) {
 }
 
 void OutputBlocks::Flush() {
+  m_nLimit = m_nCapacity;
   if (m_nUsed == 0) return;
   // Emptied first: should the sink throw, the same bytes are not offered again.
   const size_t used = m_nUsed;

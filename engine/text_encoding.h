@@ -12,6 +12,10 @@ enum class TextEncoding {
   kUtf16Be,  // the mark FE FF
 };
 
+// Whether the bytes hold a 0 byte (a binary file's mark), many bytes at a
+// time: the system's memchr under Wine goes a byte at a time.
+bool HoldsNul(const char* data, size_t size);
+
 // Decides the encoding of a text fed to it from its first byte on, in pieces
 // that may split it anywhere, in memory that does not depend on its length.
 // Without a mark the whole text has to be seen: one invalid sequence, even

@@ -34,6 +34,15 @@ class Utf8Expander {
     m_nColumn = column;
     m_nTabCount = tabCount;
   }
+  // Every byte so far is ASCII or part of a valid character: the text is
+  // UTF-8 up to a character that the last piece cut, which the next piece
+  // or Finish (where it is not valid) decides. The expansion finds this out
+  // at no extra cost, so a text that is converted while it may still prove
+  // not to be UTF-8 needs no check of its own.
+  bool IsValid() const { return m_bValid; }
+  // The output follows `before` bytes already in the sink: its blocks are
+  // handed over at multiples of the buffer size from the sink's start.
+  void AlignOutputAfter(uint64_t before) { m_Output.AlignAfter(before); }
 
  private:
   // Expands bytes in which a character cut at the end is invalid.
@@ -45,6 +54,7 @@ class Utf8Expander {
   uint64_t m_nTabCount = 0;
   unsigned char m_Carry[4] = {};  // the start of a character that the piece cut
   size_t m_nCarried = 0;
+  bool m_bValid = true;
 };
 
 // UTF-16 in either byte order, mark included, in code units of that order:

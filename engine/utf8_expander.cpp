@@ -138,9 +138,10 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
   const unsigned char* anchor = data;
   int64_t anchorColumn = m_nColumn;
   char* const buffer = m_Output.Begin();
-  char* const limit = m_Output.Limit();
+  char* limit = m_Output.Limit();
   char* out = buffer + m_Output.m_nUsed;
   uint64_t tabCount = m_nTabCount;
+  bool valid = true;
 
   // Writes the text before a tab at `at` and the spaces to `stop`.
   auto putRunAndSpaces = [&](const unsigned char* at, int64_t spaces64) {
@@ -165,6 +166,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       m_Output.Put(reinterpret_cast<const char*>(run), length);
       m_Output.PutUnits(" ", 1, static_cast<uint64_t>(spaces64));
       out = buffer + m_Output.m_nUsed;
+      limit = m_Output.Limit();
     }
   };
 
@@ -319,6 +321,9 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       anchorColumn -= carried;
       from = carried;
     } else {
+      // Only a block that is not valid UTF-8 (or a character in it that
+      // the text's end cuts) takes this way.
+      valid = false;
       uint64_t events = (allTabs | high) & ~LowBits(from);
       while (events != 0) {
         const int i = __builtin_ctzll(events);
@@ -367,9 +372,12 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       if (length > 0) {
         anchorColumn += CharWidth(ch) - length;
         p += length - 1;
+      } else {
+        valid = false;
       }
     }
   }
+  m_bValid &= valid;
 
   m_Output.m_nUsed = static_cast<size_t>(out - buffer);
   m_nTabCount = tabCount;

@@ -107,7 +107,8 @@ bool CFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
     case shareDenyNone: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
   }
   DWORD disposition = OPEN_EXISTING;
-  if (openFlags & modeCreate) disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+  if (openFlags & modeCreate)
+    disposition = (openFlags & modeCreateNew) ? CREATE_NEW : (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
   HANDLE handle = CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {

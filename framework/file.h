@@ -57,6 +57,7 @@ class CFile {
     shareDenyNone = 0x0040,
     modeCreate = 0x1000,  // create, or empty an existing file
     modeNoTruncate = 0x2000,  // with modeCreate: keep an existing file as it is
+    modeCreateNew = 0x4000,   // with modeCreate: only a file that is not there yet (else ERROR_FILE_EXISTS)
   };
 
   CFile() = default;

@@ -166,6 +166,48 @@ TEST_F(ConvertFileTest, DecidesTheEncodingFromTheWholeLongFile) {
   }
 }
 
+TEST_F(ConvertFileTest, ConvertsInPlaceByWhatTheWholeLongFileProvesToBe) {
+  // As above, for a file converted in place, which is refused as binary
+  // where a NUL byte shows: after many read buffers of UTF-8 too, and after
+  // a late invalid byte has sent the conversion back to the file's start.
+  std::string ascii, accented, asUtf8, asBytes;
+  while (ascii.size() < 100000) ascii += "a\tb\r\n";
+  for (int i = 0; i < 40000; ++i) accented += "\xC3\xA9\tx\r\n";
+  for (size_t i = 0; i < ascii.size(); i += 5) asUtf8 += "a       b\r\n";
+  asBytes = asUtf8;
+  for (int i = 0; i < 40000; ++i) {
+    asUtf8 += "\xC3\xA9       x\r\n";
+    asBytes += "\xC3\xA9      x\r\n";
+  }
+  const std::string count = TabsConvertedText(ascii.size() / 5 + 40000);
+  const std::string notText = "Not a text file. Tabs not converted.";
+  const struct {
+    const char* name;
+    std::string input;
+    std::string output;
+    std::string report;
+  } cases[] = {
+      {"valid UTF-8 throughout", ascii + accented, asUtf8, count},
+      {"one invalid byte at the very end", ascii + accented + "\xFF", asBytes + "\xFF", count},
+      {"cut inside a character at the end", ascii + accented + "\xE4\xB8", asBytes + "\xE4\xB8", count},
+      {"NUL late in UTF-8", ascii + accented + std::string("\0", 1), "", notText},
+      {"NUL after a late invalid byte", ascii + accented + "\xFF" + accented + std::string("\0", 1), "", notText},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = MakeSource(c.input);
+    std::string report;
+    ConvertFileInPlace(path, TabStopList{8}, report);
+    EXPECT_EQ(c.report, report);
+    EXPECT_TRUE(FileText(path) == (c.output.empty() ? c.input : c.output)) << "the file differs";
+    // Nothing is left beside it.
+    int files = 0;
+    for (const WIN32_FIND_DATAA& entry : CFindFile((m_Dir / "*").c_str()))
+      files += (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    EXPECT_EQ(1, files);
+  }
+}
+
 TEST_F(ConvertFileTest, RefusesABinarySourceInBatchModeWhenAsked) {
   const std::string destination = m_Dir / "destination.txt";
   const struct {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 TEST(CFileException, MapsSystemErrorsToTheirTexts) {
@@ -48,6 +52,44 @@ TEST(CFileException, NamesNoFileAsUnnamedAndCutsTo255Characters) {
   const std::string name(300, 'x');
   const std::string message = CFileException(CFileException::accessDenied, 5, name).GetErrorMessage();
   EXPECT_EQ("Access to " + std::string(245, 'x'), message);
+}
+
+// What each way of creating makes of a file that is there and of one that
+// is not: emptied, kept, or refused.
+TEST(CFile, CreatesByTheModeAsked) {
+  CTempDir dir;
+  const UINT write = CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate;
+  const struct {
+    const char* name;
+    UINT mode;
+    bool opensExisting;
+    std::string existingAfter;
+  } cases[] = {
+      {"create", write, true, ""},
+      {"create, no truncation", write | CFile::modeNoTruncate, true, "old"},
+      {"create new", write | CFile::modeCreateNew, false, "old"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string existing = dir / "existing.txt", missing = dir / "missing.txt";
+    ASSERT_TRUE(WriteWholeFile(existing, "old"));
+    DeleteFileA(missing.c_str());
+    CFile file;
+    CFileException error;
+    EXPECT_EQ(c.opensExisting, file.Open(existing.c_str(), c.mode, &error));
+    if (!c.opensExisting) {
+      EXPECT_EQ(static_cast<LONG>(ERROR_FILE_EXISTS), error.m_lOsError);
+    }
+    file.Close();
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(existing, &text));
+    EXPECT_EQ(c.existingAfter, text);
+    ASSERT_TRUE(file.Open(missing.c_str(), c.mode, &error));
+    file.Write("new", 3);
+    file.Close();
+    EXPECT_TRUE(ReadWholeFile(missing, &text));
+    EXPECT_EQ("new", text);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 
 namespace {
@@ -65,6 +67,124 @@ TEST(EncodingDetector, DecidesFromTheMarkOrTheWholeContent) {
       EXPECT_EQ(c.nul, detector.HasNul());
       EXPECT_EQ(c.firstHigh, detector.GetFirstHighByte());
     }
+  }
+}
+
+// Whether text is valid UTF-8 with a multi-byte character, by the bit
+// patterns and the code point ranges alone.
+bool IsUtf8Reference(const std::string& text) {
+  bool multiByte = false;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    int length;
+    char32_t ch, min;
+    if (b >= 0xC0 && b < 0xE0) length = 2, ch = b & 0x1F, min = 0x80;
+    else if (b >= 0xE0 && b < 0xF0) length = 3, ch = b & 0x0F, min = 0x800;
+    else if (b >= 0xF0 && b < 0xF8) length = 4, ch = b & 0x07, min = 0x10000;
+    else return false;
+    if (text.size() - i < static_cast<size_t>(length)) return false;
+    for (int k = 1; k < length; ++k) {
+      const unsigned char c = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      if ((c & 0xC0) != 0x80) return false;
+      ch = (ch << 6) | (c & 0x3F);
+    }
+    if (ch < min || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000)) return false;
+    multiByte = true;
+    i += static_cast<size_t>(length);
+  }
+  return multiByte;
+}
+
+// The check goes through long stretches many bytes at a time: texts of
+// valid characters of every length (those next to the forms that are not
+// allowed too), each with one fault or none at some place, fed in pieces of
+// every size, give what the plain rule gives.
+TEST(EncodingDetector, AgreesWithTheRuleAnywhereInLongText) {
+  const char* const valid[] = {"\xC2\x80", "\xDF\xBF", "\xC3\xA9", "\xE0\xA0\x80", "\xE0\xBF\xBF",
+                               "\xE4\xB8\xAD", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF",
+                               "\xF0\x90\x80\x80", "\xF3\xBF\xBF\xBF", "\xF4\x8F\xBF\xBF", "\t", "\r\n"};
+  const char* const faults[] = {"\x80",         "\xBF",         "\xC0\x80",         "\xC1\xBF",
+                                "\xC3",         "\xC3(",        "\xE0\x9F\xBF",     "\xED\xA0\x80",
+                                "\xE4\xB8",     "\xE4(\xAD",    "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80",
+                                "\xF5\x80\x80\x80", "\xF8",      "\xFF",              "\xF0\x9F\x98",
+                                "\xC3\xA9\xA9"};
+  std::mt19937 rng(8);
+  for (int round = 0; round < 1500; ++round) {
+    // Mostly ASCII with a few characters a line, or mostly characters.
+    const int share = round % 3 == 0 ? 60 : 6;
+    std::string text = "x";
+    const size_t length = static_cast<size_t>(1 + rng() % 3000);
+    while (text.size() < length) {
+      if (static_cast<int>(rng() % 100) < share) text += valid[rng() % std::size(valid)];
+      else text += static_cast<char>('a' + rng() % 26);
+    }
+    // A fault (or a NUL) at any place, near a 64-byte boundary more often.
+    const int kind = round % 5;
+    if (kind != 0) {
+      const size_t nearBoundary = static_cast<size_t>((rng() % 40) * 64 + 58 + rng() % 8);
+      size_t at = rng() % 2 ? rng() % text.size() : std::min(text.size(), nearBoundary);
+      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;  // not inside a character
+      if (kind == 4) text.insert(at, 1, '\0');
+      else text.insert(at, faults[rng() % std::size(faults)]);
+    }
+    const bool nul = text.find('\0') != std::string::npos;
+    const size_t high = std::find_if(text.begin(), text.end(), [](char c) { return c & 0x80; }) - text.begin();
+    const TextEncoding expected = IsUtf8Reference(text) ? TextEncoding::kUtf8 : TextEncoding::kBytes;
+    const size_t pieces[] = {1, 63, 100, 4096, size_t{1} << 20};
+    const size_t piece = pieces[round % std::size(pieces)];
+    SCOPED_TRACE(testing::Message() << "round " << round << ", length " << text.size() << ", pieces of " << piece);
+    EncodingDetector detector;
+    for (size_t at = 0; at < text.size(); at += piece)
+      detector.Feed(text.data() + at, std::min(piece, text.size() - at));
+    detector.Finish();
+    ASSERT_EQ(expected, detector.GetEncoding());
+    EXPECT_EQ(nul, detector.HasNul());
+    EXPECT_EQ(high == text.size() ? EncodingDetector::kNoHighByte : high, detector.GetFirstHighByte());
+  }
+}
+
+// A character that a 64-byte stretch ends inside of, with ASCII after it:
+// whole it is UTF-8, cut short or with its last byte not a continuation not.
+TEST(EncodingDetector, FollowsACharacterAcrossTheEndOfAStretch) {
+  const struct {
+    const char* character;
+    TextEncoding encoding;
+  } cases[] = {
+      {"\xE4\xB8\xAD", TextEncoding::kUtf8},   {"\xE4\xB8", TextEncoding::kBytes},
+      {"\xF0\x9F\x98\x80", TextEncoding::kUtf8}, {"\xF0\x9F\x98", TextEncoding::kBytes},
+      {"\xE0\xA0\x80", TextEncoding::kUtf8},   {"\xE0\x80\x80", TextEncoding::kBytes},
+      {"\xF4\x8F\x80\x80", TextEncoding::kUtf8}, {"\xF4\x90\x80\x80", TextEncoding::kBytes},
+  };
+  for (const auto& c : cases) {
+    for (size_t before = 56; before <= 72; ++before) {
+      for (size_t piece : {size_t{64}, size_t{1} << 20}) {
+        SCOPED_TRACE(testing::Message() << before << " bytes before, pieces of " << piece << ", "
+                                        << (c.encoding == TextEncoding::kUtf8 ? "whole" : "faulty"));
+        const std::string text = std::string(before, 'a') + c.character + std::string(200, 'b');
+        EncodingDetector detector;
+        for (size_t at = 0; at < text.size(); at += piece)
+          detector.Feed(text.data() + at, std::min(piece, text.size() - at));
+        detector.Finish();
+        EXPECT_EQ(c.encoding, detector.GetEncoding());
+        EXPECT_EQ(before, detector.GetFirstHighByte());
+      }
+    }
+  }
+  // Cut short, and a stray continuation byte where a later stretch of the
+  // piece begins (the first byte goes to the mark check, so stretches begin
+  // at 1 + 64 k): the cut character does not reach over the ASCII.
+  for (size_t before = 56; before <= 72; ++before) {
+    SCOPED_TRACE(testing::Message() << before << " bytes before a cut character, a stray byte at 129");
+    const std::string text = std::string(before, 'a') + "\xE4\xB8" + std::string(129 - before - 2, 'b') + "\xAD" +
+                             std::string(200, 'c');
+    EncodingDetector detector;
+    detector.Feed(text.data(), text.size());
+    detector.Finish();
+    EXPECT_EQ(TextEncoding::kBytes, detector.GetEncoding());
   }
 }
 

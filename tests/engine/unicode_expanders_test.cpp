@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -51,7 +52,9 @@ int DecodeReference(const std::string& text, size_t i, char32_t& ch) {
 // The rule, one character at a time: tabs, carriage returns, line feeds and
 // ASCII as the byte rule has them; a character moves the column by its
 // width; a byte that is not part of a valid character by one.
-std::string ReferenceUtf8(const std::string& text, const TabStopList& stops, int64_t& column, uint64_t& tabs) {
+std::string ReferenceUtf8(const std::string& text, const TabStopList& stops, int64_t& column, uint64_t& tabs,
+                          bool* valid = nullptr) {
+  if (valid != nullptr) *valid = true;
   std::string out;
   for (size_t i = 0; i < text.size();) {
     char32_t ch;
@@ -61,6 +64,7 @@ std::string ReferenceUtf8(const std::string& text, const TabStopList& stops, int
       out.append(text, i, static_cast<size_t>(length));
       i += static_cast<size_t>(length);
     } else {
+      if (valid != nullptr && (text[i] & 0x80) != 0) *valid = false;
       char byte = text[i++];
       const int repeat = ExpandStep(byte, column, tabs, stops);
       out.append(static_cast<size_t>(repeat), byte);
@@ -185,14 +189,17 @@ TEST(Utf8Expander, MatchesTheCharacterRuleOnGeneratedText) {
                                       << (invalid ? ", invalid bytes" : ""));
       int64_t column = 0;
       uint64_t tabs = 0;
-      const std::string expected = ReferenceUtf8(text, stops, column, tabs);
+      bool valid;
+      const std::string expected = ReferenceUtf8(text, stops, column, tabs, &valid);
 
       StringSink sink;
       Utf8Expander expander(stops, sink, bufferSize);
+      expander.AlignOutputAfter(static_cast<uint64_t>(round) * 37);  // a first block cut short changes nothing
       ExpandInPieces(expander, text, rng, maxPiece);
       ASSERT_EQ(expected, sink.m_strData);
       EXPECT_EQ(column, expander.GetColumn());
       EXPECT_EQ(tabs, expander.GetTabCount());
+      EXPECT_EQ(valid, expander.IsValid());
     }
   }
 }
@@ -360,6 +367,81 @@ TEST(UnicodeExpanders, ContinuePastThirtyTwoBitColumnsAndCounts) {
     EXPECT_EQ(expected16, sink16.m_strData);
     EXPECT_EQ(column, expander16.GetColumn());
     EXPECT_EQ(tabs, expander16.GetTabCount());
+  }
+}
+
+// The expander takes characters 64 bytes at a time; one that a block's end
+// cuts, with a tab right after it, at every place around the end, for
+// every kind of character, lands its tab where the rule says.
+TEST(Utf8Expander, TakesACharacterAcrossABlocksEndWithATabAfterIt) {
+  const char* const characters[] = {"\xC3\xA9",         "\xCC\x81",         "\xD0\x96",     "\xE4\xB8\xAD",
+                                    "\xEC\x95\x88",     "\xE2\x82\xAC",     "\xE2\x80\x8B", "\xEF\xBC\xA1",
+                                    "\xF0\x9F\x98\x80", "\xF3\xA0\x84\x80", "\xE9",         "\xE4\xB8"};
+  for (const char* character : characters) {
+    for (size_t before = 56; before <= 72; ++before) {
+      for (const std::string& tail : {std::string("\tx"), std::string("\t\t\xC3\xA9\ty") + std::string(70, 'z')}) {
+        SCOPED_TRACE(testing::Message() << before << " bytes before a character of " << std::strlen(character)
+                                        << " bytes");
+        const std::string text = std::string(before, 'a') + character + tail + "\r\n" + std::string(100, 'b');
+        int64_t column = 0;
+        uint64_t tabs = 0;
+        bool valid;
+        const std::string expected = ReferenceUtf8(text, TabStopList{8}, column, tabs, &valid);
+        for (size_t piece : {size_t{64}, size_t{65}, text.size()}) {
+          StringSink sink;
+          Utf8Expander expander(TabStopList{8}, sink, 4096);
+          for (size_t at = 0; at < text.size(); at += piece)
+            expander.Expand(text.data() + at, std::min(piece, text.size() - at));
+          expander.Finish();
+          EXPECT_EQ(expected, sink.m_strData) << "pieces of " << piece;
+          EXPECT_EQ(valid, expander.IsValid());
+        }
+      }
+    }
+  }
+}
+
+// The block scan takes some characters' widths from their lead byte alone
+// (two-byte characters up to U+02FF one column, the ideographs U+4000 to
+// U+9FFF and the Hangul syllables U+B000 to U+CFFF two): the table, made
+// from the Unicode data at build time, must agree.
+TEST(Utf8Expander, TheTableAgreesWithTheWidthsTakenFromLeadBytes) {
+  for (char32_t ch = 0x80; ch <= 0x2FF; ++ch) ASSERT_EQ(1, CharWidth(ch)) << std::hex << "U+" << ch;
+  for (char32_t ch = 0x4000; ch <= 0x9FFF; ++ch) ASSERT_EQ(2, CharWidth(ch)) << std::hex << "U+" << ch;
+  for (char32_t ch = 0xB000; ch <= 0xCFFF; ++ch) ASSERT_EQ(2, CharWidth(ch)) << std::hex << "U+" << ch;
+}
+
+// After AlignOutputAfter(before) the first block ends where the sink's
+// bytes reach a multiple of the buffer size, and every later block is whole.
+TEST(Utf8Expander, AlignsItsBlocksAfterTheBytesBefore) {
+  std::string text;
+  while (text.size() < 5000) text += "caf\xC3\xA9\tx\r\n\xE4\xB8\xAD\ty\r\n";
+  int64_t column = 0;
+  uint64_t tabs = 0;
+  const std::string expected = ReferenceUtf8(text, TabStopList{8}, column, tabs);
+  const struct {
+    uint64_t before;
+    size_t first;
+  } cases[] = {{0, 1000}, {1, 999}, {600, 400}, {998, 2}, {999, 1000}, {1000, 1000}, {2300, 700}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.before << " bytes before");
+    class BlockSink : public ByteSink {
+     public:
+      void Write(const char* data, size_t size) override {
+        m_Sizes.push_back(size);
+        m_strData.append(data, size);
+      }
+      std::vector<size_t> m_Sizes;
+      std::string m_strData;
+    } sink;
+    Utf8Expander expander(TabStopList{8}, sink, 1000);
+    expander.AlignOutputAfter(c.before);
+    expander.Expand(text.data(), text.size());
+    expander.Finish();
+    EXPECT_EQ(expected, sink.m_strData);
+    ASSERT_GE(sink.m_Sizes.size(), 3u);
+    EXPECT_EQ(c.first, sink.m_Sizes[0]);
+    for (size_t i = 1; i + 1 < sink.m_Sizes.size(); ++i) EXPECT_EQ(1000u, sink.m_Sizes[i]) << "block " << i;
   }
 }
 
