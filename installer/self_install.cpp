@@ -241,6 +241,18 @@ const char* ExitCodeText(int code) {
 
 }  // namespace
 
+int CSelfInstall::JobCode(DWORD processExitCode) {
+  // A copy that ended any other way (a crash, -1 from the start-up) failed.
+  switch (processExitCode) {
+    case kDone:
+    case kRestartNeeded:
+    case kCancelled:
+      return static_cast<int>(processExitCode);
+    default:
+      return kFailed;
+  }
+}
+
 int CSelfInstall::ExitCode() const { return Waited() ? m_nExitCode : kDone; }
 
 int CSelfInstall::End(int code) {
@@ -347,11 +359,10 @@ CSelfInstall::Elevation CSelfInstall::ElevateIfNeeded(const std::string& mode, b
     error = g_routines.startElevated(program, tail, wait ? &code : nullptr);
     if (error == 0) {
       LogInstallStep("Elevated copy started");
-      if (code != kDone && code != kRestartNeeded && code != kCancelled) code = kFailed;
-      m_nExitCode = static_cast<int>(code);
+      m_nExitCode = JobCode(code);
       // The elevated copy installed for all users; the program's first
       // start is this user's, unelevated, as an ordinary start.
-      if (install && code == kDone && !InstallJobIsSilent()) {
+      if (install && m_nExitCode == kDone && !InstallJobIsSilent()) {
         std::string folder =
             GetRegistryString(HKEY_LOCAL_MACHINE, GetSelfInstallKey().c_str(), kDirectoryEntry, "");
         if (folder.empty()) folder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
@@ -564,12 +575,11 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
       return End(kFailed);
     }
     LogInstallStep("Install step 2: exit code " + std::to_string(code));
-    // A step 2 that ended any other way (a crash) has failed.
-    if (code != kDone && code != kRestartNeeded && code != kCancelled) code = kFailed;
-    if (code == kFailed && m_bSwitched) UndoCopy(newFiles, madeFolders);
+    const int result = JobCode(code);
+    if (result == kFailed && m_bSwitched) UndoCopy(newFiles, madeFolders);
     progress.reset();
-    if (code == kDone && !silent && !m_bElevationTried) StartInstalledProgram(installFolder);
-    return End(static_cast<int>(code));
+    if (result == kDone && !silent && !m_bElevationTried) StartInstalledProgram(installFolder);
+    return End(result);
   }
   {
     CRecordLock lock(names.instanceKey);

@@ -96,6 +96,8 @@ class CSelfInstall {
   enum class Elevation { NotNeeded, Restarted, Declined };
   Elevation ElevateIfNeeded(const std::string& tail, bool install);
   bool MachineKey(const std::string& subkey) const;
+  // The job's code for the exit code of a copy it waited for.
+  static int JobCode(DWORD processExitCode);
   // Ends the job with `code`: the result of Run is then 1.
   int End(int code);
   // Whoever started the job waits for it: it ran with switches, or elevation
