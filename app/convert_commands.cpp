@@ -20,6 +20,7 @@
 #include "framework/ascii.h"
 #include "framework/clipboard.h"
 #include "framework/file.h"
+#include "framework/path_text.h"
 #include "framework/handle.h"
 #include "framework/handle.h"
 #include "framework/message_box.h"
@@ -39,18 +40,16 @@ CComboBox Box(const CWnd& dlg, int id) { return CComboBox(::GetDlgItem(dlg, id))
 // folder cannot be met twice or added to the run.
 std::vector<std::string> FindEntries(const std::string& pattern) {
   std::vector<std::string> names;
-  for (const WIN32_FIND_DATAA& found : CFindFile(pattern.c_str())) {
-    names.push_back(found.cFileName);
-  }
+  for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next()) names.push_back(found.Name());
   return names;
 }
 
 // The name resolved against the current folder; the name itself when that
 // cannot be done.
 std::string FullPathOf(const std::string& name) {
-  char path[MAX_PATH];
-  const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, nullptr);
-  return length > 0 && length < MAX_PATH ? std::string(path, length) : name;
+  char path[kPathBufferBytes];
+  const DWORD length = GetFullPathNameA(name.c_str(), kPathBufferBytes, path, nullptr);
+  return length > 0 && length < kPathBufferBytes ? std::string(path, length) : name;
 }
 
 // The pattern's folder resolved to a full path, ending in a separator.

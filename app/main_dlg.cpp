@@ -74,7 +74,8 @@ void CMainDlg::EnableClipboardButton() {
 void CMainDlg::BrowseForFile(int boxId, bool openDialog) {
   DWORD flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
   if (openDialog) flags |= OFN_FILEMUSTEXIST;
-  // The dialog's 260-character buffer takes the box's text cut to fit.
+  // The dialog's buffer (the longest path the system takes) gets the box's
+  // text cut to fit.
   std::string current = GetDlgItemText(boxId);
   CFileDialog dialog(openDialog, "", current.c_str(), flags, "All files (*.*)|*.*||", m_hWnd);
   dialog.SetTitle("Browse");

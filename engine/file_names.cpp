@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "framework/handle.h"
+#include "framework/path_text.h"
 
 namespace {
 
@@ -26,13 +27,15 @@ std::string RootOfPath(const std::string& path) {
 }  // namespace
 
 FileLookup LookUpFile(const std::string& name, std::string* fullPath) {
-  char path[MAX_PATH];
+  char path[kPathBufferBytes];
   char* filePart = nullptr;
   SetLastError(0);
-  const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, &filePart);
+  const DWORD length = GetFullPathNameA(name.c_str(), kPathBufferBytes, path, &filePart);
   // Longer than the buffer: the call returns the size it would need (or,
   // in Wine, fails with ERROR_FILENAME_EXCED_RANGE for a long typed name).
-  if (length >= MAX_PATH || (length == 0 && GetLastError() == ERROR_FILENAME_EXCED_RANGE))
+  // The system's limit counts UTF-16 units, not the bytes of a UTF-8 name.
+  if (length >= kPathBufferBytes || (length == 0 && GetLastError() == ERROR_FILENAME_EXCED_RANGE) ||
+      !FitsMaxPath(std::string(path, length)))
     return FileLookup::tooLong;
   if (length == 0) return FileLookup::missing;
 
@@ -44,7 +47,6 @@ FileLookup LookUpFile(const std::string& name, std::string* fullPath) {
 
   const CFindFile search(path);
   if (!search.IsValid()) return FileLookup::missing;
-  const WIN32_FIND_DATAA& found = search.Data();
 
   std::string result(path, length);
   if (!(flags & FILE_CASE_PRESERVED_NAMES)) CharUpperBuffA(&result[0], static_cast<DWORD>(result.size()));
@@ -52,8 +54,8 @@ FileLookup LookUpFile(const std::string& name, std::string* fullPath) {
   // it must fail rather than pick whichever entry the search met first.
   const bool wildcards = filePart != nullptr && std::strpbrk(filePart, "*?") != nullptr;
   if (!(flags & FILE_UNICODE_ON_DISK) && filePart != nullptr && !wildcards) {
-    result = result.substr(0, static_cast<size_t>(filePart - path)) + found.cFileName;
-    if (result.size() >= MAX_PATH) return FileLookup::tooLong;
+    result = result.substr(0, static_cast<size_t>(filePart - path)) + search.Name();
+    if (!FitsMaxPath(result)) return FileLookup::tooLong;
   }
   *fullPath = result;
   return FileLookup::found;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "framework/handle.h"
+#include "framework/path_text.h"
 
 namespace {
 
@@ -28,13 +29,30 @@ ReplaceFileProc FindReplaceFile() {
 }  // namespace
 
 bool CreateSiblingFile(const std::string& folder, std::string& path) {
-  // GetTempFileNameA creates the file, so the name is ours alone.
-  char sibling[MAX_PATH];
-  if (folder.size() > MAX_PATH - 14) {
+  // GetTempFileName creates the file, so the name is ours alone. Its name
+  // takes up to 14 more units than the folder's.
+  const std::string where = folder.empty() ? "." : folder;
+  if (PathUnits(where) > MAX_PATH - 14) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
-  if (!GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "vlm", 0, sibling)) return false;
+  // The wide call where there is one: the 8-bit one hands its result back
+  // through a MAX_PATH-byte buffer, too small for a long name in UTF-8.
+  WCHAR wideFolder[MAX_PATH];
+  WCHAR wideSibling[MAX_PATH];
+  char sibling[kPathBufferBytes];
+  if (MultiByteToWideChar(CP_ACP, 0, where.c_str(), -1, wideFolder, MAX_PATH) > 0 &&
+      GetTempFileNameW(wideFolder, L"vlm", 0, wideSibling) != 0) {
+    if (WideCharToMultiByte(CP_ACP, 0, wideSibling, -1, sibling, sizeof sibling, nullptr, nullptr) > 0) {
+      path = sibling;
+      return true;
+    }
+    DeleteFileW(wideSibling);
+    return false;
+  }
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  // The Windows 95 family: names in its ANSI code page, which fit.
+  if (!GetTempFileNameA(where.c_str(), "vlm", 0, sibling)) return false;
   path = sibling;
   return true;
 }

@@ -14,9 +14,9 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExt, const char
   }
   if (defaultExt != nullptr) m_strDefExt = defaultExt;
   if (fileName != nullptr) {
-    // The buffer holds MAX_PATH characters with the final zero: cut to fit.
-    std::strncpy(m_szFileName, fileName, MAX_PATH - 1);
-    m_szFileName[MAX_PATH - 1] = '\0';
+    // The buffer holds the longest path with its final zero: cut to fit.
+    std::strncpy(m_szFileName, fileName, kPathBufferBytes - 1);
+    m_szFileName[kPathBufferBytes - 1] = '\0';
   }
   m_ofn.lStructSize = sizeof m_ofn;
   m_ofn.Flags = flags | OFN_EXPLORER;
@@ -25,7 +25,7 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExt, const char
   m_ofn.lpstrFilter = m_strFilter.empty() ? nullptr : m_strFilter.c_str();
   m_ofn.lpstrDefExt = m_strDefExt.c_str();
   m_ofn.lpstrFile = m_szFileName;
-  m_ofn.nMaxFile = MAX_PATH;
+  m_ofn.nMaxFile = kPathBufferBytes;
 }
 
 void CFileDialog::SetTitle(const char* title) {

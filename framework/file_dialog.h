@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/dialog.h"
+#include "framework/path_text.h"
 
 // The system's Open and Save As dialogs (GetOpenFileNameA/GetSaveFileNameA).
 // m_ofn may be adjusted before DoModal: clearing OFN_EXPLORER gives the
@@ -45,5 +46,5 @@ class CFileDialog : public CDialog {
   std::string m_strFilter;
   std::string m_strDefExt;
   std::string m_strTitle;
-  char m_szFileName[MAX_PATH];
+  char m_szFileName[kPathBufferBytes];
 };

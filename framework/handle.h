@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <utility>
+
 // Owners of kernel handles, find handles and the handles of a started process;
 // each closes what it holds exactly once.
 
@@ -60,16 +63,40 @@ class CHandle {
 // The search is closed after its last entry, or with the object.
 class CFindFile {
  public:
-  explicit CFindFile(const char* pattern) : m_hFind(FindFirstFileA(pattern, &m_data)) {}
+  // Searches with the wide calls where the system has them: the 8-bit ones
+  // hand names back through a MAX_PATH-byte buffer, too small for a long
+  // name in the UTF-8 code page. Name() is the whole name in the process's
+  // code page; Data() has the rest (its cFileName cut to what fits).
+  explicit CFindFile(const char* pattern) {
+    WCHAR widePattern[MAX_PATH * 2];
+    if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, MAX_PATH * 2) > 0) {
+      m_bWide = true;
+      m_hFind = FindFirstFileW(widePattern, &m_wideData);
+      if (m_hFind != INVALID_HANDLE_VALUE) {
+        TakeWideEntry();
+        return;
+      }
+      if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return;
+    }
+    // The Windows 95 family.
+    m_bWide = false;
+    m_hFind = FindFirstFileA(pattern, &m_data);
+    if (m_hFind != INVALID_HANDLE_VALUE) m_strName = m_data.cFileName;
+  }
   ~CFindFile() { Close(); }
 
   CFindFile(const CFindFile&) = delete;
   CFindFile& operator=(const CFindFile&) = delete;
-  CFindFile(CFindFile&& other) noexcept : m_data(other.m_data), m_hFind(other.Detach()) {}
+  CFindFile(CFindFile&& other) noexcept
+      : m_data(other.m_data), m_wideData(other.m_wideData), m_strName(std::move(other.m_strName)),
+        m_bWide(other.m_bWide), m_hFind(other.Detach()) {}
   CFindFile& operator=(CFindFile&& other) noexcept {
     if (this != &other) {
       Close();
       m_data = other.m_data;
+      m_wideData = other.m_wideData;
+      m_strName = std::move(other.m_strName);
+      m_bWide = other.m_bWide;
       m_hFind = other.Detach();
     }
     return *this;
@@ -79,9 +106,20 @@ class CFindFile {
   // GetLastError then tells why).
   bool IsValid() const { return m_hFind != INVALID_HANDLE_VALUE; }
   const WIN32_FIND_DATAA& Data() const { return m_data; }
+  // The current entry's name, whole.
+  const std::string& Name() const { return m_strName; }
   // Moves to the next entry; false (and the search closed) after the last.
   bool Next() {
-    if (IsValid() && FindNextFileA(m_hFind, &m_data)) return true;
+    if (IsValid()) {
+      if (m_bWide && FindNextFileW(m_hFind, &m_wideData)) {
+        TakeWideEntry();
+        return true;
+      }
+      if (!m_bWide && FindNextFileA(m_hFind, &m_data)) {
+        m_strName = m_data.cFileName;
+        return true;
+      }
+    }
     Close();
     return false;
   }
@@ -113,9 +151,30 @@ class CFindFile {
     m_hFind = INVALID_HANDLE_VALUE;
     return find;
   }
+  // The wide entry as the 8-bit data and the whole name.
+  void TakeWideEntry() {
+    m_data.dwFileAttributes = m_wideData.dwFileAttributes;
+    m_data.ftCreationTime = m_wideData.ftCreationTime;
+    m_data.ftLastAccessTime = m_wideData.ftLastAccessTime;
+    m_data.ftLastWriteTime = m_wideData.ftLastWriteTime;
+    m_data.nFileSizeHigh = m_wideData.nFileSizeHigh;
+    m_data.nFileSizeLow = m_wideData.nFileSizeLow;
+    m_data.dwReserved0 = m_wideData.dwReserved0;
+    m_data.dwReserved1 = m_wideData.dwReserved1;
+    char name[3 * MAX_PATH];
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, m_wideData.cFileName, -1, name, sizeof name,
+                                          nullptr, nullptr);
+    m_strName = bytes > 0 ? std::string(name) : std::string();
+    lstrcpynA(m_data.cFileName, m_strName.c_str(), MAX_PATH);
+    WideCharToMultiByte(CP_ACP, 0, m_wideData.cAlternateFileName, -1, m_data.cAlternateFileName,
+                        sizeof m_data.cAlternateFileName, nullptr, nullptr);
+  }
 
-  WIN32_FIND_DATAA m_data = {};  // first: the search fills it in as m_hFind starts
-  HANDLE m_hFind;
+  WIN32_FIND_DATAA m_data = {};
+  WIN32_FIND_DATAW m_wideData = {};
+  std::string m_strName;
+  bool m_bWide = false;
+  HANDLE m_hFind = INVALID_HANDLE_VALUE;
 };
 
 // The process and thread handles of a started process (what CreateProcessA

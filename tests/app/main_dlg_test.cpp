@@ -267,7 +267,8 @@ class CBrowseProbeDlg : public CMainDlg {
  protected:
   bool RunFileDialog(CFileDialog& dialog) override {
     m_strInitial = dialog.m_ofn.lpstrFile;
-    EXPECT_EQ(static_cast<DWORD>(MAX_PATH), dialog.m_ofn.nMaxFile);
+    // The longest path the system takes, in bytes of the UTF-8 code page.
+    EXPECT_EQ(static_cast<DWORD>(3 * MAX_PATH), dialog.m_ofn.nMaxFile);
     m_strTitle = dialog.m_ofn.lpstrTitle != nullptr ? dialog.m_ofn.lpstrTitle : "";
     const char* filter = dialog.m_ofn.lpstrFilter;
     m_strFilter.clear();
@@ -307,10 +308,12 @@ TEST_F(MainDialog, BrowseStartsFromTheBoxTextAndSetsTheChosenName) {
 TEST_F(MainDialog, ABoxTextLongerThanTheNameBufferIsCutToFit) {
   CBrowseProbeDlg dlg;
   Open(dlg);
-  std::string longName = "C:\\" + std::string(400, 'x') + ".txt";
+  // Longer than the buffer, which holds the longest path the system takes
+  // in bytes of the UTF-8 code page (3 * MAX_PATH with its final zero).
+  std::string longName = "C:\\" + std::string(1000, 'x') + ".txt";
   SetDlgItemTextA(dlg, IDC_MAIN_SOURCE, longName.c_str());
   SendDlgItemMessageA(dlg, IDC_MAIN_BROWSE_SOURCE, BM_CLICK, 0, 0);
-  EXPECT_EQ(longName.substr(0, MAX_PATH - 1), dlg.m_strInitial);
+  EXPECT_EQ(longName.substr(0, 3 * MAX_PATH - 1), dlg.m_strInitial);
   EXPECT_EQ(longName, ItemText(dlg, IDC_MAIN_SOURCE));
 }
 

@@ -45,6 +45,37 @@ TEST(LookUpFile, FindsFilesFoldersAndWildcardMatchesAndRefusesLongNames) {
   }
 }
 
+// The system's limit counts characters (UTF-16 units), not the bytes of the
+// UTF-8 code page: a full path of some 125 characters that takes some 285
+// bytes (a Japanese name of 80 characters; a Linux file system under Wine
+// takes at most 255 bytes a name) is found, one that passes the limit in
+// characters is too long.
+TEST(LookUpFile, MeasuresNamesInCharactersNotBytes) {
+  ASSERT_EQ(65001u, GetACP());
+  CTempDir dir;
+  std::string japanese;
+  for (int i = 0; i < 80; ++i) japanese += "\xE6\x97\xA5";  // U+65E5
+  const std::string name = japanese + ".txt";
+  ASSERT_TRUE(WriteWholeFile(dir / name, "x")) << "the file system takes the name";
+  CCurrentDirectory here(dir.GetPath());
+  ASSERT_GT((dir / name).size(), static_cast<size_t>(MAX_PATH));
+  std::string fullPath;
+  EXPECT_EQ(FileLookup::found, LookUpFile(name, &fullPath));
+  EXPECT_EQ(dir / name, fullPath);
+  std::string tooMany;
+  for (size_t i = 0; i + dir.GetPath().size() + 1 < MAX_PATH; ++i) tooMany += "\xE6\x97\xA5";
+  EXPECT_EQ(FileLookup::tooLong, LookUpFile(tooMany, &fullPath));
+
+  // The converted copy beside such a file is made in its folder.
+  const std::string folder = dir / japanese;
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  std::string sibling;
+  ASSERT_TRUE(CreateSiblingFile(folder, sibling));
+  EXPECT_EQ(folder + "\\", sibling.substr(0, folder.size() + 1));
+  EXPECT_TRUE(FileExists(sibling));
+  DeleteFileA(sibling.c_str());
+}
+
 TEST(FileNames, CompareIgnoringTheCaseOfAToZOnly) {
   EXPECT_TRUE(EqualIgnoringAsciiCase("C:\\Dir\\a.TXT", "c:\\dir\\A.txt"));
   EXPECT_FALSE(EqualIgnoringAsciiCase("a.txt", "a.txt "));
