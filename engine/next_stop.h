@@ -1,8 +1,10 @@
 #pragma once
 // What every expander shares with the byte rule's: the first stop beyond a
-// column found by arithmetic, and the bit helpers of the block scans.
+// column found by arithmetic, the bit helpers of the block scans, and the
+// whole-block stores of short pieces.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/tab_stops.h"
@@ -18,6 +20,33 @@ inline int64_t PopCount(uint64_t x) {
   x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
   return static_cast<int64_t>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// Pieces of text and spaces up to kShortRun long are stored in whole blocks
+// of kBlock: a buffer keeps room for 2 * kShortRun beyond its capacity.
+constexpr size_t kBlock = 16;
+constexpr size_t kShortRun = 4 * kBlock;
+inline constexpr char kSpaces[kShortRun + 1] =
+    "                                                                ";
+
+inline void CopyBlock(char* to, const void* from) { std::memcpy(to, from, kBlock); }
+
+// Stores a piece of text of `length` and then `spaces` blanks at `out`, each
+// at most kShortRun long, as whole blocks: `run` must be readable for
+// kShortRun bytes and `out` writable for 2 * kShortRun; the next piece
+// overwrites the excess. Moves `out` past what it keeps.
+inline void PutShortRunAndSpaces(char*& out, const void* run, size_t length, size_t spaces) {
+  const char* from = static_cast<const char*>(run);
+  CopyBlock(out, from);
+  CopyBlock(out + kBlock, from + kBlock);
+  CopyBlock(out + 2 * kBlock, from + 2 * kBlock);
+  CopyBlock(out + 3 * kBlock, from + 3 * kBlock);
+  out += length;
+  CopyBlock(out, kSpaces);
+  CopyBlock(out + kBlock, kSpaces);
+  CopyBlock(out + 2 * kBlock, kSpaces);
+  CopyBlock(out + 3 * kBlock, kSpaces);
+  out += spaces;
 }
 
 }  // namespace expander_detail

@@ -9,14 +9,14 @@
 
 namespace {
 
-// The hot path copies in whole blocks of this size and may store up to one
-// block past what it keeps; the buffer has room for that beyond its capacity.
-constexpr size_t kBlock = 16;
-constexpr size_t kShortRun = 4 * kBlock;
+using expander_detail::CopyBlock;
+using expander_detail::kBlock;
+using expander_detail::kShortRun;
+using expander_detail::kSpaces;
+using expander_detail::PutShortRunAndSpaces;
+// The hot path's whole-block stores go up to this far past what it keeps;
+// the buffer has room for that beyond its capacity.
 constexpr size_t kSlack = 2 * kShortRun;
-const char kSpaces[kShortRun + 1] = "                                                                ";
-
-inline void CopyBlock(char* to, const char* from) { std::memcpy(to, from, kBlock); }
 
 using expander_detail::LowBits;
 using expander_detail::PopCount;
@@ -166,17 +166,8 @@ void TabExpander::Expand(const char* data, size_t size) {
       if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
           static_cast<size_t>(limit - out) >= length + spaces) {
         // Whole blocks: the reads stay inside the text, the stores inside
-        // the buffer's slack, and the next piece overwrites the excess.
-        CopyBlock(out, run);
-        CopyBlock(out + kBlock, run + kBlock);
-        CopyBlock(out + 2 * kBlock, run + 2 * kBlock);
-        CopyBlock(out + 3 * kBlock, run + 3 * kBlock);
-        out += length;
-        CopyBlock(out, kSpaces);
-        CopyBlock(out + kBlock, kSpaces);
-        CopyBlock(out + 2 * kBlock, kSpaces);
-        CopyBlock(out + 3 * kBlock, kSpaces);
-        out += spaces;
+        // the buffer's slack.
+        PutShortRunAndSpaces(out, run, length, spaces);
       } else {
         m_nUsed = static_cast<size_t>(out - buffer);
         Put(run, length);

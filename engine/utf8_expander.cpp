@@ -13,13 +13,9 @@ using expander_detail::PopCount;
 
 namespace {
 
-// Pieces of text and spaces up to this long are stored in whole blocks of 16.
-constexpr size_t kBlock = 16;
-constexpr size_t kShortRun = 4 * kBlock;
+using expander_detail::kShortRun;
+using expander_detail::PutShortRunAndSpaces;
 static_assert(OutputBlocks::kSlack >= 2 * kShortRun, "whole-block stores stay inside the slack");
-const char kSpaces[kShortRun + 1] = "                                                                ";
-
-inline void CopyBlock(char* to, const void* from) { std::memcpy(to, from, kBlock); }
 
 // Whether byte may follow the k bytes of a character begun in `start`.
 bool Continues(const unsigned char* start, size_t k, unsigned char byte) {
@@ -150,17 +146,8 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
     if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
         static_cast<size_t>(limit - out) >= length + spaces) {
       // Whole blocks: the reads stay inside the text, the stores inside
-      // the buffer's slack, and the next piece overwrites the excess.
-      CopyBlock(out, run);
-      CopyBlock(out + kBlock, run + kBlock);
-      CopyBlock(out + 2 * kBlock, run + 2 * kBlock);
-      CopyBlock(out + 3 * kBlock, run + 3 * kBlock);
-      out += length;
-      CopyBlock(out, kSpaces);
-      CopyBlock(out + kBlock, kSpaces);
-      CopyBlock(out + 2 * kBlock, kSpaces);
-      CopyBlock(out + 3 * kBlock, kSpaces);
-      out += spaces;
+      // the buffer's slack.
+      PutShortRunAndSpaces(out, run, length, spaces);
     } else {
       m_Output.m_nUsed = static_cast<size_t>(out - buffer);
       m_Output.Put(reinterpret_cast<const char*>(run), length);
