@@ -67,6 +67,21 @@ std::string FullFolderOf(const std::string& pattern) {
   return folder;
 }
 
+// A file's line in the results of Convert Multiple Files, after its name.
+std::string ReportLine(const ConvertResult& result) {
+  switch (result.m_Outcome) {
+    case ConvertOutcome::kFailed:
+      return "Error converting file: " + result.m_strError;
+    case ConvertOutcome::kNotText:
+      return "Not a text file. Tabs not converted.";
+    case ConvertOutcome::kCopyFailed:
+      return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
+    case ConvertOutcome::kConverted:
+      break;
+  }
+  return TabsConvertedText(result.m_nTabCount);
+}
+
 // Clipboard failures: the step that failed, as the message shows it.
 enum ClipboardError {
   kClipboardOk = 0,
@@ -276,11 +291,23 @@ void CMainDlg::OnConvertFile() {
   }
 
   const TabStopList stops = BuildTabStopList();
-  const int result = ConvertFile(source, destination, stops);
-  if (result < 0) return;
+  int answer = IDYES;
+  {
+    // The hourglass from the start of the conversion until its box is answered.
+    CWaitCursor wait;
+    const ConvertResult result = ConvertFile(source, destination, stops);
+    if (result.m_Outcome != ConvertOutcome::kConverted) {
+      const std::string text = "Error converting file.\nSource: " + source + "\nDestination: " + destination +
+                               "\n\n" + result.m_strError;
+      AfxMessageBox(text.c_str(), MB_OK | MB_ICONEXCLAMATION);
+      return;
+    }
+    const std::string question = TabsConvertedText(result.m_nTabCount) + ".\n\nDo you want to convert another file?";
+    answer = AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION);
+  }
   AddToHistory(sourceBox, kSourceHistory);
   AddToHistory(destinationBox, kDestinationHistory);
-  if (result == IDNO) OnCancel();
+  if (answer == IDNO) OnCancel();
 }
 
 void CMainDlg::ConvertMultipleFiles() {
@@ -306,7 +333,7 @@ void CMainDlg::ConvertMultipleFiles() {
       report += path + ": ";
       // Into a copy beside the file, which then takes its place: nothing is
       // written to the current folder, which a standard user may not write.
-      ConvertFileInPlace(path, stops, report);
+      report += ReportLine(ConvertFileInPlace(path, stops));
       report += "\r\n";
     }
   }

@@ -1,6 +1,6 @@
 // Windows side of the conversion benchmark, and the demonstration of the
 // conversion for the run script.
-//   convert_bench convert SOURCE DESTINATION [WIDTH]  ConvertFile in batch mode
+//   convert_bench convert SOURCE DESTINATION [WIDTH]  ConvertFile
 //   convert_bench copy SOURCE DESTINATION             CopyFileA, for comparison
 //   convert_bench inplace FILE [WIDTH]                ConvertFileInPlace
 //   convert_bench pieces FILE [WIDTH]                 the same work in its pieces, one
@@ -8,8 +8,9 @@
 //     the replacement; and other ways to replace, for comparison
 // With VELMORA_BENCH_TIME set, the time of the operation itself goes to stderr.
 // Wine starts its GUI side on the first cursor change of a process (0.1 s and
-// more); the program has done so long before its first conversion, so that
-// happens before the timed call here (it still counts in the process's time).
+// more); the program has done so long before its first conversion (its
+// commands show the wait cursor), so that happens before the timed call here
+// (it still counts in the process's time).
 #include <windows.h>
 
 #include <cstdio>
@@ -40,13 +41,24 @@ void Lap(const char* what, double& start) {
   start = now;
 }
 
+// The outcome as the results of Convert Multiple Files put it.
+std::string Describe(const ConvertResult& result) {
+  switch (result.m_Outcome) {
+    case ConvertOutcome::kFailed: return "Error converting file: " + result.m_strError;
+    case ConvertOutcome::kNotText: return "Not a text file. Tabs not converted.";
+    case ConvertOutcome::kCopyFailed:
+      return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
+    case ConvertOutcome::kConverted: break;
+  }
+  return TabsConvertedText(result.m_nTabCount);
+}
+
 int InPlace(const char* path, const TabStopList& stops) {
   { CWaitCursor guiStart; }
-  std::string report;
   double start = Seconds();
-  ConvertFileInPlace(path, stops, report);
+  const ConvertResult result = ConvertFileInPlace(path, stops);
   Lap("ConvertFileInPlace", start);
-  std::printf("%s\n", report.c_str());
+  std::printf("%s\n", Describe(result).c_str());
   return 0;
 }
 
@@ -62,8 +74,7 @@ int Pieces(const char* path, const TabStopList& stops) {
   // ConvertFileInPlace writes into the new file as it is; ConvertFile would
   // empty an existing one (which costs a flush on ext4), so it makes it anew.
   DeleteFileA(copy.c_str());
-  std::string count;
-  ConvertFile(path, copy, stops, &count);
+  ConvertFile(path, copy, stops);
   Lap("  the conversion into it", start);
   const DWORD attributes = GetFileAttributesA(path);
   GetFileAttributesA(copy.c_str());
@@ -94,14 +105,13 @@ int Pieces(const char* path, const TabStopList& stops) {
 
 int main(int argc, char** argv) {
   if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "convert") == 0) {
-    std::string report;
     { CWaitCursor guiStart; }
     const double start = Seconds();
-    const int result =
-        ConvertFile(argv[2], argv[3], TabStopList(TabWidthFromText(argc == 5 ? argv[4] : "8")), &report);
+    const ConvertResult result =
+        ConvertFile(argv[2], argv[3], TabStopList(TabWidthFromText(argc == 5 ? argv[4] : "8")));
     ReportTime(start);
-    std::printf("%s\n", report.c_str());
-    return result >= 0 ? 0 : 1;
+    std::printf("%s\n", Describe(result).c_str());
+    return result.m_Outcome == ConvertOutcome::kConverted ? 0 : 1;
   }
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "inplace") == 0)
     return InPlace(argv[2], TabStopList(TabWidthFromText(argc == 4 ? argv[3] : "8")));

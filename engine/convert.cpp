@@ -11,8 +11,6 @@
 #include "engine/text_encoding.h"
 #include "engine/unicode_expanders.h"
 #include "framework/file.h"
-#include "framework/message_box.h"
-#include "framework/wait_cursor.h"
 
 namespace {
 
@@ -63,21 +61,20 @@ void SeekTo(CFile& file, uint64_t offset) {
   if (!SetFilePointerEx(file.GetHandle(), to, nullptr, FILE_BEGIN)) CFileException::ThrowOsError(GetLastError());
 }
 
-// The rest of the source through one expander, from the state that the text
-// before left.
-// With stopAtNul it stops at the first chunk that holds a NUL byte and
-// answers false (the text is binary).
-template <typename Expander>
-bool ExpandRest(CFile& sourceFile, std::vector<char>& input, Expander& expander, uint64_t& tabCount,
-                bool stopAtNul = false) {
-  while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
-    if (stopAtNul && HoldsNul(input.data(), got)) return false;
-    expander.Expand(input.data(), got);
-  }
-  expander.Finish();
-  tabCount = expander.GetTabCount();
-  return true;
-}
+// Where the converted text goes, which decides how failures and binary
+// sources are met.
+enum class Target {
+  // The user's destination: made new (CREATE_NEW), or an existing one
+  // opened and emptied. Any file failure ends the conversion; a binary
+  // source converts like any other.
+  kDestination,
+  // The converted copy, a new empty file of the caller's (or an empty name
+  // when there is none): one that cannot be opened, written or closed is no
+  // failure of the conversion, the source is read to its end all the same
+  // and the result says the copy failed. A NUL byte outside UTF-16 text
+  // stops the conversion as not text (the copy is thrown away then).
+  kConvertedCopy,
+};
 
 class ByteExpander : public TabExpander {
  public:
@@ -85,241 +82,244 @@ class ByteExpander : public TabExpander {
   void Finish() { Flush(); }
 };
 
-// Empties the destination again for a conversion that starts over; a soft
-// destination that cannot be emptied counts as a copy that failed.
-void StartOver(CFile& destination, FileSink& sink, bool soft) {
-  if (sink.Failed()) return;
-  LARGE_INTEGER start = {};
-  sink.Restart();
-  if (SetFilePointerEx(destination.GetHandle(), start, nullptr, FILE_BEGIN) &&
-      SetEndOfFile(destination.GetHandle()))
-    return;
-  if (!soft) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), destination.GetFilePath());
-  sink.Fail();
-}
+// Streams one source into one target through fixed buffers; Run throws
+// CFileException. Text before the first byte from 0x80 up is ASCII, the
+// same under every rule: it goes through the byte path while it is read.
+// From that byte on it goes through the UTF-8 path, which checks the rest
+// as it goes; a mark decides at once, and a rest that is not UTF-8 starts
+// the whole source over by the byte rule. A valid UTF-8 file is read once.
+class CStreamConversion {
+ public:
+  CStreamConversion(const TabStopList& stops, Target target)
+      : m_Stops(stops),
+        m_bCopy(target == Target::kConvertedCopy),
+        m_Input(kReadSize),
+        m_Sink(m_DestinationFile, m_bCopy),
+        m_Bytes(stops, m_Sink, kWriteSize) {}
 
-struct StreamResult {
-  uint64_t m_nTabCount = 0;
-  bool m_bNotText = false;
-  bool m_bCopyFailed = false;  // a soft destination could not be written
+  ConvertResult Run(const std::string& source, const std::string& destination) {
+    // The source first: when it cannot be opened the destination stays untouched.
+    m_SourceFile.Open(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
+    if (m_bCopy)
+      OpenConvertedCopy(destination);
+    else
+      OpenDestination(destination);
+    Step step = ExpandAsciiStart();
+    if (step == Step::kUtf8) step = ExpandUtf8Checked();
+    if (step == Step::kRest) step = ExpandRest();
+    if (step == Step::kNotText) {
+      m_Result.m_Outcome = ConvertOutcome::kNotText;
+      return m_Result;
+    }
+    Close();
+    return m_Result;
+  }
+
+ private:
+  // What comes after a step.
+  enum class Step {
+    kUtf8,     // the UTF-8 attempt, from the first byte from 0x80 up
+    kRest,     // the rest of the source by m_Encoding, from m_nAscii
+    kDone,     // the whole source converted
+    kNotText,  // a NUL byte showed a binary source (converted copy only)
+  };
+
+  // A new destination is made with CREATE_NEW, an existing one opened as
+  // before, which empties it. Wine's CREATE_ALWAYS empties even the file it
+  // has just made, and on ext4 a file emptied so is flushed to the disk when
+  // it is closed (the safeguard for files rewritten in place), which for a
+  // 280 MB output took 35 to 120 ms of the conversion under Wine.
+  void OpenDestination(const std::string& destination) {
+    const UINT mode = CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate;
+    if (!m_DestinationFile.Open(destination.c_str(), mode | CFile::modeCreateNew, nullptr))
+      m_DestinationFile.Open(destination.c_str(), mode);
+  }
+
+  // The converted copy is opened as it is, and emptied only when it holds
+  // something after all.
+  void OpenConvertedCopy(const std::string& copy) {
+    const UINT mode = CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::modeNoTruncate;
+    if (copy.empty() || !m_DestinationFile.Open(copy.c_str(), mode, nullptr)) {
+      m_Sink.Fail();
+      return;
+    }
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(m_DestinationFile.GetHandle(), &size))
+      m_Sink.Fail();
+    else if (size.QuadPart != 0)
+      StartOver();  // not ours as made: emptied after all
+  }
+
+  // The ASCII start through the byte path, up to the first byte from 0x80
+  // up; the piece from that byte on waits in m_Input for the UTF-8 attempt,
+  // unless a mark or a sequence that is not UTF-8 has decided already.
+  Step ExpandAsciiStart() {
+    while (const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize)) {
+      m_Detector.Feed(m_Input.data(), got);
+      if (m_bCopy && m_Detector.HasNul()) return Step::kNotText;
+      const uint64_t high = m_Detector.GetFirstHighByte();
+      if (high >= m_nAscii + got) {
+        m_Bytes.Expand(m_Input.data(), got);
+        m_nAscii += got;
+        continue;
+      }
+      const size_t from = static_cast<size_t>(high - m_nAscii);
+      m_Bytes.Expand(m_Input.data(), from);
+      m_nAscii = high;
+      if (m_Detector.IsSettled()) {
+        m_Encoding = m_Detector.GetEncoding();
+        return Step::kRest;
+      }
+      m_nPendingFrom = from;
+      m_nPendingSize = got - from;
+      return Step::kUtf8;
+    }
+    m_Bytes.Flush();
+    m_Result.m_nTabCount = m_Bytes.GetTabCount();
+    return Step::kDone;
+  }
+
+  // Most likely UTF-8 from here on: converted so, and checked by the UTF-8
+  // path itself as it goes, so that a valid file is read once and its bytes
+  // looked at once. Should the rest turn out not to be UTF-8, the whole file
+  // goes again from its start by the byte rule, into the destination made
+  // empty again.
+  Step ExpandUtf8Checked() {
+    m_Bytes.Flush();
+    Utf8Expander utf8(m_Stops, m_Sink, kWriteSize);
+    utf8.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount());
+    utf8.AlignOutputAfter(m_Sink.Offered());
+    utf8.Expand(m_Input.data() + m_nPendingFrom, m_nPendingSize);
+    while (utf8.IsValid()) {
+      const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize);
+      if (got == 0) break;
+      if (m_bCopy && HoldsNul(m_Input.data(), got)) return Step::kNotText;
+      utf8.Expand(m_Input.data(), got);
+    }
+    if (utf8.IsValid()) utf8.Finish();  // a character cut at the end makes it not valid
+    if (utf8.IsValid()) {
+      m_Result.m_nTabCount = utf8.GetTabCount();
+      return Step::kDone;
+    }
+    StartOver();
+    m_Bytes.SetState(0, 0);
+    m_nAscii = 0;
+    m_Encoding = TextEncoding::kBytes;
+    return Step::kRest;
+  }
+
+  // The rest of the source, from m_nAscii, by the decided encoding, from the
+  // state the byte path left.
+  Step ExpandRest() {
+    SeekTo(m_SourceFile, m_nAscii);
+    if (m_Encoding == TextEncoding::kBytes) return ExpandToEnd(m_Bytes, m_bCopy);
+    m_Bytes.Flush();
+    if (m_Encoding == TextEncoding::kUtf8) {
+      Utf8Expander expander(m_Stops, m_Sink, kWriteSize);
+      expander.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount());
+      expander.AlignOutputAfter(m_Sink.Offered());
+      return ExpandToEnd(expander, m_bCopy);
+    }
+    // NUL bytes are part of UTF-16 text.
+    Utf16Expander expander(m_Stops, m_Sink, m_Encoding == TextEncoding::kUtf16Be, kWriteSize);
+    expander.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount());
+    return ExpandToEnd(expander, false);
+  }
+
+  // The source to its end through one expander; with stopAtNul it stops at
+  // the first piece that holds a NUL byte.
+  template <typename Expander>
+  Step ExpandToEnd(Expander& expander, bool stopAtNul) {
+    while (const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize)) {
+      if (stopAtNul && HoldsNul(m_Input.data(), got)) return Step::kNotText;
+      expander.Expand(m_Input.data(), got);
+    }
+    expander.Finish();
+    m_Result.m_nTabCount = expander.GetTabCount();
+    return Step::kDone;
+  }
+
+  // Empties the destination again for a conversion that starts over; a
+  // converted copy that cannot be emptied counts as a copy that failed.
+  void StartOver() {
+    if (m_Sink.Failed()) return;
+    LARGE_INTEGER start = {};
+    m_Sink.Restart();
+    if (SetFilePointerEx(m_DestinationFile.GetHandle(), start, nullptr, FILE_BEGIN) &&
+        SetEndOfFile(m_DestinationFile.GetHandle()))
+      return;
+    if (!m_bCopy) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_DestinationFile.GetFilePath());
+    m_Sink.Fail();
+  }
+
+  // A converted copy that cannot be closed (its last data not written) is
+  // a copy that failed.
+  void Close() {
+    m_SourceFile.Close();
+    if (!m_bCopy) {
+      m_DestinationFile.Close();
+    } else {
+      try {
+        m_DestinationFile.Close();
+      } catch (const CFileException&) {
+        m_Sink.Fail();
+      }
+    }
+    if (m_Sink.Failed()) m_Result.m_Outcome = ConvertOutcome::kCopyFailed;
+  }
+
+  const TabStopList& m_Stops;
+  const bool m_bCopy;  // the target is the converted copy
+  std::vector<char> m_Input;
+  CFile m_SourceFile;
+  CFile m_DestinationFile;
+  FileSink m_Sink;
+  EncodingDetector m_Detector;
+  ByteExpander m_Bytes;
+  uint64_t m_nAscii = 0;  // source bytes that went through the byte path
+  TextEncoding m_Encoding = TextEncoding::kBytes;  // the rule for the rest
+  size_t m_nPendingFrom = 0, m_nPendingSize = 0;   // the piece for the UTF-8 attempt in m_Input
+  ConvertResult m_Result;
 };
 
-// Streams source into destination through fixed buffers; throws CFileException.
-// Text before the first byte from 0x80 up is ASCII, the same under every
-// rule: it goes through the byte path while it is read. From that byte on
-// it goes through the UTF-8 path, which checks the rest as it goes; a
-// mark decides at once, and a rest that is not UTF-8 starts the whole
-// source over by the byte rule. When binary sources are refused,
-// the whole source is read first, before the destination is opened.
-// With softDestination, a destination that cannot be opened (or an empty
-// name), written or closed is no failure of the conversion: the source is
-// read to its end all the same and the result says the copy failed. Such a
-// destination is the converted copy, a new empty file of the caller's.
-// A destination is emptied only when it holds something: Wine's
-// CREATE_ALWAYS empties even the file it has just made, and on ext4 a file
-// emptied so is flushed to the disk when it is closed (the safeguard for
-// files rewritten in place), which for a 280 MB output took 35 to 120 ms of
-// the conversion under Wine. A new destination is made with CREATE_NEW,
-// an existing one opened as before; the converted copy is opened as it is.
-// With stopAtNul the conversion stops where a NUL byte shows the source to
-// be binary (outside UTF-16 text), with the result "not text": for a
-// destination that is thrown away then, as a converted copy is.
-StreamResult ConvertStream(const std::string& source, const std::string& destination, const TabStopList& stops,
-                           bool refuseBinary, bool softDestination = false, bool stopAtNul = false) {
-  std::vector<char> input(kReadSize);
-  StreamResult result;
-  // The source first: when it cannot be opened the destination stays untouched.
-  CFile sourceFile(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
-  EncodingDetector detector;
-  if (refuseBinary) {
-    while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) detector.Feed(input.data(), got);
-    detector.Finish();
-    if (detector.HasNul()) {
-      sourceFile.Close();
-      result.m_bNotText = true;
-      return result;
-    }
-    SeekTo(sourceFile, 0);
+// Runs a conversion; a file failure, or memory that runs out, comes back as
+// the result's error.
+ConvertResult Convert(const std::string& source, const std::string& destination, const TabStopList& stops,
+                      Target target) {
+  ConvertResult failure;
+  failure.m_Outcome = ConvertOutcome::kFailed;
+  try {
+    return CStreamConversion(stops, target).Run(source, destination);
+  } catch (const CFileException& e) {
+    failure.m_strError = e.GetErrorMessage();
+  } catch (const std::bad_alloc&) {
+    failure.m_strError = CFileException(CFileException::genericException, ERROR_NOT_ENOUGH_MEMORY).GetErrorMessage();
   }
-  const UINT destinationMode = CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate;
-  CFile destinationFile;
-  FileSink sink(destinationFile, softDestination);
-  if (!softDestination) {
-    if (!destinationFile.Open(destination.c_str(), destinationMode | CFile::modeCreateNew, nullptr))
-      destinationFile.Open(destination.c_str(), destinationMode);
-  } else if (destination.empty() ||
-             !destinationFile.Open(destination.c_str(), destinationMode | CFile::modeNoTruncate, nullptr)) {
-    sink.Fail();
-  } else {
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(destinationFile.GetHandle(), &size)) sink.Fail();
-    else if (size.QuadPart != 0) StartOver(destinationFile, sink, true);  // not ours as made: emptied after all
-  }
-  ByteExpander bytes(stops, sink, kWriteSize);
-  uint64_t ascii = 0;  // source bytes that went through the byte path
-  bool rest = refuseBinary;
-  bool converted = false;  // the whole source went through the UTF-8 path
-  TextEncoding encoding = TextEncoding::kBytes;  // the rule for the rest
-  if (!refuseBinary) {
-    while (const DWORD got = sourceFile.Read(input.data(), kReadSize)) {
-      detector.Feed(input.data(), got);
-      if (stopAtNul && detector.HasNul()) {
-        result.m_bNotText = true;
-        return result;
-      }
-      const uint64_t high = detector.GetFirstHighByte();
-      if (high < ascii + got) {
-        const size_t from = static_cast<size_t>(high - ascii);
-        bytes.Expand(input.data(), from);
-        ascii = high;
-        rest = true;
-        if (detector.IsSettled()) {
-          encoding = detector.GetEncoding();
-          break;
-        }
-        // Most likely UTF-8 from here on: converted so, and checked by the
-        // UTF-8 path itself as it goes, so that a valid file is read once
-        // and its bytes looked at once. Should the rest turn out not to be
-        // UTF-8, the whole file goes again from its start by the byte rule,
-        // into the destination made empty again.
-        bytes.Flush();
-        Utf8Expander utf8(stops, sink, kWriteSize);
-        utf8.SetState(bytes.GetColumn(), bytes.GetTabCount());
-        utf8.AlignOutputAfter(sink.Offered());
-        utf8.Expand(input.data() + from, got - from);
-        while (utf8.IsValid()) {
-          const DWORD ahead = sourceFile.Read(input.data(), kReadSize);
-          if (ahead == 0) break;
-          if (stopAtNul && HoldsNul(input.data(), ahead)) {
-            result.m_bNotText = true;
-            return result;
-          }
-          utf8.Expand(input.data(), ahead);
-        }
-        if (utf8.IsValid()) utf8.Finish();  // a character cut at the end makes it not valid
-        if (utf8.IsValid()) {
-          result.m_nTabCount = utf8.GetTabCount();
-          rest = false;
-          converted = true;
-        } else {
-          StartOver(destinationFile, sink, softDestination);
-          bytes.SetState(0, 0);
-          ascii = 0;
-        }
-        break;
-      }
-      bytes.Expand(input.data(), got);
-      ascii += got;
-    }
-  } else {
-    encoding = detector.GetEncoding();
-  }
-  if (rest) {
-    SeekTo(sourceFile, ascii);
-    bool text = true;
-    if (encoding == TextEncoding::kBytes) {
-      text = ExpandRest(sourceFile, input, bytes, result.m_nTabCount, stopAtNul);
-    } else {
-      bytes.Flush();
-      if (encoding == TextEncoding::kUtf8) {
-        Utf8Expander expander(stops, sink, kWriteSize);
-        expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
-        expander.AlignOutputAfter(sink.Offered());
-        text = ExpandRest(sourceFile, input, expander, result.m_nTabCount, stopAtNul);
-      } else {
-        // NUL bytes are part of UTF-16 text.
-        Utf16Expander expander(stops, sink, encoding == TextEncoding::kUtf16Be, kWriteSize);
-        expander.SetState(bytes.GetColumn(), bytes.GetTabCount());
-        ExpandRest(sourceFile, input, expander, result.m_nTabCount);
-      }
-    }
-    if (!text) {
-      result.m_bNotText = true;
-      return result;
-    }
-  } else if (!converted) {
-    bytes.Flush();
-    result.m_nTabCount = bytes.GetTabCount();
-  }
-  sourceFile.Close();
-  if (!softDestination) {
-    destinationFile.Close();
-  } else {
-    try {
-      destinationFile.Close();
-    } catch (const CFileException&) {
-      sink.Fail();
-    }
-  }
-  result.m_bCopyFailed = sink.Failed();
-  return result;
+  return failure;
 }
 
 }  // namespace
 
-int ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops,
-                std::string* report, BinarySource binary) {
-  CWaitCursor wait;
-  std::string error;
-  StreamResult result;
-  try {
-    result = ConvertStream(source, destination, stops, report != nullptr && binary == BinarySource::kRefuse);
-  } catch (const CFileException& e) {
-    error = e.GetErrorMessage();
-  } catch (const std::bad_alloc&) {
-    error = CFileException(CFileException::genericException, ERROR_NOT_ENOUGH_MEMORY).GetErrorMessage();
-  }
-
-  if (!error.empty()) {
-    if (report != nullptr) {
-      *report += "Error converting file: " + error;
-    } else {
-      const std::string text =
-          "Error converting file.\nSource: " + source + "\nDestination: " + destination + "\n\n" + error;
-      AfxMessageBox(text.c_str(), MB_OK | MB_ICONEXCLAMATION);
-    }
-    return kConvertFailed;
-  }
-
-  if (result.m_bNotText) return kConvertNotText;
-  const std::string count = TabsConvertedText(result.m_nTabCount);
-  if (report != nullptr) {
-    *report += count;
-    return kConvertDone;
-  }
-  const std::string question = count + ".\n\nDo you want to convert another file?";
-  return AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION);
+ConvertResult ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops) {
+  return Convert(source, destination, stops, Target::kDestination);
 }
 
-void ConvertFileInPlace(const std::string& path, const TabStopList& stops, std::string& report) {
-  CWaitCursor wait;
+ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& stops) {
   const size_t separator = path.find_last_of("\\/:");
   const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
   std::string copy;
   // Without a copy beside the file (a folder the user cannot write to) the
   // source is still read and counted; only the replacement fails.
   if (!CreateSiblingFile(folder, copy)) copy.clear();
-  StreamResult result;
-  std::string error;
-  try {
-    result = ConvertStream(path, copy, stops, false, true, true);
-  } catch (const CFileException& e) {
-    error = e.GetErrorMessage();
-  } catch (const std::bad_alloc&) {
-    error = CFileException(CFileException::genericException, ERROR_NOT_ENOUGH_MEMORY).GetErrorMessage();
-  }
+  ConvertResult result = Convert(path, copy, stops, Target::kConvertedCopy);
   bool replaced = false;
-  if (error.empty() && !result.m_bNotText && !result.m_bCopyFailed) replaced = ReplaceWithConverted(copy, path);
+  if (result.m_Outcome == ConvertOutcome::kConverted) {
+    replaced = ReplaceWithConverted(copy, path);
+    if (!replaced) result.m_Outcome = ConvertOutcome::kCopyFailed;
+  }
   if (!replaced && !copy.empty()) {
     SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(copy.c_str());
   }
-  if (!error.empty()) {
-    report += "Error converting file: " + error;
-  } else if (result.m_bNotText) {
-    report += "Not a text file. Tabs not converted.";
-  } else {
-    report += TabsConvertedText(result.m_nTabCount);
-    if (!replaced) report += " - Copy failed. Tabs not converted.";
-  }
+  return result;
 }

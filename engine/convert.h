@@ -1,44 +1,41 @@
 #pragma once
-// The conversion interface: the tab stop list, the expansion rule and the
-// conversion of one file into another.
+// The conversion of files: one file into another, and a file in place. Both
+// say what happened and show nothing; the commands tell the user.
+#include <cstdint>
 #include <string>
 
 #include "engine/tab_stops.h"
 
-// Result of ConvertFile for a failure that has already been shown or reported.
-constexpr int kConvertFailed = -1;
-// Result of ConvertFile for a success in batch mode.
-constexpr int kConvertDone = 1;
-// Result of ConvertFile in batch mode for a source refused as not a text
-// file: nothing was appended to the report and the destination was not
-// opened (the caller says why).
-constexpr int kConvertNotText = -2;
+// What became of a conversion.
+enum class ConvertOutcome {
+  kConverted,   // the whole text converted and written
+  kFailed,      // a file could not be read or written: m_strError says why
+  kNotText,     // in place: a binary file, left exactly as it was
+  kCopyFailed,  // in place: the file was read and its tabs counted, but the
+                // converted copy could not be written or put in its place
+};
 
-// What ConvertFile does in batch mode with a source that holds a NUL byte
-// outside UTF-16 text (a binary file): convert it like any other, or refuse it.
-enum class BinarySource { kConvert, kRefuse };
+struct ConvertResult {
+  ConvertOutcome m_Outcome = ConvertOutcome::kConverted;
+  uint64_t m_nTabCount = 0;  // the tabs replaced (converted, or counted for a copy that failed)
+  std::string m_strError;    // the failure's description, for kFailed
+};
 
 // Converts source into destination (created, or emptied if it exists),
-// replacing every tab by spaces up to the next stop, under the wait cursor.
-// Columns count characters in UTF-16 text (with its mark) and in UTF-8 text
-// (with a mark, or valid UTF-8 throughout with a multi-byte character), and
-// bytes in any other text; the output keeps the encoding, mark and byte order.
-// With a report (batch mode) the outcome is appended to it and the result is
-// kConvertDone or kConvertFailed, or kConvertNotText for a binary source that
-// `binary` says to refuse. Without one, the count is shown with the question
-// "Do you want to convert another file?" and the result is the answer (IDYES
-// or IDNO), or kConvertFailed after the error box. File failures never leave
-// this function; a destination already created keeps what was written.
-// Windows only.
-int ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops,
-                std::string* report = nullptr, BinarySource binary = BinarySource::kConvert);
+// replacing every tab by spaces up to the next stop. Columns count
+// characters in UTF-16 text (with its mark) and in UTF-8 text (with a mark,
+// or valid UTF-8 throughout with a multi-byte character), and bytes in any
+// other text, a binary one too; the output keeps the encoding, mark and byte
+// order. The result is kConverted with the count, or kFailed with the
+// description of the file failure; a destination already created keeps what
+// was written. Windows only.
+ConvertResult ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops);
 
 // Converts the file at `path` in place, for a multiple-file run: into a new
 // file beside it, which then takes its place (ReplaceWithConverted), so the
-// file is written once and stays whole on any failure. Appends to the report
-// "%d tabs converted"; or that and " - Copy failed. Tabs not converted." when
-// the converted copy could not be written or put in place; or
-// "Not a text file. Tabs not converted." for a binary file, which is left
-// exactly as it was; or "Error converting file: " and the error text when
-// the file cannot be read. Nothing else is written anywhere.
-void ConvertFileInPlace(const std::string& path, const TabStopList& stops, std::string& report);
+// file is written once and stays whole on any failure. The result is
+// kConverted with the count; kCopyFailed with the count when the converted
+// copy could not be written or put in place; kNotText for a binary file (a
+// NUL byte outside UTF-16 text); or kFailed when the file cannot be read.
+// Nothing else is written anywhere.
+ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& stops);

@@ -1,5 +1,7 @@
 #include "tests/commands/commands_test.h"
 
+#include <algorithm>
+
 #include "app/settings.h"
 #include "framework/handle.h"
 #include "framework/combo_box.h"
@@ -40,6 +42,13 @@ std::vector<std::string> CommandTest::List(int id) const {
 std::string Content(const std::string& path) {
   std::string data;
   return ReadWholeFile(path, &data) ? data : "<unreadable>";
+}
+
+std::string SmallDisk() {
+  std::string path = "Z:" + std::string(VELMORA_SMALL_DISK);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  if (GetFileAttributesA((path + "\\mounted").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  return path + "\\mnt";
 }
 
 bool MakeHidden(const std::string& path) {

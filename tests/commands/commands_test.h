@@ -77,6 +77,10 @@ bool MakeHidden(const std::string& path);
 constexpr const char kNoHiddenBit[] =
     "the file system of the test folder keeps no hidden attribute, so keeping it cannot be checked";
 
+// The tiny disk (64 KiB) that the test fixture mounts, as Wine reaches it;
+// empty when there is none.
+std::string SmallDisk();
+
 // A fresh settings store, the application started, and the main window open
 // modeless as the program's main window.
 class CommandTest : public ::testing::Test {

@@ -299,6 +299,35 @@ TEST_F(ConvertFileCommand, AConversionFailureLeavesTheEmptyTestFileAndTheHistori
   EXPECT_EQ(kTabbed, Content(held));
 }
 
+TEST_F(ConvertFileCommand, AFullDiskIsReportedWithTheNamesAsGivenAndTheCauseInFull) {
+  const std::string disk = SmallDisk();
+  if (disk.empty())
+    GTEST_SKIP() << "no small tmpfs is mounted at " << VELMORA_SMALL_DISK
+                 << "/mnt (mounting needs root), so the disk-full case cannot run";
+  // 30 000 bytes that expand to 82 500: more than the 64 KiB disk holds.
+  std::string big;
+  while (big.size() < 30000) big += "\tx\r\n";
+  const std::string source = m_Dir / "big.txt";
+  ASSERT_TRUE(WriteWholeFile(source, big));
+  CCurrentDirectory here(disk);
+  SetText(IDC_MAIN_SOURCE, source);
+  SetText(IDC_MAIN_DESTINATION, "out.txt");
+  CScriptedBoxes boxes;
+  Press(IDC_MAIN_CONVERT_FILE);
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  // A new destination is named as typed; the failed write names its full path.
+  EXPECT_EQ("Error converting file.\nSource: " + source + "\nDestination: out.txt\n\nDisk full while accessing " +
+                disk + "\\out.txt.",
+            boxes.m_Boxes[0].text);
+  EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_TRUE(List(IDC_MAIN_SOURCE).empty());
+  const std::string written = Content(disk + "\\out.txt");
+  EXPECT_GT(written.size(), 0u);
+  EXPECT_LT(written.size(), 82500u);
+  EXPECT_TRUE(DeleteFileA((disk + "\\out.txt").c_str()));
+}
+
 TEST_F(ConvertFileCommand, TextInUtf8AndUtf16AndAnsiConvertsByItsCharacters) {
   CCurrentDirectory here(m_Dir.GetPath());
   const struct Case {

@@ -307,15 +307,6 @@ TEST_F(ConvertMultipleFiles, NamesInAnyLanguageAreMatchedConvertedAndKeptInTheHi
     EXPECT_EQ(kExpanded, ContentOf(Wide(m_Dir / name))) << name;
 }
 
-// The tiny disk that the test fixture mounts, as Wine reaches it; empty when
-// there is none.
-std::string SmallDisk() {
-  std::string path = "Z:" + std::string(VELMORA_SMALL_DISK);
-  std::replace(path.begin(), path.end(), '/', '\\');
-  if (GetFileAttributesA((path + "\\mounted").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
-  return path + "\\mnt";
-}
-
 TEST_F(ConvertMultipleFiles, ACopyBackThatRunsOutOfDiskLeavesTheFileWhole) {
   const std::string disk = SmallDisk();
   if (disk.empty())

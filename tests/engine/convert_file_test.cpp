@@ -7,14 +7,11 @@
 #include <functional>
 
 #include "framework/handle.h"
+#include "tests/engine/convert_summary.h"
 #include "tests/engine/reference_expand.h"
-#include "tests/support/scripted_boxes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-const UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
-const UINT kError = MB_OK | MB_ICONEXCLAMATION;
 
 std::string FullPath(const std::string& name) {
   char path[MAX_PATH];
@@ -62,7 +59,7 @@ class ConvertFileTest : public testing::Test {
   CTempDir m_Dir;
 };
 
-TEST_F(ConvertFileTest, ConvertsInBatchAndSingleFileMode) {
+TEST_F(ConvertFileTest, ConvertsIntoAnExistingOrANewDestination) {
   const struct {
     const char* name;
     std::string input;
@@ -96,24 +93,13 @@ TEST_F(ConvertFileTest, ConvertsInBatchAndSingleFileMode) {
     // An existing, longer destination is replaced entirely.
     ASSERT_TRUE(WriteWholeFile(destination, std::string(5000, 'o')));
 
-    CScriptedBoxes boxes;
-    std::string report = "line: ";
-    EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
-    EXPECT_EQ(std::string("line: ") + c.count, report);
+    EXPECT_EQ(std::string("converted: ") + c.count, Summary(ConvertFile(source, destination, TabStopList{8})));
     EXPECT_EQ(c.output, FileText(destination));
-    EXPECT_TRUE(boxes.m_Boxes.empty());
 
-    for (int answer : {IDYES, IDNO}) {
-      ASSERT_TRUE(DeleteFileA(destination.c_str()));
-      boxes.AnswerFromNowOn(answer);
-      EXPECT_EQ(answer, ConvertFile(source, destination, TabStopList{8}));
-      EXPECT_EQ(c.output, FileText(destination));
-    }
-    ASSERT_EQ(2u, boxes.m_Boxes.size());
-    for (const auto& box : boxes.m_Boxes) {
-      EXPECT_EQ(std::string(c.count) + ".\n\nDo you want to convert another file?", box.text);
-      EXPECT_EQ(kQuestion, box.type);
-    }
+    // A new destination.
+    ASSERT_TRUE(DeleteFileA(destination.c_str()));
+    EXPECT_EQ(std::string("converted: ") + c.count, Summary(ConvertFile(source, destination, TabStopList{8})));
+    EXPECT_EQ(c.output, FileText(destination));
     EXPECT_EQ(c.input, FileText(source));
   }
 }
@@ -127,9 +113,7 @@ TEST_F(ConvertFileTest, UsesTheGivenStopsAndStreamsLargeFiles) {
   const std::string expected = ReferenceExpand(input, TabStopList{3}, column, tabs);
   const std::string source = MakeSource(input);
   const std::string destination = m_Dir / "big.txt";
-  std::string report;
-  EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{3}, &report));
-  EXPECT_EQ(TabsConvertedText(tabs), report);
+  EXPECT_EQ("converted: " + TabsConvertedText(tabs), Summary(ConvertFile(source, destination, TabStopList{3})));
   EXPECT_TRUE(FileText(destination) == expected) << "the output differs from the rule's";
 }
 
@@ -159,9 +143,8 @@ TEST_F(ConvertFileTest, DecidesTheEncodingFromTheWholeLongFile) {
     SCOPED_TRACE(c.name);
     const std::string source = MakeSource(c.input);
     const std::string destination = m_Dir / "long.txt";
-    std::string report;
-    EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
-    EXPECT_EQ(TabsConvertedText(ascii.size() / 5 + 40000), report);
+    EXPECT_EQ("converted: " + TabsConvertedText(ascii.size() / 5 + 40000),
+              Summary(ConvertFile(source, destination, TabStopList{8})));
     EXPECT_TRUE(FileText(destination) == c.output) << "the output differs";
   }
 }
@@ -179,8 +162,8 @@ TEST_F(ConvertFileTest, ConvertsInPlaceByWhatTheWholeLongFileProvesToBe) {
     asUtf8 += "\xC3\xA9       x\r\n";
     asBytes += "\xC3\xA9      x\r\n";
   }
-  const std::string count = TabsConvertedText(ascii.size() / 5 + 40000);
-  const std::string notText = "Not a text file. Tabs not converted.";
+  const std::string count = "converted: " + TabsConvertedText(ascii.size() / 5 + 40000);
+  const std::string notText = "not text";
   const struct {
     const char* name;
     std::string input;
@@ -196,9 +179,7 @@ TEST_F(ConvertFileTest, ConvertsInPlaceByWhatTheWholeLongFileProvesToBe) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = MakeSource(c.input);
-    std::string report;
-    ConvertFileInPlace(path, TabStopList{8}, report);
-    EXPECT_EQ(c.report, report);
+    EXPECT_EQ(c.report, Summary(ConvertFileInPlace(path, TabStopList{8})));
     EXPECT_TRUE(FileText(path) == (c.output.empty() ? c.input : c.output)) << "the file differs";
     // Nothing is left beside it.
     int files = 0;
@@ -208,7 +189,7 @@ TEST_F(ConvertFileTest, ConvertsInPlaceByWhatTheWholeLongFileProvesToBe) {
   }
 }
 
-TEST_F(ConvertFileTest, RefusesABinarySourceInBatchModeWhenAsked) {
+TEST_F(ConvertFileTest, InPlaceRefusesABinaryFileThatConvertFileConverts) {
   const std::string destination = m_Dir / "destination.txt";
   const struct {
     const char* name;
@@ -224,32 +205,26 @@ TEST_F(ConvertFileTest, RefusesABinarySourceInBatchModeWhenAsked) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    // In place a binary file is refused and left exactly as it was.
+    const std::string path = MakeSource(c.input);
+    EXPECT_EQ(c.binary ? "not text" : "converted: 1 tabs converted",
+              Summary(ConvertFileInPlace(path, TabStopList{8})));
+    if (c.binary)
+      EXPECT_EQ(c.input, FileText(path));
+    else
+      EXPECT_NE(c.input, FileText(path));
+
+    // Into another file a binary file converts too.
     const std::string source = MakeSource(c.input);
     ASSERT_TRUE(WriteWholeFile(destination, "old"));
-    CScriptedBoxes boxes;
-    std::string report = "line: ";
-    const int result = ConvertFile(source, destination, TabStopList{8}, &report, BinarySource::kRefuse);
-    if (c.binary) {
-      EXPECT_EQ(kConvertNotText, result);
-      EXPECT_EQ("line: ", report);
-      EXPECT_EQ("old", FileText(destination));
-    } else {
-      EXPECT_EQ(1, result);
-      EXPECT_EQ("line: 1 tabs converted", report);
-      EXPECT_NE("old", FileText(destination));
-    }
-    // Without the refusal, and in single-file mode, a binary file converts too.
-    report.clear();
-    EXPECT_EQ(1, ConvertFile(source, destination, TabStopList{8}, &report));
-    EXPECT_EQ("1 tabs converted", report);
-    boxes.AnswerFromNowOn(IDYES);
-    EXPECT_EQ(IDYES, ConvertFile(source, destination, TabStopList{8}, nullptr, BinarySource::kRefuse));
-    EXPECT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ("converted: 1 tabs converted", Summary(ConvertFile(source, destination, TabStopList{8})));
+    EXPECT_NE("old", FileText(destination));
     EXPECT_EQ(c.input, FileText(source));
   }
 }
 
-// A failure as both modes report it: the batch line and the single-file box.
+// A failure of a conversion into another file: its description, which the
+// Convert File command shows after the two names.
 struct FailureCase {
   const char* name;
   std::string source;
@@ -257,20 +232,8 @@ struct FailureCase {
   std::string description;
 };
 
-void ExpectFailureInBothModes(const FailureCase& c, const std::function<void()>& check) {
-  CScriptedBoxes boxes(IDYES);
-  std::string report;
-  EXPECT_EQ(-1, ConvertFile(c.source, c.destination, TabStopList{8}, &report));
-  EXPECT_EQ("Error converting file: " + c.description, report);
-  EXPECT_TRUE(boxes.m_Boxes.empty());
-  check();
-
-  EXPECT_EQ(-1, ConvertFile(c.source, c.destination, TabStopList{8}));
-  ASSERT_EQ(1u, boxes.m_Boxes.size());
-  EXPECT_EQ("Error converting file.\nSource: " + c.source + "\nDestination: " + c.destination + "\n\n" +
-                c.description,
-            boxes.m_Boxes[0].text);
-  EXPECT_EQ(kError, boxes.m_Boxes[0].type);
+void ExpectFailure(const FailureCase& c, const std::function<void()>& check) {
+  EXPECT_EQ("failed: " + c.description, Summary(ConvertFile(c.source, c.destination, TabStopList{8})));
   check();
 }
 
@@ -280,11 +243,11 @@ TEST_F(ConvertFileTest, MissingSourceLeavesTheDestinationAlone) {
   {
     // A failed open names the file as it was given, here a relative name.
     CCurrentDirectory here(m_Dir.GetPath());
-    ExpectFailureInBothModes({"missing source", "missing.txt", destination, "missing.txt was not found."},
-                             [&] { EXPECT_EQ("old", FileText(destination)); });
+    ExpectFailure({"missing source", "missing.txt", destination, "missing.txt was not found."},
+                  [&] { EXPECT_EQ("old", FileText(destination)); });
   }
   const std::string inMissingFolder = m_Dir / "nowhere\\missing.txt";
-  ExpectFailureInBothModes(
+  ExpectFailure(
       {"source in a missing folder", inMissingFolder, destination, inMissingFolder + " contains an invalid path."},
       [&] { EXPECT_EQ("old", FileText(destination)); });
 }
@@ -296,7 +259,7 @@ TEST_F(ConvertFileTest, SourceHeldOpenForWritingIsASharingViolation) {
   CHandle writer(CreateFileA(source.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_NE(INVALID_HANDLE_VALUE, writer.Get());
-  ExpectFailureInBothModes(
+  ExpectFailure(
       {"held source", source, destination, "A sharing violation occurred while accessing " + source + "."},
       [&] { EXPECT_EQ("old", FileText(destination)); });
   writer.Close();
@@ -305,16 +268,16 @@ TEST_F(ConvertFileTest, SourceHeldOpenForWritingIsASharingViolation) {
 TEST_F(ConvertFileTest, DestinationThatCannotBeCreated) {
   const std::string source = MakeSource("a\tb");
   const std::string inMissingFolder = m_Dir / "no such folder\\out.txt";
-  ExpectFailureInBothModes({"destination in a missing folder", source, inMissingFolder,
-                            inMissingFolder + " contains an invalid path."},
-                           [&] { EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(inMissingFolder.c_str())); });
+  ExpectFailure({"destination in a missing folder", source, inMissingFolder,
+                 inMissingFolder + " contains an invalid path."},
+                [&] { EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(inMissingFolder.c_str())); });
 
   // A folder cannot be opened as a file for writing. (A read-only file would
   // do on Windows, but Wine run as root writes to it regardless.)
   const std::string folder = m_Dir / "folder";
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  ExpectFailureInBothModes({"folder as destination", source, folder, "Access to " + folder + " was denied."},
-                           [&] { EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(folder.c_str())); });
+  ExpectFailure({"folder as destination", source, folder, "Access to " + folder + " was denied."},
+                [&] { EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(folder.c_str())); });
 }
 
 // The tiny disk that the test fixture mounts, as Wine reaches it; empty when
@@ -346,7 +309,7 @@ TEST_F(ConvertFileTest, FullDiskNamesTheDestinationsFullPathAndKeepsThePart) {
   CCurrentDirectory here(disk);
   // Opened as a relative name, but a failed write names the full path.
   const std::string full = FullPath("out.txt");
-  ExpectFailureInBothModes({"full disk", source, "out.txt", "Disk full while accessing " + full + "."}, [&] {
+  ExpectFailure({"full disk", source, "out.txt", "Disk full while accessing " + full + "."}, [&] {
     const std::string written = FileText(full);
     EXPECT_GT(written.size(), 0u);
     EXPECT_LT(written.size(), expected.size());

@@ -12,6 +12,7 @@
 #include "engine/convert.h"
 #include "engine/replace_file.h"
 #include "framework/handle.h"
+#include "tests/engine/convert_summary.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -41,18 +42,16 @@ class Refusals : public ::testing::Test {
 TEST_F(Refusals, AFileOfAnotherOwnerStaysUnchangedWithTheCopyFailedLine) {
   // The folder is the user's, so a rename over the file would go through;
   // the replacement must not.
-  std::string report;
-  ConvertFileInPlace(Work() + "\\others.txt", TabStopList{8}, report);
-  EXPECT_EQ("1 tabs converted - Copy failed. Tabs not converted.", report);
+  const ConvertResult result = ConvertFileInPlace(Work() + "\\others.txt", TabStopList{8});
+  EXPECT_EQ("copy failed: 1 tabs converted", Summary(result));
   EXPECT_EQ("theirs\r\n\tline\r\n", Content(Work() + "\\others.txt"));
   // No converted copy is left beside it.
   EXPECT_FALSE(CFindFile((Work() + "\\vlm*.tmp").c_str()).IsValid());
 }
 
 TEST_F(Refusals, AFolderOfAnotherOwnerKeepsItsFileWithTheCopyFailedLine) {
-  std::string report;
-  ConvertFileInPlace(Work() + "\\others\\inside.txt", TabStopList{8}, report);
-  EXPECT_EQ("1 tabs converted - Copy failed. Tabs not converted.", report);
+  const ConvertResult result = ConvertFileInPlace(Work() + "\\others\\inside.txt", TabStopList{8});
+  EXPECT_EQ("copy failed: 1 tabs converted", Summary(result));
   EXPECT_EQ("theirs\r\n\tline\r\n", Content(Work() + "\\others\\inside.txt"));
 }
 
@@ -60,9 +59,8 @@ TEST_F(Refusals, AReadOnlyFileOfTheUsersOwnStaysUnchanged) {
   const std::string path = Work() + "\\mine.txt";
   ASSERT_TRUE(WriteWholeFile(path, "\tmine"));
   ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-  std::string report;
-  ConvertFileInPlace(path, TabStopList{8}, report);
-  EXPECT_EQ("1 tabs converted - Copy failed. Tabs not converted.", report);
+  const ConvertResult result = ConvertFileInPlace(path, TabStopList{8});
+  EXPECT_EQ("copy failed: 1 tabs converted", Summary(result));
   EXPECT_EQ("\tmine", Content(path));
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
@@ -70,9 +68,8 @@ TEST_F(Refusals, AReadOnlyFileOfTheUsersOwnStaysUnchanged) {
 TEST_F(Refusals, TheUsersOwnFilesConvert) {
   const std::string path = Work() + "\\own.txt";
   ASSERT_TRUE(WriteWholeFile(path, "\town"));
-  std::string report;
-  ConvertFileInPlace(path, TabStopList{8}, report);
-  EXPECT_EQ("1 tabs converted", report);
+  const ConvertResult result = ConvertFileInPlace(path, TabStopList{8});
+  EXPECT_EQ("converted: 1 tabs converted", Summary(result));
   EXPECT_EQ("        own", Content(path));
 }
 
@@ -87,10 +84,9 @@ TEST_F(Refusals, AnUnwritableCurrentFolderDoesNotStopTheConversion) {
   // The precondition: nothing may be made there.
   ASSERT_FALSE(CHandle(CreateFileA("probe.tmp", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr)).IsValid());
-  std::string report;
-  ConvertFileInPlace(path, TabStopList{8}, report);
+  const ConvertResult result = ConvertFileInPlace(path, TabStopList{8});
   SetCurrentDirectoryA(previous);
-  EXPECT_EQ("1 tabs converted", report);
+  EXPECT_EQ("converted: 1 tabs converted", Summary(result));
   EXPECT_EQ("a       b", Content(path));
 }
 
