@@ -1,6 +1,6 @@
 #include "tests/commands/commands_test.h"
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "framework/combo_box.h"
 
