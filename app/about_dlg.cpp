@@ -1,6 +1,6 @@
 #include "app/about_dlg.h"
 
-#include "app/version.h"
+#include "app_base/version.h"
 
 #include "resources/resource.h"
 

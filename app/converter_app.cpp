@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/main_dlg.h"
-#include "app/module.h"
-#include "app/settings.h"
+#include "app_base/module.h"
+#include "app_base/settings.h"
 #include "resources/resource.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/ascii.h"
 
 namespace {

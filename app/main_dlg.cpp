@@ -5,7 +5,7 @@
 
 #include "app/about_dlg.h"
 #include "app/history.h"
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/file_dialog.h"
 #include "framework/gdi.h"
 #include "framework/win_app.h"

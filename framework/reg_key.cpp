@@ -133,3 +133,70 @@ LONG CRegKey::EnumValue(DWORD index, std::string& name, DWORD& type,
   }
   return ERROR_MORE_DATA;
 }
+
+namespace {
+
+// The longest text GetRegistryString reads (bytes, zero included).
+constexpr DWORD kRegistryStringLimit = 512;
+
+}  // namespace
+
+bool ReadRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
+                        DWORD bufferSize) {
+  if (buffer == nullptr || bufferSize == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  CRegKey key;
+  LONG result = key.Open(root, subkey, KEY_READ);
+  if (result != ERROR_SUCCESS) {
+    SetLastError(result);
+    return false;
+  }
+  // Read into a scratch copy so that a failed read leaves the caller's buffer alone.
+  DWORD type = REG_NONE;
+  std::vector<char> data;
+  result = key.QueryValue(valueName, type, data);
+  if (result == ERROR_SUCCESS && type != REG_SZ) result = ERROR_INVALID_DATA;
+  // Stored without its zero, it still has to end in one inside the buffer.
+  const bool terminated = !data.empty() && data.back() == '\0';
+  if (result == ERROR_SUCCESS && data.size() + (terminated ? 0 : 1) > bufferSize)
+    result = ERROR_MORE_DATA;
+  if (result != ERROR_SUCCESS) {
+    SetLastError(result);
+    return false;
+  }
+  std::memcpy(buffer, data.data(), data.size());
+  if (!terminated) buffer[data.size()] = '\0';
+  return true;
+}
+
+std::string GetRegistryString(HKEY root, const char* subkey, const char* valueName,
+                              const char* defaultText) {
+  char buffer[kRegistryStringLimit];
+  if (ReadRegistryString(root, subkey, valueName, buffer, sizeof(buffer))) return buffer;
+  return defaultText != nullptr ? defaultText : "";
+}
+
+bool WriteRegistryString(HKEY root, const char* subkey, const char* valueName, const char* text) {
+  if (text == nullptr) return false;
+  CRegKey key;
+  if (key.Open(root, subkey, KEY_WRITE) != ERROR_SUCCESS) return false;
+  return key.SetStringValue(valueName, text) == ERROR_SUCCESS;
+}
+
+bool EnsureRegistryKey(HKEY root, const char* subkey) {
+  CRegKey key;
+  return key.Create(root, subkey, KEY_ALL_ACCESS) == ERROR_SUCCESS;
+}
+
+bool DeleteRegistryValue(HKEY root, const char* subkey, const char* valueName) {
+  CRegKey key;
+  if (key.Open(root, subkey, KEY_WRITE) != ERROR_SUCCESS) return false;
+  return key.DeleteValue(valueName) == ERROR_SUCCESS;
+}
+
+bool RegistryKeyExists(HKEY root, const char* subkey) {
+  CRegKey key;
+  return key.Open(root, subkey, KEY_READ) == ERROR_SUCCESS;
+}

@@ -81,3 +81,23 @@ class CRegKey {
  private:
   HKEY m_hKey = nullptr;
 };
+
+// Registry value functions on any root key (HKEY_LOCAL_MACHINE...).
+
+// Reads a REG_SZ value into buffer (bufferSize bytes, zero included). Fails when
+// the key or value is missing, the text does not fit, or the value has another
+// type (last error ERROR_INVALID_DATA). The buffer is unchanged unless it succeeded.
+bool ReadRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
+                        DWORD bufferSize);
+// The value's text when it is a REG_SZ of at most 512 bytes (zero included),
+// else defaultText.
+std::string GetRegistryString(HKEY root, const char* subkey, const char* valueName,
+                              const char* defaultText);
+// Stores text as REG_SZ under an existing key; never creates the key.
+bool WriteRegistryString(HKEY root, const char* subkey, const char* valueName, const char* text);
+// Creates the key (or opens it if it exists) with full access; true if it exists afterwards.
+bool EnsureRegistryKey(HKEY root, const char* subkey);
+// True only if the value was there and is now deleted.
+bool DeleteRegistryValue(HKEY root, const char* subkey, const char* valueName);
+// True when the key can be opened for reading.
+bool RegistryKeyExists(HKEY root, const char* subkey);

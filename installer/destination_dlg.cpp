@@ -5,7 +5,7 @@
 #include <exception>
 #include <vector>
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/wait_cursor.h"
 #include "installer/message_dlg.h"
 #include "installer/self_install_window.h"

@@ -1,7 +1,7 @@
 #include "installer/registry_records.h"
 
-#include "app/module.h"
-#include "app/settings.h"
+#include "app_base/module.h"
+#include "app_base/settings.h"
 #include "framework/reg_key.h"
 
 namespace {

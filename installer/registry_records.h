@@ -30,11 +30,11 @@ constexpr const char kNoRepairValue[] = "NoRepair";            // REG_DWORD 1
 constexpr const char kAppPathPathValue[] = "Path";
 
 // The installation record: "Version" and "Directory" (kVersionEntry and
-// kDirectoryEntry of app/settings.h) in the self-install key, machine-wide, or
+// kDirectoryEntry of app_base/settings.h) in the self-install key, machine-wide, or
 // per user in the profile section "SelfInstall".
 
 // Names formed from the profile location (registry key name "Orvane", profile
-// name "Zenvero", app/settings.h). Each is empty while either name is.
+// name "Zenvero", app_base/settings.h). Each is empty while either name is.
 // "OrvaneZenvero": the two run together; the Run value's name and the last
 // component of the uninstall key.
 std::string GetInstanceKey();

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/module.h"
-#include "app/version.h"
-#include "app/settings.h"
+#include "app_base/module.h"
+#include "app_base/version.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "framework/win_app.h"
 #include "installer/deferred.h"

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/module.h"
-#include "app/settings.h"
+#include "app_base/module.h"
+#include "app_base/settings.h"
 #include "framework/com_ptr.h"
 #include "framework/handle.h"
 #include "framework/reg_key.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/about_dlg.h"
-#include "app/version.h"
+#include "app_base/version.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"
 

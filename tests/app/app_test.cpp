@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/main_dlg.h"
-#include "app/module.h"
+#include "app_base/module.h"
 #include "framework/handle.h"
 #include "framework/win_app.h"
 #include "resources/resource.h"

@@ -15,7 +15,7 @@
 
 #include "app/convert_multiple_dlg.h"
 #include "app/main_dlg.h"
-#include "app/module.h"
+#include "app_base/module.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/main_dlg.h"
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/file_dialog.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"

@@ -2,9 +2,9 @@
 
 #include <shlwapi.h>
 
-#include "app/version.h"
-#include "app/module.h"
-#include "app/settings.h"
+#include "app_base/version.h"
+#include "app_base/module.h"
+#include "app_base/settings.h"
 
 namespace {
 CTestApp g_app;

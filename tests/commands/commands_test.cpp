@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "framework/combo_box.h"
 

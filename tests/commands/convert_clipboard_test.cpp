@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "resources/resource.h"
 #include "tests/commands/commands_test.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/history.h"
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "resources/resource.h"
 #include "tests/commands/commands_test.h"

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/history.h"
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "resources/resource.h"
 #include "tests/commands/commands_test.h"

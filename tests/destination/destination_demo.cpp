@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/module.h"
+#include "app_base/module.h"
 #include "installer/destination_dlg.h"
 #include "installer/self_install_window.h"
 

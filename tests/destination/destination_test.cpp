@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "installer/destination_dlg.h"
 #include "installer/self_install_window.h"
 #include "resources/resource.h"

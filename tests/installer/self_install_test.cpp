@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/app_self_install.h"
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "installer/deferred.h"
 #include "installer/registry_records.h"

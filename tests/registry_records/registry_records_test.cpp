@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/reg_key.h"
 #include "installer/registry_records.h"
 #include "tests/settings/registry_probe.h"

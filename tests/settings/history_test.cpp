@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/history.h"
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "tests/settings/registry_probe.h"
 
 namespace {

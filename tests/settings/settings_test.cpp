@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
+#include "app_base/settings.h"
 #include "framework/handle.h"
 #include "framework/reg_key.h"
 #include "framework/win_app.h"

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/module.h"
-#include "app/settings.h"
+#include "app_base/module.h"
+#include "app_base/settings.h"
 #include "framework/com_ptr.h"
 #include "framework/handle.h"
 #include "installer/shortcuts.h"

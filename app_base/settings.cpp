@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "app_base/settings.h"
 
 #include <cstring>
 #include <functional>
@@ -19,7 +19,6 @@ const CWinApp* LocatingApp() {
 }
 
 constexpr REGSAM kProfileAccess = KEY_READ | KEY_WRITE;
-constexpr DWORD kRegistryStringLimit = 512;
 
 // Opens HKCU\Software (never created), then creates or opens the registry key,
 // the profile and the section beneath it, one level at a time.
@@ -129,64 +128,4 @@ int FindLastNumberedSetting(const char* section, const char* base, int limit) {
   return LastNumberedName(
       [&](DWORD index, std::string& name) { return key.EnumValue(index, name, type, data); }, base,
       limit);
-}
-
-bool ReadRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
-                        DWORD bufferSize) {
-  if (buffer == nullptr || bufferSize == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
-  CRegKey key;
-  LONG result = key.Open(root, subkey, KEY_READ);
-  if (result != ERROR_SUCCESS) {
-    SetLastError(result);
-    return false;
-  }
-  // Read into a scratch copy so that a failed read leaves the caller's buffer alone.
-  DWORD type = REG_NONE;
-  std::vector<char> data;
-  result = key.QueryValue(valueName, type, data);
-  if (result == ERROR_SUCCESS && type != REG_SZ) result = ERROR_INVALID_DATA;
-  // Stored without its zero, it still has to end in one inside the buffer.
-  const bool terminated = !data.empty() && data.back() == '\0';
-  if (result == ERROR_SUCCESS && data.size() + (terminated ? 0 : 1) > bufferSize)
-    result = ERROR_MORE_DATA;
-  if (result != ERROR_SUCCESS) {
-    SetLastError(result);
-    return false;
-  }
-  std::memcpy(buffer, data.data(), data.size());
-  if (!terminated) buffer[data.size()] = '\0';
-  return true;
-}
-
-std::string GetRegistryString(HKEY root, const char* subkey, const char* valueName,
-                              const char* defaultText) {
-  char buffer[kRegistryStringLimit];
-  if (ReadRegistryString(root, subkey, valueName, buffer, sizeof(buffer))) return buffer;
-  return defaultText != nullptr ? defaultText : "";
-}
-
-bool WriteRegistryString(HKEY root, const char* subkey, const char* valueName, const char* text) {
-  if (text == nullptr) return false;
-  CRegKey key;
-  if (key.Open(root, subkey, KEY_WRITE) != ERROR_SUCCESS) return false;
-  return key.SetStringValue(valueName, text) == ERROR_SUCCESS;
-}
-
-bool EnsureRegistryKey(HKEY root, const char* subkey) {
-  CRegKey key;
-  return key.Create(root, subkey, KEY_ALL_ACCESS) == ERROR_SUCCESS;
-}
-
-bool DeleteRegistryValue(HKEY root, const char* subkey, const char* valueName) {
-  CRegKey key;
-  if (key.Open(root, subkey, KEY_WRITE) != ERROR_SUCCESS) return false;
-  return key.DeleteValue(valueName) == ERROR_SUCCESS;
-}
-
-bool RegistryKeyExists(HKEY root, const char* subkey) {
-  CRegKey key;
-  return key.Open(root, subkey, KEY_READ) == ERROR_SUCCESS;
 }

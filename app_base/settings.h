@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "framework/reg_key.h"  // the registry value functions on any root key
+
 // The settings profile lives under
 // HKEY_CURRENT_USER\Software\<registry key>\<profile name>\<section>, one
 // value per entry. Every operation opens the keys it needs and closes them
@@ -50,23 +52,3 @@ int FindLastNumberedSetting(const char* section, const char* base, int limit);
 // until it fails (ERROR_NO_MORE_ITEMS past the last, or any other error).
 int LastNumberedName(const std::function<LONG(DWORD index, std::string& name)>& nameAt,
                      const char* base, int limit);
-
-// Registry value functions on any root key (HKEY_LOCAL_MACHINE...).
-
-// Reads a REG_SZ value into buffer (bufferSize bytes, zero included). Fails when
-// the key or value is missing, the text does not fit, or the value has another
-// type (last error ERROR_INVALID_DATA). The buffer is unchanged unless it succeeded.
-bool ReadRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
-                        DWORD bufferSize);
-// The value's text when it is a REG_SZ of at most 512 bytes (zero included),
-// else defaultText.
-std::string GetRegistryString(HKEY root, const char* subkey, const char* valueName,
-                              const char* defaultText);
-// Stores text as REG_SZ under an existing key; never creates the key.
-bool WriteRegistryString(HKEY root, const char* subkey, const char* valueName, const char* text);
-// Creates the key (or opens it if it exists) with full access; true if it exists afterwards.
-bool EnsureRegistryKey(HKEY root, const char* subkey);
-// True only if the value was there and is now deleted.
-bool DeleteRegistryValue(HKEY root, const char* subkey, const char* valueName);
-// True when the key can be opened for reading.
-bool RegistryKeyExists(HKEY root, const char* subkey);

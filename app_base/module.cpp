@@ -1,4 +1,4 @@
-#include "app/module.h"
+#include "app_base/module.h"
 
 #include <windows.h>
 

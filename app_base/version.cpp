@@ -1,4 +1,4 @@
-#include "app/version.h"
+#include "app_base/version.h"
 
 #include <cstdio>
 #include <cstring>
