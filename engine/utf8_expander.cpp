@@ -259,6 +259,10 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
         char32_t ch;
         int length;
         if (q[0] < 0xE0) {
+          if (end - q < 2) {
+            invalid = 1;
+            break;
+          }
           length = 2;
           ch = (char32_t{q[0] & 0x1Fu} << 6) | (q[1] & 0x3Fu);
           invalid |= q[0] < 0xC2;
