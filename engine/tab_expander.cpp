@@ -19,7 +19,6 @@ using expander_detail::PutShortRunAndSpaces;
 constexpr size_t kSlack = 2 * kShortRun;
 
 using expander_detail::LowBits;
-using expander_detail::PopCount;
 
 #if defined(__SSE2__)
 // The positions of one byte value in 64 bytes, as bits.
@@ -80,7 +79,7 @@ void TabExpander::Expand(const char* data, size_t size) {
   const char* const end = data + size;
   // Bytes from run on are still to be copied. The column at a position p is
   // anchorColumn + (p - anchor): only the special bytes move the anchor (a
-  // carriage return resets it, a line feed takes one back, a tab jumps).
+  // carriage return or a line feed ends a line and resets it, a tab jumps).
   const char* run = data;
   const char* anchor = data;
   int64_t anchorColumn = m_nColumn;
@@ -118,10 +117,10 @@ void TabExpander::Expand(const char* data, size_t size) {
 
   const char* p = data;
 #if defined(__SSE2__)
-  // Sixty-four bytes at a time: masks of the tabs, carriage returns and line
-  // feeds; only the tabs are visited one by one. The column at a tab comes
-  // from the last carriage return before it (or the previous anchor) and the
-  // line feeds in between, counted in the masks.
+  // Sixty-four bytes at a time: masks of the tabs and of the line ends
+  // (carriage returns and line feeds); only the tabs are visited one by one.
+  // The column at a tab comes from the last line end before it, or from the
+  // previous anchor.
   const __m128i tab = _mm_set1_epi8('\t');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
@@ -133,8 +132,7 @@ void TabExpander::Expand(const char* data, size_t size) {
     const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
     const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
     uint64_t tabs = Mask64(v0, v1, v2, v3, tab);
-    const uint64_t crs = Mask64(v0, v1, v2, v3, cr);
-    const uint64_t lfs = Mask64(v0, v1, v2, v3, lf);
+    const uint64_t ends = Mask64(v0, v1, v2, v3, cr) | Mask64(v0, v1, v2, v3, lf);
     const uint64_t allTabs = tabs;
     // Bits below `from` are accounted for in anchor and anchorColumn.
     int from = 0;
@@ -146,14 +144,13 @@ void TabExpander::Expand(const char* data, size_t size) {
       tabs &= ~(LowBits(row) << i);
       const char* at = p + i;
       const uint64_t range = LowBits(i) & ~LowBits(from);
-      const uint64_t returns = crs & range;
+      const uint64_t returns = ends & range;
       // Arithmetic, not branches, on whether a line began since the last
       // tab: that changes from tab to tab and would cost mispredictions.
-      const int last = 63 - __builtin_clzll(returns | 1);  // the last carriage return, if any
+      const int last = 63 - __builtin_clzll(returns | 1);  // the last line end, if any
       const uint64_t hasReturn = returns != 0;
-      const uint64_t since = range & ~(LowBits(last + 1) & -hasReturn);
-      const int64_t column = (anchorColumn & (static_cast<int64_t>(hasReturn) - 1)) +
-                             (at - (hasReturn ? p + last + 1 : anchor)) - PopCount(lfs & since);
+      const int64_t column =
+          (anchorColumn & (static_cast<int64_t>(hasReturn) - 1)) + (at - (hasReturn ? p + last + 1 : anchor));
       int64_t stop;
       if (oneShift) {
         stop = ((column >> shift) + row) << shift;
@@ -181,13 +178,11 @@ void TabExpander::Expand(const char* data, size_t size) {
     }
     // The rest of the block after the last tab.
     const uint64_t range = ~LowBits(from);
-    const uint64_t returns = crs & range;
+    const uint64_t returns = ends & range;
     if (returns != 0) {
       const int last = 63 - __builtin_clzll(returns);
       anchor = p + last + 1;
-      anchorColumn = -PopCount(lfs & ~LowBits(last + 1));
-    } else {
-      anchorColumn -= PopCount(lfs & range);
+      anchorColumn = 0;
     }
     p += 64;
   }
@@ -195,11 +190,9 @@ void TabExpander::Expand(const char* data, size_t size) {
   for (; p < end; ++p) {
     if (*p == '\t') {
       onTab(p);
-    } else if (*p == '\r') {
+    } else if (*p == '\r' || *p == '\n') {
       anchor = p + 1;
       anchorColumn = 0;
-    } else if (*p == '\n') {
-      --anchorColumn;
     }
   }
 

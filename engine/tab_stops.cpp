@@ -55,9 +55,9 @@ int ExpandStep(char& ch, int64_t& column, uint64_t& tabCount, const TabStopList&
     ++tabCount;
     return repeat;
   }
-  if (ch == '\r')
+  if (ch == '\r' || ch == '\n')
     column = 0;
-  else if (ch != '\n')
+  else
     ++column;
   return 1;
 }

@@ -29,7 +29,8 @@ uint16_t TabWidthFromText(const std::string& text);
 
 // One byte of the expansion rule. A tab becomes a space to be written up to
 // the next stop strictly beyond the column (and is counted); a carriage return
-// sets the column to 0; a line feed leaves it; any other byte advances it by 1.
+// or a line feed ends a line and sets the column to 0; any other byte advances
+// it by 1.
 // Returns how many times to write the byte as it now stands (at least 1).
 int ExpandStep(char& ch, int64_t& column, uint64_t& tabCount, const TabStopList& stops);
 

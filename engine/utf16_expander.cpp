@@ -73,8 +73,8 @@ void Utf16Expander::Step(const unsigned char* bytes) {
     return;
   }
   m_Output.Put(reinterpret_cast<const char*>(bytes), 2);
-  if (unit == '\r') m_nColumn = 0;
-  else if (unit != '\n') m_nColumn += CharWidth(unit);
+  if (unit == '\r' || unit == '\n') m_nColumn = 0;
+  else m_nColumn += CharWidth(unit);
 }
 
 template <bool kBigEndian>
@@ -103,10 +103,8 @@ void Utf16Expander::ExpandUnits(const unsigned char* data, const unsigned char* 
       ++m_nTabCount;
       p += 2;
       run = p;
-    } else if (unit == '\r') {
+    } else if (unit == '\r' || unit == '\n') {
       column = 0;
-      p += 2;
-    } else if (unit == '\n') {
       p += 2;
     } else if (IsHigh(unit)) {
       if (last - p < 4) {

@@ -128,8 +128,9 @@ void Utf8Expander::Finish() {
 
 void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* end) {
   // As in TabExpander: bytes from run on are still to be copied, and the
-  // column at a position q is anchorColumn + (q - anchor) less the line
-  // feeds in between. A multi-byte character adds its width less its length.
+  // column at a position q is anchorColumn + (q - anchor) in a line; a
+  // carriage return or a line feed ends the line. A multi-byte character
+  // adds its width less its length.
   const unsigned char* run = data;
   const unsigned char* anchor = data;
   int64_t anchorColumn = m_nColumn;
@@ -159,12 +160,12 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
 
   const unsigned char* p = data;
 #if defined(__SSE2__)
-  // Sixty-four bytes at a time, with masks of the tabs, carriage returns,
-  // line feeds and bytes from 0x80 up. A block of ASCII, or of valid UTF-8
-  // whose continuation bytes lie where its lead bytes say, goes the fast
-  // way: continuation bytes are subtracted from the column by popcount like
-  // line feeds, and besides the tabs only the lead bytes of characters not
-  // one column wide are visited one by one. Other blocks (invalid bytes,
+  // Sixty-four bytes at a time, with masks of the tabs, the line ends
+  // (carriage returns and line feeds) and bytes from 0x80 up. A block of
+  // ASCII, or of valid UTF-8 whose continuation bytes lie where its lead
+  // bytes say, goes the fast way: continuation bytes are subtracted from the
+  // column by popcount, and besides the tabs only the lead bytes of
+  // characters not one column wide are visited one by one. Other blocks (invalid bytes,
   // possible after a mark) visit every byte from 0x80 up.
   const __m128i tab = _mm_set1_epi8('\t');
   const __m128i cr = _mm_set1_epi8('\r');
@@ -181,16 +182,15 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
     const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
     const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
     const uint64_t allTabs = Mask64(v0, v1, v2, v3, tab);
-    const uint64_t crs = Mask64(v0, v1, v2, v3, cr);
-    const uint64_t lfs = Mask64(v0, v1, v2, v3, lf);
+    const uint64_t ends = Mask64(v0, v1, v2, v3, cr) | Mask64(v0, v1, v2, v3, lf);
     const uint64_t high = HighMask64(v0, v1, v2, v3);
-    // The column at bit i, from the last carriage return before it (or the
+    // The column at bit i, from the last line end before it (or the
     // anchor) less the bytes of `skip` in between; arithmetic, not
     // branches, on whether a line began, which changes from one event to
     // the next.
     auto columnAt = [&](int i, uint64_t skip) {
       const uint64_t range = LowBits(i) & ~LowBits(from);
-      const uint64_t returns = crs & range;
+      const uint64_t returns = ends & range;
       const int last = 63 - __builtin_clzll(returns | 1);
       const uint64_t hasReturn = returns != 0;
       const uint64_t since = range & ~(LowBits(last + 1) & -hasReturn);
@@ -218,7 +218,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
     // The rest of the block after the last event.
     auto toBlockEnd = [&](uint64_t skip) {
       const uint64_t range = ~LowBits(from);
-      const uint64_t returns = crs & range;
+      const uint64_t returns = ends & range;
       if (returns != 0) {
         const int last = 63 - __builtin_clzll(returns);
         anchor = p + last + 1;
@@ -228,7 +228,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       }
     };
 
-    uint64_t skip = lfs;  // bytes that take no column: line feeds, and below
+    uint64_t skip = 0;    // bytes that take no column (continuations, below)
     uint64_t wide = 0;    // lead bytes of characters two columns wide
     int carried = 0;      // continuation bytes beyond the block
     bool fast = true;
@@ -259,6 +259,10 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
         char32_t ch;
         int length;
         if (q[0] < 0xE0) {
+          if (end - q < 2) {
+            invalid = 1;
+            break;
+          }
           length = 2;
           ch = (char32_t{q[0] & 0x1Fu} << 6) | (q[1] & 0x3Fu);
           invalid |= q[0] < 0xC2;
@@ -315,7 +319,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       while (events != 0) {
         const int i = __builtin_ctzll(events);
         if ((allTabs >> i) & 1) {
-          onTabs(i, lfs);
+          onTabs(i, 0);
           events &= ~LowBits(from);
           continue;
         }
@@ -326,12 +330,12 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
           events &= events - 1;
           continue;
         }
-        anchorColumn = columnAt(i, lfs) + CharWidth(ch);
+        anchorColumn = columnAt(i, 0) + CharWidth(ch);
         anchor = p + i + length;
         from = i + length;
         events &= ~LowBits(from);
       }
-      toBlockEnd(lfs);
+      toBlockEnd(0);
       from = from > 64 ? from - 64 : 0;
     }
     p += 64;
@@ -348,11 +352,9 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       ++tabCount;
       run = anchor = p + 1;
       anchorColumn = stop;
-    } else if (byte == '\r') {
+    } else if (byte == '\r' || byte == '\n') {
       anchor = p + 1;
       anchorColumn = 0;
-    } else if (byte == '\n') {
-      --anchorColumn;
     } else if (byte >= 0x80) {
       char32_t ch;
       const int length = DecodeUtf8(p, end, ch);

@@ -28,7 +28,7 @@ TEST(ExpandStep, FollowsTheRule) {
       {"two tabs in a row", TabStopList{8}, "\t\t", Spaces(16), 2, 16},
       {"carriage return resets the column", TabStopList{8}, "ab\rc\t", "ab\rc" + Spaces(7), 1, 8},
       {"CRLF then tab", TabStopList{8}, "abc\r\n\t", "abc\r\n" + Spaces(8), 1, 8},
-      {"bare line feed keeps the column", TabStopList{8}, "abc\n\t", "abc\n" + Spaces(5), 1, 8},
+      {"a bare line feed ends a line", TabStopList{8}, "abc\n\t", "abc\n" + Spaces(8), 1, 8},
       {"two-byte character counts 2", TabStopList{8}, "\xC4\xE4\t", "\xC4\xE4" + Spaces(6), 1, 8},
       {"NUL and control bytes count 1", TabStopList{8}, std::string("\0\x1b\t", 3),
        std::string("\0\x1b", 2) + Spaces(6), 1, 8},

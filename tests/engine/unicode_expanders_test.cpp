@@ -89,9 +89,8 @@ std::string ReferenceUtf16(const std::string& text, bool bigEndian, const TabSto
       continue;
     }
     out.append(text, i, 2);
-    if (unit == '\r') {
+    if (unit == '\r' || unit == '\n') {
       column = 0;
-    } else if (unit == '\n') {
     } else if (unit >= 0xD800 && unit < 0xDC00 && i + 4 <= text.size() && unitAt(i + 2) >= 0xDC00 &&
                unitAt(i + 2) < 0xE000) {
       column += CharWidth(0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00));
@@ -217,7 +216,7 @@ TEST(Utf8Expander, CountsCharactersByTheirWidth) {
       {"mark takes no column", "\xEF\xBB\xBF\tx", "\xEF\xBB\xBF        x"},
       {"wide emoji", "\xF0\x9F\x98\x80\tx", "\xF0\x9F\x98\x80      x"},
       {"invalid bytes count one each", "\xE9\xE2\x82\tx", "\xE9\xE2\x82     x"},
-      {"line feed keeps the column", "\xE4\xB8\xAD\n\tx", "\xE4\xB8\xAD\n      x"},
+      {"a line feed ends a line", "\xE4\xB8\xAD\n\tx", "\xE4\xB8\xAD\n        x"},
       {"cut character at the end", "\tab\xE2\x82", "        ab\xE2\x82"},
   };
   for (const auto& c : cases) {
@@ -461,6 +460,106 @@ TEST(UnicodeExpanders, HandOutputOverInBlocksOfTheBufferSize) {
   expander16.Finish();
   EXPECT_EQ(Utf16Bytes(std::u16string(40000, u' '), true), sink16.m_strData);
   EXPECT_EQ(1000u, sink16.m_nLargestWrite);
+}
+
+// Text whose lines end in CR LF or CR alone comes out exactly as it did
+// when only a carriage return ended a line (a line feed took no column): a
+// line feed there always follows a carriage return, so the column is 0
+// either way. Checked over a large random corpus, every expander, in
+// random pieces.
+TEST(Expanders, CrLfAndCrOnlyTextComeOutAsBeforeALineFeedEndedALine) {
+  // The rule before: a carriage return ends a line, a line feed takes no
+  // column, a character its width.
+  auto before = [](const std::u32string& text, const TabStopList& stops, std::u32string& out) {
+    int64_t column = 0;
+    for (char32_t ch : text) {
+      if (ch == '\t') {
+        int64_t stop = 0;
+        size_t i = 0;
+        while (i < stops.GetSize() && stop <= column) stop += stops[i++];
+        while (stop <= column) stop += stops.GetLast();
+        out.append(static_cast<size_t>(stop - column), U' ');
+        column = stop;
+      } else {
+        out += ch;
+        if (ch == '\r') column = 0;
+        else if (ch != '\n') column += ch < 0x80 ? 1 : CharWidth(ch);
+      }
+    }
+  };
+  auto utf8 = [](const std::u32string& text) {
+    std::string s;
+    for (char32_t ch : text) {
+      if (ch < 0x80) {
+        s += static_cast<char>(ch);
+      } else if (ch < 0x800) {
+        s += static_cast<char>(0xC0 | (ch >> 6)), s += static_cast<char>(0x80 | (ch & 0x3F));
+      } else {
+        s += static_cast<char>(0xE0 | (ch >> 12)), s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (ch & 0x3F));
+      }
+    }
+    return s;
+  };
+  auto utf16le = [](const std::u32string& text) {
+    std::string s;
+    for (char32_t ch : text) s += static_cast<char>(ch & 0xFF), s += static_cast<char>(ch >> 8);
+    return s;
+  };
+  auto feed = [](auto& expander, const std::string& text, std::mt19937& rng) {
+    std::uniform_int_distribution<size_t> piece(0, 5000);
+    for (size_t at = 0; at < text.size();) {
+      const size_t n = std::min(piece(rng), text.size() - at);
+      expander.Expand(text.data() + at, n);
+      at += n;
+    }
+  };
+
+  std::mt19937 rng(20261211);
+  const char32_t letters[] = {U'a', U'Z', U' ', U'\t', U'\t', U'\t', U'{', U';', 0xE9, 0x416, 0x4E2D, 0x301};
+  std::uniform_int_distribution<size_t> letter(0, sizeof letters / sizeof letters[0] - 1);
+  std::uniform_int_distribution<int> lineLength(0, 90);
+  size_t total = 0;
+  for (int round = 0; round < 24; ++round) {
+    const bool crOnly = round % 2 == 1;
+    const bool ascii = round % 3 == 0;
+    const TabStopList stops = round % 4 == 3 ? TabStopList{4, 2, 7} : TabStopList(static_cast<uint16_t>(1 + round % 9));
+    std::u32string text;
+    while (text.size() < 60000) {
+      for (int n = lineLength(rng); n > 0; --n) {
+        const char32_t ch = letters[letter(rng)];
+        text += ascii && ch >= 0x80 ? U'x' : ch;
+      }
+      text += crOnly ? U"\r" : U"\r\n";
+    }
+    total += text.size();
+    SCOPED_TRACE(testing::Message() << "round " << round << (crOnly ? ", CR only" : ", CR LF"));
+    std::u32string want;
+    before(text, stops, want);
+
+    if (ascii) {
+      StringSink sink;
+      TabExpander expander(stops, sink);
+      feed(expander, utf8(text), rng);
+      expander.Flush();
+      EXPECT_EQ(utf8(want), sink.m_strData) << "bytes";
+    }
+    {
+      StringSink sink;
+      Utf8Expander expander(stops, sink);
+      feed(expander, utf8(text), rng);
+      expander.Finish();
+      EXPECT_EQ(utf8(want), sink.m_strData) << "UTF-8";
+    }
+    {
+      StringSink sink;
+      Utf16Expander expander(stops, sink, false);
+      feed(expander, utf16le(text), rng);
+      expander.Finish();
+      EXPECT_EQ(utf16le(want), sink.m_strData) << "UTF-16";
+    }
+  }
+  EXPECT_GT(total, size_t{1000000});
 }
 
 }  // namespace
