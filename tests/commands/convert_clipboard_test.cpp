@@ -125,6 +125,7 @@ TEST_F(ConvertClipboard, ConvertsTheTextInPlaceAndAsksToGoOn) {
     const char* count;
   } cases[] = {
       {"lines start their own columns", "4", "a\tb\r\n\tc\r\nxyz\t", "", "a   b\r\n    c\r\nxyz ", "3"},
+      {"a line feed ends a line", "4", "abc\n\tx\rab\ty", "", "abc\n    x\rab  y", "2"},
       {"no tabs", "8", "plain text\r\n", "", "plain text\r\n", "0"},
       {"a width of 2000 with a tab at column 0", "2000", "\tx", "", std::string(2000, ' ') + "x", "1"},
       {"empty text", "8", "", "", "", "0"},

@@ -194,6 +194,7 @@ TEST(ExpandText, Utf16ColumnsByCharactersMeasuredExactlyAndNeverPastTheBuffer) {
       {"an emoji: one pair, two columns", u"\U0001F600\tz", TabStopList{4}, u"\U0001F600  z", 1},
       {"a combining accent takes no column", u"e\u0301\tq", TabStopList{4}, u"e\u0301   q", 1},
       {"lines start their own columns", u"\u0416\t\r\n\t.", TabStopList{2}, u"\u0416 \r\n  .", 2},
+      {"a line feed ends a line", u"\u65E5\n\tx", TabStopList{4}, u"\u65E5\n    x", 1},
       {"one wide stop", u"\t", TabStopList{65535}, std::u16string(65535, u' '), 1},
   };
   for (const Case& c : cases) {

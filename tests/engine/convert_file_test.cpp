@@ -70,7 +70,13 @@ TEST_F(ConvertFileTest, ConvertsIntoAnExistingOrANewDestination) {
       {"no tabs", "plain\r\ntext\x01\x80\xff\r\n", "plain\r\ntext\x01\x80\xff\r\n", "0 tabs converted"},
       {"CRLF text", "int main()\r\n{\r\n\treturn 0;\t// x\r\n}\r\n",
        "int main()\r\n{\r\n        return 0;       // x\r\n}\r\n", "2 tabs converted"},
-      {"bare line feeds", "ab\n\tc", "ab\n      c", "1 tabs converted"},
+      // A line feed ends a line, alone or after a carriage return, as a
+      // carriage return alone does.
+      {"bare line feeds", "ab\n\tc", "ab\n        c", "1 tabs converted"},
+      {"mixed line ends", "a\tb\nab\tc\r\nabc\td\rx\t", "a       b\nab      c\r\nabc     d\rx       ",
+       "4 tabs converted"},
+      {"UTF-8 with line feeds", "\xE4\xB8\xAD\n\tx\n\xC3\xA9\ty", "\xE4\xB8\xAD\n        x\n\xC3\xA9       y",
+       "2 tabs converted"},
       {"NUL bytes", std::string("\0\t\0", 3), std::string("\0       \0", 9), "1 tabs converted"},
       // Columns by characters: an accented letter is one, an ideograph two.
       {"UTF-8 without a mark", "caf\xC3\xA9\tx\r\n\xE4\xB8\xAD\ty", "caf\xC3\xA9    x\r\n\xE4\xB8\xAD      y",
@@ -84,6 +90,8 @@ TEST_F(ConvertFileTest, ConvertsIntoAnExistingOrANewDestination) {
        Utf16(u"\uFEFF\u4E2D      x\r\n        y", false), "2 tabs converted"},
       {"UTF-16 BE with a mark", Utf16(u"\uFEFF\u4E2D\tx\r\n\ty", true),
        Utf16(u"\uFEFF\u4E2D      x\r\n        y", true), "2 tabs converted"},
+      {"UTF-16 LE with line feeds", Utf16(u"\uFEFF\u4E2D\n\tx\ty", false),
+       Utf16(u"\uFEFF\u4E2D\n        x       y", false), "2 tabs converted"},
       {"UTF-16 mark alone", "\xFF\xFE", "\xFF\xFE", "0 tabs converted"},
   };
   for (const auto& c : cases) {
