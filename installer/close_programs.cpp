@@ -4,9 +4,9 @@
 
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
+#include "installer/backdrop.h"
 #include "installer/install_job.h"
-#include "installer/message_dlg.h"
-#include "installer/self_install_window.h"
+#include "installer/progress_box.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ int CloseRunningPrograms(HWND owner, const std::string& windowClass,
                          const std::string& windowTitle, const std::string& programName,
                          const std::vector<CSelfInstallProgram>& more) {
   CWaitCursor wait;
-  CSelfInstallMessageDlg progress("Closing programs...", owner);
+  CProgressBox progress("Closing programs...", owner);
   int result = CloseProgramWindows(owner, windowClass, windowTitle, programName);
   for (size_t i = 0; result == 0 && i < more.size(); ++i)
     result = CloseProgramWindows(owner, more[i].WindowClass, more[i].WindowTitle,

@@ -7,8 +7,8 @@
 
 #include "app/settings.h"
 #include "framework/wait_cursor.h"
-#include "installer/message_dlg.h"
-#include "installer/self_install_window.h"
+#include "installer/backdrop.h"
+#include "installer/progress_box.h"
 #include "resources/resource.h"
 
 namespace {
@@ -334,7 +334,7 @@ void CSelfInstallDestinationDlg::UpdateSpaceInfo() {
   CWaitCursor wait;
   // While the dialog is being built it is not on the screen yet: the
   // progress box then belongs to the dialog's owner.
-  CSelfInstallMessageDlg message(kCheckingSpace, IsWindowVisible() ? m_hWnd : GetParent());
+  CProgressBox message(kCheckingSpace, IsWindowVisible() ? m_hWnd : GetParent());
   DestinationSpace space =
       ComputeDestinationSpace(GetDlgItemText(IDC_DEST_FOLDER), m_strSource, m_FileNames);
   SetDlgItemText(IDC_DEST_DRIVE, space.strDrive.c_str());

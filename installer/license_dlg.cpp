@@ -3,7 +3,7 @@
 #include "framework/file.h"
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
-#include "installer/message_dlg.h"
+#include "installer/progress_box.h"
 #include "resources/resource.h"
 
 namespace {
@@ -74,7 +74,7 @@ bool CSelfInstallLicenseAgreementDlg::LoadLicense() {
   try {
     CWaitCursor wait;
     // This dialog is not visible yet: the box belongs to its owner.
-    CSelfInstallMessageDlg message("Opening License Agreement...", m_hWndParent);
+    CProgressBox message("Opening License Agreement...", m_hWndParent);
     CFile file(m_strLicenseFile.c_str(), CFile::modeRead | CFile::shareExclusive);
     if (m_LicenseText.m_hWnd != nullptr) {
       EDITSTREAM stream = {};

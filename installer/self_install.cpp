@@ -7,15 +7,15 @@
 #include <memory>
 
 #include "app/module.h"
-#include "app/version.h"
 #include "app/settings.h"
+#include "app/version.h"
 #include "framework/handle.h"
 #include "framework/win_app.h"
 #include "installer/deferred.h"
 #include "installer/destination_dlg.h"
 #include "installer/install_job.h"
 #include "installer/license_dlg.h"
-#include "installer/message_dlg.h"
+#include "installer/progress_box.h"
 #include "installer/registry_records.h"
 
 namespace {
@@ -516,7 +516,7 @@ int CSelfInstall::RunInstallStep1(const Names& names, bool perUser) {
   }
   WriteSettingInt(kSettingsSection, kCreateDesktopShortcutEntry, desktopChoice);
 
-  auto progress = std::make_unique<CSelfInstallMessageDlg>("Installing the program...", backdrop);
+  auto progress = std::make_unique<CProgressBox>("Installing the program...", backdrop);
   installFolder = WithSeparator(installFolder);
 
   if (lstrcmpiA(names.moduleFolder.c_str(), installFolder.c_str()) == 0) {
@@ -724,7 +724,7 @@ int CSelfInstall::RunUninstall(const Names& names) {
   LogInstallStep("Close running copies: done");
 
   auto progress =
-      std::make_unique<CSelfInstallMessageDlg>("Uninstalling the program...", backdrop);
+      std::make_unique<CProgressBox>("Uninstalling the program...", backdrop);
   // Wherever an earlier version put them: the user's folders or all users'.
   for (const CSelfInstallShortcut& shortcut : m_Shortcuts) {
     shortcut.Remove();

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/backdrop.h"
 #include "installer/close_programs.h"
-#include "installer/self_install_window.h"
 #include "installer/shortcuts.h"
 #include "installer/switches.h"
 
@@ -76,7 +76,7 @@ class CSelfInstall {
   std::string m_CloseWindowTitle;
   std::string m_ExeName;
   int m_bAskDesktopShortcut = 0;
-  CSelfInstallWindow m_Window;
+  CBackdropWindow m_Window;
 
  private:
   struct Names;

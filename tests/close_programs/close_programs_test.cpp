@@ -10,8 +10,8 @@
 
 #include "framework/handle.h"
 #include "framework/win_app.h"
+#include "installer/backdrop.h"
 #include "installer/close_programs.h"
-#include "installer/self_install_window.h"
 #include "tests/support/scripted_boxes.h"
 
 namespace {
@@ -198,7 +198,7 @@ class ClosePrograms : public ::testing::Test {
   void SetUp() override {
     m_Previous = SetCloseProgramsRoutines({500});
     // The installer's backdrop owns the questions; its caption never matches.
-    m_Backdrop = std::make_unique<CSelfInstallWindow>();
+    m_Backdrop = std::make_unique<CBackdropWindow>();
     m_Backdrop->ShowWithTitle(SW_HIDE, "Setup");  // hidden: quicker under Wine
     m_hOwner = m_Backdrop->GetSafeHwnd();
     ASSERT_NE(nullptr, m_hOwner);
@@ -212,7 +212,7 @@ class ClosePrograms : public ::testing::Test {
   }
 
   CCloseProgramsRoutines m_Previous = DefaultCloseProgramsRoutines();
-  std::unique_ptr<CSelfInstallWindow> m_Backdrop;
+  std::unique_ptr<CBackdropWindow> m_Backdrop;
   HWND m_hOwner = nullptr;
 };
 
