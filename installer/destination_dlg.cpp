@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "framework/text_format.h"
 #include "framework/wait_cursor.h"
 #include "installer/backdrop.h"
 #include "installer/progress_box.h"
@@ -32,31 +33,6 @@ const int kChooserHiddenControls[] = {
 
 typedef BOOL(WINAPI* GetDiskFreeSpaceExProc)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                              PULARGE_INTEGER);
-
-// A printf-style pattern with one "%s" for `text`; "%%" is a percent sign,
-// any other "%" stays as it is.
-std::string FormatWithText(const std::string& pattern, const std::string& text) {
-  std::string result;
-  bool used = false;
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size()) {
-      char next = pattern[i + 1];
-      if (next == '%') {
-        result += '%';
-        ++i;
-        continue;
-      }
-      if (next == 's' && !used) {
-        result += text;
-        used = true;
-        ++i;
-        continue;
-      }
-    }
-    result += pattern[i];
-  }
-  return result;
-}
 
 std::string ListBoxText(HWND list, int index) {
   LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
