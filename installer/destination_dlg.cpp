@@ -241,14 +241,14 @@ std::string ProposedInstallFolder(const std::string& folder, const std::string& 
   return sourceFolder;
 }
 
-bool ChooseDestinationFolder(HWND parent, std::string& folder, const std::string& sourceFolder,
-                             const std::string& appTitle,
+bool ChooseDestinationFolder(HWND parent, std::string& installFolder,
+                             const std::string& sourceFolder, const std::string& appTitle,
                              const std::vector<std::string>& fileNames) {
-  const std::string proposal = ProposedInstallFolder(folder, sourceFolder, appTitle);
+  const std::string proposal = ProposedInstallFolder(installFolder, sourceFolder, appTitle);
   try {
     CSelfInstallDestinationDlg dlg(proposal, sourceFolder, appTitle, fileNames, parent);
     if (dlg.DoModal() != IDOK) return true;
-    folder = dlg.m_strDestination;
+    installFolder = dlg.m_strDestination;
     return false;
   } catch (const std::exception&) {
     // A dialog that fails counts as Cancel.

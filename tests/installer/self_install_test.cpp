@@ -16,6 +16,9 @@
 #include "app/settings.h"
 #include "framework/handle.h"
 #include "installer/deferred.h"
+#include "installer/elevation.h"
+#include "installer/install_paths.h"
+#include "installer/installer_routines.h"
 #include "installer/registry_records.h"
 #include "installer/self_install.h"
 #include "tests/app/test_app.h"
@@ -55,7 +58,7 @@ struct World {
   bool destinationCancelled = false;
   std::string destination;  // empty: keep the proposal
   std::vector<std::string> proposals;
-  int closeResult = 0;
+  int closeResult = 0;  // 1: the user cancelled
   int closeCalls = 0;
   bool needsElevation = false;
   DWORD elevationResult = ERROR_CANCELLED;
@@ -96,10 +99,10 @@ bool FakeDestination(HWND, std::string& folder, const std::string&, const std::s
   }
   return false;
 }
-int FakeClose(HWND, const std::string&, const std::string&, const std::string&,
-              const std::vector<CSelfInstallProgram>&) {
+CloseResult FakeClose(HWND, const std::string&, const std::string&, const std::string&,
+                      const std::vector<CSelfInstallProgram>&) {
   ++g_world->closeCalls;
-  return g_world->closeResult;
+  return g_world->closeResult == 1 ? CloseResult::kCancelled : CloseResult::kClosed;
 }
 std::string FakeModulePath() { return g_world->modulePath; }
 bool FakeNeedsElevation() { return g_world->needsElevation; }
@@ -126,6 +129,32 @@ std::string MultiString(const std::vector<std::string>& items) {
 }
 
 std::string Folder(const std::string& path) { return path + "\\"; }
+
+// The routines in use with every stand-in of the world.
+CInstallerRoutines WorldRoutines() {
+  CInstallerRoutines routines = InstallerRoutines();
+  routines.runCommandLine = FakeRun;
+  routines.runAndWait = FakeRunAndWait;
+  routines.showLicenseAgreement = FakeLicense;
+  routines.chooseDestinationFolder = FakeDestination;
+  routines.closeRunningPrograms = FakeClose;
+  routines.getModulePath = FakeModulePath;
+  routines.needsElevation = FakeNeedsElevation;
+  routines.startElevated = FakeStartElevated;
+  routines.ensureMachineKey = FakeMachineKey;
+  routines.exitWindowsEx = FakeExitWindows;
+  return routines;
+}
+
+// The routines in use with WinInit.Ini in `folder`.
+CInstallerRoutines WithWinInitFolder(const std::string& folder) {
+  CInstallerRoutines routines = InstallerRoutines();
+  routines.winInitFolder = folder;
+  return routines;
+}
+
+// A run's result as the tables write it: 1 when the process is to end.
+int Ended(RunResult result) { return result == RunResult::kEndProcess ? 1 : 0; }
 
 std::string ProgramsFolder() {
   return QueryRaw(HKEY_CURRENT_USER,
@@ -163,20 +192,6 @@ class SelfInstallTest : public ::testing::Test {
     OleInitialize(nullptr);  // the links are shell objects
     ClearInstallation();
     g_world = &m_world;
-    CSelfInstallRoutines routines = DefaultSelfInstallRoutines();
-    routines.runCommandLine = FakeRun;
-    routines.runAndWait = FakeRunAndWait;
-    routines.showLicenseAgreement = FakeLicense;
-    routines.chooseDestinationFolder = FakeDestination;
-    routines.closeRunningPrograms = FakeClose;
-    routines.getModulePath = FakeModulePath;
-    routines.needsElevation = FakeNeedsElevation;
-    routines.startElevated = FakeStartElevated;
-    routines.ensureMachineKey = FakeMachineKey;
-    m_previous = SetSelfInstallRoutines(routines);
-    CDeferredRoutines deferred = DeferredRoutines();
-    deferred.exitWindowsEx = FakeExitWindows;
-    m_previousDeferred = SetDeferredRoutines(deferred);
 
     m_dist = Folder(m_root / "dist");
     CreateDirectoryA(m_dist.c_str(), nullptr);
@@ -188,8 +203,6 @@ class SelfInstallTest : public ::testing::Test {
     m_install = m_root / "Programs\\Orvane Zenvero";
   }
   void TearDown() override {
-    SetSelfInstallRoutines(m_previous);
-    SetDeferredRoutines(m_previousDeferred);
     TestApp().m_pCmdInfo.reset();
     g_world = nullptr;
     ClearInstallation();
@@ -197,9 +210,8 @@ class SelfInstallTest : public ::testing::Test {
   }
 
   int Run(const std::string& tail) {
-    CAppSelfInstall manifest;
-    manifest.Fill(kTitle);
-    return manifest.Run(tail);
+    CAppSelfInstall installer(kTitle);
+    return Ended(installer.Run(tail));
   }
   void WriteMachineRecord(const std::string& version, const std::string& folder) {
     SetRawString(HKEY_LOCAL_MACHINE, kRecordKey, "Version", version);
@@ -216,8 +228,7 @@ class SelfInstallTest : public ::testing::Test {
   }
 
   World m_world;
-  CSelfInstallRoutines m_previous{};
-  CDeferredRoutines m_previousDeferred = DefaultDeferredRoutines();
+  CScopedRoutines<CInstallerRoutines> m_Routines{SetInstallerRoutines, WorldRoutines()};
   CTempDir m_root;
   std::string m_dist;
   std::string m_install;
@@ -225,15 +236,14 @@ class SelfInstallTest : public ::testing::Test {
 
 TEST(AppManifest, ListsTheProgramsFilesLinksAndCaption) {
   TestApp().Start("Velmora.exe");
-  CAppSelfInstall manifest;
-  manifest.Fill(kTitle);
-  EXPECT_EQ("Velmora.exe", manifest.m_ExeName);
+  const CInstallManifest manifest = AppInstallManifest(kTitle);
+  EXPECT_EQ("Velmora.exe", manifest.ExeName);
   EXPECT_EQ((std::vector<std::string>{"Readme.txt", "Velmora.exe", "Velmora.hlp", "Velmora.cnt",
                                       "Velmora.chm"}),
-            manifest.m_FilesToCopy);
+            manifest.FilesToCopy);
   EXPECT_EQ((std::vector<std::string>{"Velmora.gid", "Velmora.chw", "License.rtf", "setup.exe",
                                       "File_id.diz"}),
-            manifest.m_FilesToDelete);
+            manifest.FilesToDelete);
   struct Link {
     const char* name;
     const char* target;
@@ -242,9 +252,9 @@ TEST(AppManifest, ListsTheProgramsFilesLinksAndCaption) {
   } links[] = {{"Orvane Zenvero", "Velmora.exe", "", 0},
                {"Read Me", "Readme.txt", "", 0},
                {"Uninstall Orvane Zenvero", "Velmora.exe", "/uninstall", 2}};
-  ASSERT_EQ(3u, manifest.m_Shortcuts.size());
+  ASSERT_EQ(3u, manifest.Shortcuts.size());
   for (size_t i = 0; i < 3; ++i) {
-    const CSelfInstallShortcut& s = manifest.m_Shortcuts[i];
+    const CSelfInstallShortcut& s = manifest.Shortcuts[i];
     EXPECT_EQ(links[i].name, s.Name);
     EXPECT_EQ(links[i].target, s.Target);
     EXPECT_EQ(links[i].arguments, s.Arguments);
@@ -252,19 +262,28 @@ TEST(AppManifest, ListsTheProgramsFilesLinksAndCaption) {
     EXPECT_EQ("Programs", s.ShellFolder);
     EXPECT_EQ(kTitle, s.SubFolder);
   }
-  EXPECT_EQ("", manifest.m_CloseWindowClass);
-  EXPECT_EQ(kTitle, manifest.m_CloseWindowTitle);
-  EXPECT_EQ(0, manifest.m_bRunAtStartup);
-  EXPECT_EQ("", manifest.m_RunArguments);
-  EXPECT_EQ(0, manifest.m_bAppPath);
-  EXPECT_EQ("", manifest.m_AppPathPath);
-  EXPECT_EQ(0, manifest.m_bAskDesktopShortcut);
-  EXPECT_TRUE(manifest.m_RegValues.empty());
-  EXPECT_TRUE(manifest.m_RegKeys.empty());
-  EXPECT_TRUE(manifest.m_ProgramsToClose.empty());
+  // The links of the older Start-menu folder, which an installation removes.
+  const char* const earlier[] = {"Zenvero", "Read Me", "Uninstall Zenvero"};
+  ASSERT_EQ(3u, manifest.EarlierShortcuts.size());
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(earlier[i], manifest.EarlierShortcuts[i].Name);
+    EXPECT_EQ("Programs", manifest.EarlierShortcuts[i].ShellFolder);
+    EXPECT_EQ("Zenvero", manifest.EarlierShortcuts[i].SubFolder);
+  }
+  EXPECT_EQ("", manifest.CloseWindowClass);
+  EXPECT_EQ(kTitle, manifest.CloseWindowTitle);
+  EXPECT_FALSE(manifest.RunAtStartup);
+  EXPECT_EQ("", manifest.RunArguments);
+  EXPECT_FALSE(manifest.AppPath);
+  EXPECT_EQ("", manifest.AppPathPath);
+  EXPECT_FALSE(manifest.AskDesktopShortcut);
+  EXPECT_TRUE(manifest.RegValues.empty());
+  EXPECT_TRUE(manifest.RegKeys.empty());
+  EXPECT_TRUE(manifest.ProgramsToClose.empty());
   // The backdrop exists from the start, hidden and without a title.
-  EXPECT_TRUE(IsWindow(manifest.m_Window.GetSafeHwnd()));
-  EXPECT_FALSE(IsWindowVisible(manifest.m_Window.GetSafeHwnd()));
+  CAppSelfInstall installer(kTitle);
+  EXPECT_TRUE(IsWindow(installer.Backdrop().GetSafeHwnd()));
+  EXPECT_FALSE(IsWindowVisible(installer.Backdrop().GetSafeHwnd()));
 }
 
 // Every tail against every kind of record: what the check decides. The
@@ -498,13 +517,13 @@ TEST_F(SelfInstallTest, DesktopShortcutChoiceTravelsToStepTwo) {
   std::string link = CommonFolder("Desktop") + "\\Orvane Zenvero.lnk";
   DeleteFileA(link.c_str());
   auto run = [&](const std::string& tail) {
-    CAppSelfInstall manifest;
-    manifest.Fill(kTitle);
-    manifest.m_bAskDesktopShortcut = 1;
-    manifest.m_Shortcuts.emplace_back(kTitle, "Velmora.exe", "", 0);
-    manifest.m_Shortcuts.back().ShellFolder = "Desktop";
-    manifest.m_Shortcuts.back().SubFolder = "";
-    return manifest.Run(tail);
+    CInstallManifest manifest = AppInstallManifest(kTitle);
+    manifest.AskDesktopShortcut = true;
+    manifest.Shortcuts.emplace_back(kTitle, "Velmora.exe", "", 0);
+    manifest.Shortcuts.back().ShellFolder = "Desktop";
+    manifest.Shortcuts.back().SubFolder = "";
+    CSelfInstall installer(manifest);
+    return Ended(installer.Run(tail));
   };
   const char* question = "Would you like to add a desktop shortcut to Orvane Zenvero?";
   m_world.destination = m_install;
@@ -615,30 +634,29 @@ TEST_F(SelfInstallTest, RefusedMachineWritesKeepThePerUserRecord) {
   static std::string copyPath;
   mainThread = GetCurrentThreadId();
   copyPath = Folder(m_install) + "Velmora.exe";
-  CSelfInstallRoutines routines = SetSelfInstallRoutines(DefaultSelfInstallRoutines());
-  routines.getModulePath = [] {
+  CInstallerRoutines twoCopies = InstallerRoutines();
+  twoCopies.getModulePath = [] {
     return GetCurrentThreadId() == mainThread ? g_world->modulePath : copyPath;
   };
-  SetSelfInstallRoutines(routines);
   CHandle copy;
   m_world.onStart = [&](const Started&) {
     copy.Attach(CreateThread(
         nullptr, 0,
         [](void*) -> DWORD {
-          CAppSelfInstall manifest;
-          manifest.Fill(kTitle);
-          return static_cast<DWORD>(manifest.Run("/installstep2"));
+          CAppSelfInstall installer(kTitle);
+          return static_cast<DWORD>(Ended(installer.Run("/installstep2")));
         },
         nullptr, 0, nullptr));
     WaitForSingleObject(copy, 2000);
   };
   CScriptedBoxes boxes({IDYES});
-  EXPECT_EQ(1, Run("/install"));
-  ASSERT_NE(nullptr, copy.Get());
-  WaitForSingleObject(copy, INFINITE);
-  copy.Close();
-  routines.getModulePath = FakeModulePath;
-  SetSelfInstallRoutines(routines);
+  {
+    CScopedRoutines<CInstallerRoutines> scoped(SetInstallerRoutines, twoCopies);
+    EXPECT_EQ(1, Run("/install"));
+    ASSERT_NE(nullptr, copy.Get());
+    WaitForSingleObject(copy, INFINITE);
+    copy.Close();
+  }
 
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
   EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
@@ -771,13 +789,8 @@ class CPendingOperationsGuard {
   CPendingOperationsGuard()
       : m_Saved(QueryRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue)),
         m_strWinInit(m_WinInitFolder / "WinInit.Ini"),
-        m_Previous(DeferredRoutines()) {
-    CDeferredRoutines routines = m_Previous;
-    routines.winInitFolder = m_WinInitFolder.GetPath();
-    SetDeferredRoutines(routines);
-  }
+        m_Routines(SetInstallerRoutines, WithWinInitFolder(m_WinInitFolder.GetPath())) {}
   ~CPendingOperationsGuard() {
-    SetDeferredRoutines(m_Previous);
     if (m_Saved.exists) {
       SetRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue, m_Saved.type,
              m_Saved.data.data(), static_cast<DWORD>(m_Saved.data.size()));
@@ -802,7 +815,7 @@ class CPendingOperationsGuard {
   const std::string m_strWinInit;
 
  private:
-  const CDeferredRoutines m_Previous;
+  CScopedRoutines<CInstallerRoutines> m_Routines;
 };
 
 TEST_F(SelfInstallTest, PendingDeletionInTheFolderRefusesTheInstallation) {
@@ -994,10 +1007,10 @@ BOOL WINAPI RefusedMoveFileEx(LPCSTR, LPCSTR, DWORD) {
 // installed copy has ended; where that cannot start, the user is told.
 TEST_F(SelfInstallTest, AnUninstallThatCannotDeferFinishesFromATemporaryCopy) {
   CPendingOperationsGuard guard;
-  CDeferredRoutines refused = DeferredRoutines();
+  CInstallerRoutines refused = InstallerRoutines();
   refused.moveFileEx = RefusedMoveFileEx;
   refused.winInitFolder = m_root / "no such folder";
-  CScopedRoutines<CDeferredRoutines> scoped(SetDeferredRoutines, refused);
+  CScopedRoutines<CInstallerRoutines> scoped(SetInstallerRoutines, refused);
   CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
   CreateDirectoryA(m_install.c_str(), nullptr);
   const std::string folder = Folder(m_install);
@@ -1113,7 +1126,7 @@ TEST_F(SelfInstallTest, InstallWithoutItsOwnLocationStopsBeforeTheLicence) {
 // A job run with switches: Run's result, then the exit code the process ends with.
 struct JobResult {
   int result;
-  int exitCode;
+  InstallExitCode exitCode;
 };
 
 class SelfInstallJobTest : public SelfInstallTest {
@@ -1123,10 +1136,9 @@ class SelfInstallJobTest : public SelfInstallTest {
     m_log = m_root / "setup.log";
   }
   JobResult RunJob(const std::string& tail) {
-    CAppSelfInstall manifest;
-    manifest.Fill(kTitle);
-    const int result = manifest.Run(tail);
-    return {result, manifest.ExitCode()};
+    CAppSelfInstall installer(kTitle);
+    const int result = Ended(installer.Run(tail));
+    return {result, installer.ExitCode()};
   }
   std::string Log() const {
     std::string text;
@@ -1151,7 +1163,7 @@ TEST_F(SelfInstallJobTest, ASilentInstallAsksNothingAndHandsTheJobToStepTwo) {
     CScriptedBoxes boxes;
     const JobResult job = RunJob(std::string("/install ") + quiet + " /DIR=\"" + m_install + "\"" + LogSwitch());
     EXPECT_EQ(1, job.result);
-    EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+    EXPECT_EQ(InstallExitCode::kDone, job.exitCode);
     EXPECT_TRUE(boxes.m_Boxes.empty()) << boxes.Texts().front();
     EXPECT_EQ(0, m_world.licenseCalls);
     EXPECT_TRUE(m_world.proposals.empty());  // no destination dialog
@@ -1188,21 +1200,21 @@ TEST_F(SelfInstallJobTest, EachStopOfAJobEndsWithItsCode) {
   struct Case {
     Stop stop;
     const char* quiet;
-    int code;
+    InstallExitCode code;
     size_t boxes;  // shown
   } cases[] = {
-      {kCloseRefused, "", CSelfInstall::kCancelled, 1},
-      {kCloseRefused, " /SILENT", CSelfInstall::kFailed, 0},
-      {kCloseRefused, " /VERYSILENT", CSelfInstall::kFailed, 0},
-      {kLicenceDeclined, "", CSelfInstall::kCancelled, 1},
-      {kLicenceDeclined, " /VERYSILENT", CSelfInstall::kDone, 0},  // not asked
-      {kDestinationCancelled, "", CSelfInstall::kCancelled, 1},
-      {kDestinationCancelled, " /VERYSILENT", CSelfInstall::kDone, 0},  // not shown
-      {kRootFolder, " /SILENT", CSelfInstall::kFailed, 0},
-      {kRootFolder, " /VERYSILENT", CSelfInstall::kFailed, 0},
-      {kStepTwoFails, "", CSelfInstall::kFailed, 2},
-      {kStepTwoFails, " /VERYSILENT", CSelfInstall::kFailed, 0},
-      {kStepTwoCrashes, " /VERYSILENT", CSelfInstall::kFailed, 0},
+      {kCloseRefused, "", InstallExitCode::kCancelled, 1},
+      {kCloseRefused, " /SILENT", InstallExitCode::kFailed, 0},
+      {kCloseRefused, " /VERYSILENT", InstallExitCode::kFailed, 0},
+      {kLicenceDeclined, "", InstallExitCode::kCancelled, 1},
+      {kLicenceDeclined, " /VERYSILENT", InstallExitCode::kDone, 0},  // not asked
+      {kDestinationCancelled, "", InstallExitCode::kCancelled, 1},
+      {kDestinationCancelled, " /VERYSILENT", InstallExitCode::kDone, 0},  // not shown
+      {kRootFolder, " /SILENT", InstallExitCode::kFailed, 0},
+      {kRootFolder, " /VERYSILENT", InstallExitCode::kFailed, 0},
+      {kStepTwoFails, "", InstallExitCode::kFailed, 2},
+      {kStepTwoFails, " /VERYSILENT", InstallExitCode::kFailed, 0},
+      {kStepTwoCrashes, " /VERYSILENT", InstallExitCode::kFailed, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.stop) + c.quiet);
@@ -1222,7 +1234,7 @@ TEST_F(SelfInstallJobTest, EachStopOfAJobEndsWithItsCode) {
     EXPECT_EQ(1, job.result);
     EXPECT_EQ(c.code, job.exitCode);
     EXPECT_EQ(c.boxes, boxes.m_Boxes.size());
-    if (c.code != CSelfInstall::kDone) {
+    if (c.code != InstallExitCode::kDone) {
       // Nothing is left of a job that did not finish: not the files it
       // copied, not the folder it made.
       EXPECT_FALSE(FileExists(m_install)) << m_install;
@@ -1246,7 +1258,7 @@ TEST_F(SelfInstallJobTest, AFailedCopyTakesBackWhatItAdded) {
   CreateDirectoryA((folder + "Velmora.hlp").c_str(), nullptr);  // cannot be copied over
   CScriptedBoxes boxes;
   const JobResult job = RunJob("/install /VERYSILENT /DIR=\"" + m_install + "\"" + LogSwitch());
-  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
   EXPECT_TRUE(boxes.m_Boxes.empty());
   EXPECT_FALSE(FileExists(folder + "Velmora.exe"));
   std::string readme;
@@ -1265,7 +1277,7 @@ TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
   // Not elevated, no scope: for this user, without the system's prompt.
   m_world.needsElevation = true;
   JobResult job = RunJob("/install /VERYSILENT" + LogSwitch());
-  EXPECT_EQ(CSelfInstall::kDone, job.exitCode) << Log();
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode) << Log();
   EXPECT_TRUE(m_world.elevatedStarts.empty());
   ASSERT_EQ(1u, m_world.started.size());
   EXPECT_TRUE(Has(m_world.started[0].commandLine, "/installstep2 /VERYSILENT /CURRENTUSER"))
@@ -1291,7 +1303,7 @@ TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
     m_world.elevationResult = 0;
     m_world.elevatedExitCode = code;
     job = RunJob("/install /ALLUSERS /VERYSILENT" + LogSwitch());
-    EXPECT_EQ(code == 0xC0000005ul ? 1 : static_cast<int>(code), job.exitCode);
+    EXPECT_EQ(code == 0xC0000005ul ? 1 : static_cast<int>(code), static_cast<int>(job.exitCode));
     EXPECT_EQ(std::vector<std::string>{m_dist + "Velmora.exe|/elevatedcopy /install /VERYSILENT "
                                                 "/ALLUSERS" + LogSwitch()},
               m_world.elevatedStarts);
@@ -1302,10 +1314,10 @@ TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
   // copy (UAC off for a standard user): failed, and no further copy.
   m_world.elevationResult = ERROR_CANCELLED;
   job = RunJob("/install /ALLUSERS /VERYSILENT");
-  EXPECT_EQ(CSelfInstall::kCancelled, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kCancelled, job.exitCode);
   m_world.elevatedStarts.clear();
   job = RunJob("/elevatedcopy /install /ALLUSERS /VERYSILENT");
-  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
   EXPECT_TRUE(m_world.elevatedStarts.empty());
   EXPECT_TRUE(m_world.started.empty());
   EXPECT_TRUE(m_world.proposals.empty());
@@ -1318,7 +1330,7 @@ TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
   CreateDirectoryA(m_install.c_str(), nullptr);
   job = RunJob("/installstep2 /VERYSILENT /CURRENTUSER" + LogSwitch());
   EXPECT_EQ(1, job.result);  // no main window
-  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
   EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
   EXPECT_EQ("\"" + Folder(m_install) + "Velmora.exe\" /uninstall /VERYSILENT",
@@ -1344,7 +1356,7 @@ TEST_F(SelfInstallJobTest, ASilentUninstallAsksNothingAndSaysARestartFinishesIt)
   // nothing: nobody is asked whether these are the files to go.
   m_world.modulePath = m_dist + "Velmora.exe";
   JobResult job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
-  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
   EXPECT_TRUE(FileExists(m_dist + "Velmora.exe"));
   EXPECT_TRUE(FileExists(m_dist + "License.rtf"));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -1354,7 +1366,7 @@ TEST_F(SelfInstallJobTest, ASilentUninstallAsksNothingAndSaysARestartFinishesIt)
   // A copy that does not close: nothing is removed.
   m_world.closeResult = 1;
   job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
-  EXPECT_EQ(CSelfInstall::kFailed, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
   EXPECT_TRUE(FileExists(folder + "Readme.txt"));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   m_world.closeResult = 0;
@@ -1368,7 +1380,7 @@ TEST_F(SelfInstallJobTest, ASilentUninstallAsksNothingAndSaysARestartFinishesIt)
     running.Stop();
   }
   EXPECT_EQ(1, job.result);
-  EXPECT_EQ(CSelfInstall::kRestartNeeded, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kRestartNeeded, job.exitCode);
   EXPECT_TRUE(boxes.m_Boxes.empty());
   EXPECT_TRUE(m_world.exitCalls.empty());
   EXPECT_FALSE(FileExists(folder + "Readme.txt"));
@@ -1389,7 +1401,7 @@ TEST_F(SelfInstallJobTest, ASilentUninstallAsksNothingAndSaysARestartFinishesIt)
   for (const char* name : {"Velmora.exe", "Readme.txt"}) WriteWholeFile(folder + name, name);
   ASSERT_EQ(0, RunStep2());
   job = RunJob("/uninstall /VERYSILENT");
-  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode);
   EXPECT_FALSE(FileExists(folder));
   CreateDirectoryA(m_install.c_str(), nullptr);
   for (const char* name : {"Velmora.exe", "Readme.txt"}) WriteWholeFile(folder + name, name);
@@ -1398,7 +1410,7 @@ TEST_F(SelfInstallJobTest, ASilentUninstallAsksNothingAndSaysARestartFinishesIt)
   CScriptedBoxes asked(IDYES);
   job = RunJob("/uninstall /NORESTART");
   running.Stop();
-  EXPECT_EQ(CSelfInstall::kRestartNeeded, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kRestartNeeded, job.exitCode);
   EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
             asked.Texts());
   EXPECT_TRUE(m_world.exitCalls.empty());
@@ -1421,7 +1433,7 @@ TEST_F(SelfInstallJobTest, AnElevatedInstallationStartsTheProgramForTheUserWhoRa
   EXPECT_TRUE(boxes.m_Boxes.empty());
   // Cancelled in the elevated copy: nothing starts.
   m_world.started.clear();
-  m_world.elevatedExitCode = CSelfInstall::kCancelled;
+  m_world.elevatedExitCode = static_cast<DWORD>(InstallExitCode::kCancelled);
   EXPECT_EQ(1, Run("/install"));
   EXPECT_TRUE(m_world.started.empty());
   ClearInstallation();
@@ -1433,7 +1445,7 @@ TEST_F(SelfInstallJobTest, AnElevatedInstallationStartsTheProgramForTheUserWhoRa
   CScriptedBoxes yes(IDYES);
   JobResult job = RunJob("/elevatedcopy /install");
   EXPECT_EQ(1, job.result);
-  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode);
   ASSERT_EQ(1u, m_world.started.size());
   EXPECT_TRUE(m_world.started[0].waited);
   EXPECT_EQ("\"" + Folder(m_install) + "Velmora.exe\" /elevatedcopy /installstep2",
@@ -1441,7 +1453,7 @@ TEST_F(SelfInstallJobTest, AnElevatedInstallationStartsTheProgramForTheUserWhoRa
   m_world.modulePath = Folder(m_install) + "Velmora.exe";
   job = RunJob("/elevatedcopy /installstep2");
   EXPECT_EQ(1, job.result);
-  EXPECT_EQ(CSelfInstall::kDone, job.exitCode);
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode);
   EXPECT_EQ(Folder(m_install), QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
 }
 
