@@ -44,7 +44,7 @@ class CBackdropWindow : public CWnd {
   CBrush m_brBackground;   // 0x000000CC: red 204, green 0, blue 0
 };
 
-// The name the product description uses for the backdrop.
+// The backdrop's earlier name, still in use.
 using CSelfInstallWindow = CBackdropWindow;
 
 // Every message box of the installer: a MessageBoxA owned by `owner` with

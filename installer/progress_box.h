@@ -38,5 +38,5 @@ class CProgressBox : public CDialog {
   bool m_bEnableParent = false; // the box disabled the parent, so enables it again
 };
 
-// The name the product description uses for the progress box.
+// The progress box's earlier name, still in use.
 using CSelfInstallMessageDlg = CProgressBox;
