@@ -9,48 +9,44 @@ const char kOldFolder[] = "Zenvero";
 
 }  // namespace
 
-void CAppSelfInstall::Fill(const std::string& appTitle) {
+CInstallManifest AppInstallManifest(const std::string& appTitle) {
   const std::string stem = kStem;
   const std::string exeName = stem + ".exe";
 
-  m_bRunAtStartup = 0;
-  m_RunArguments = "";
-  m_ExeName = exeName;
+  CInstallManifest manifest;
+  manifest.RunAtStartup = false;
+  manifest.RunArguments = "";
+  manifest.ExeName = exeName;
   // The help for WinHelp (.hlp with its contents .cnt) and for HTML Help
   // (.chm). Both viewers may leave an index beside their file (.gid, .chw).
-  m_FilesToCopy = {"Readme.txt", exeName, stem + ".hlp", stem + ".cnt", stem + ".chm"};
-  m_FilesToDelete = {stem + ".gid", stem + ".chw", "License.rtf", "setup.exe", "File_id.diz"};
+  manifest.FilesToCopy = {"Readme.txt", exeName, stem + ".hlp", stem + ".cnt", stem + ".chm"};
+  manifest.FilesToDelete = {stem + ".gid", stem + ".chw", "License.rtf", "setup.exe", "File_id.diz"};
 
-  m_Shortcuts.emplace_back(appTitle, exeName, "", 0);
-  m_Shortcuts.emplace_back("Read Me", "Readme.txt", "", 0);
-  m_Shortcuts.emplace_back("Uninstall " + appTitle, exeName, "/uninstall", 2);
-  for (CSelfInstallShortcut& shortcut : m_Shortcuts) {
+  manifest.Shortcuts.emplace_back(appTitle, exeName, "", 0);
+  manifest.Shortcuts.emplace_back("Read Me", "Readme.txt", "", 0);
+  manifest.Shortcuts.emplace_back("Uninstall " + appTitle, exeName, "/uninstall", 2);
+  for (CSelfInstallShortcut& shortcut : manifest.Shortcuts) {
     shortcut.ShellFolder = "Programs";
     shortcut.SubFolder = appTitle;
   }
 
-  // Running copies are found by their main window's caption.
-  m_CloseWindowClass = "";
-  m_CloseWindowTitle = appTitle;
-}
-
-void CAppSelfInstall::OnInstalled(const std::string&) {
-  const std::string exeName = std::string(kStem) + ".exe";
-  CSelfInstallShortcut oldLinks[] = {
+  // The links of the older Start-menu folder "Zenvero".
+  manifest.EarlierShortcuts = {
       {kOldFolder, exeName, "", 0},
       {"Read Me", "Readme.txt", "", 0},
       {std::string("Uninstall ") + kOldFolder, exeName, "/uninstall", 2},
   };
-  for (CSelfInstallShortcut& shortcut : oldLinks) {
-    shortcut.SubFolder = kOldFolder;
-    shortcut.Remove();
-  }
+  for (CSelfInstallShortcut& shortcut : manifest.EarlierShortcuts) shortcut.SubFolder = kOldFolder;
+
+  // Running copies are found by their main window's caption.
+  manifest.CloseWindowClass = "";
+  manifest.CloseWindowTitle = appTitle;
+  return manifest;
 }
 
 BOOL CConverterApp::RunSelfInstall() {
-  CAppSelfInstall manifest;
-  manifest.Fill(m_strAppName);
-  const BOOL end = manifest.Run(m_strCmdLineTail);
-  m_nExitCode = manifest.ExitCode();
-  return end;
+  CAppSelfInstall installer(m_strAppName);
+  const RunResult result = installer.Run(m_strCmdLineTail);
+  m_nExitCode = static_cast<int>(installer.ExitCode());
+  return result == RunResult::kEndProcess;
 }

@@ -1,15 +1,16 @@
 #pragma once
 #include <string>
 
+#include "installer/install_manifest.h"
 #include "installer/self_install.h"
 
 // The program's own install manifest: its files, its three Start-menu links
-// and how its running copies are found.
+// (and the older ones that an installation removes) and how its running
+// copies are found; for the program with this title ("Orvane Zenvero").
+CInstallManifest AppInstallManifest(const std::string& appTitle);
+
+// The installer with the program's own manifest.
 class CAppSelfInstall : public CSelfInstall {
  public:
-  // Fills the manifest for the program with this title ("Orvane Zenvero").
-  void Fill(const std::string& appTitle);
-
-  // Removes the links of the older Start-menu folder "Zenvero".
-  void OnInstalled(const std::string& installFolder) override;
+  explicit CAppSelfInstall(const std::string& appTitle) : CSelfInstall(AppInstallManifest(appTitle)) {}
 };

@@ -4,13 +4,12 @@
 
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
+#include "installer/backdrop.h"
 #include "installer/install_job.h"
-#include "installer/message_dlg.h"
-#include "installer/self_install_window.h"
+#include "installer/installer_routines.h"
+#include "installer/progress_box.h"
 
 namespace {
-
-CCloseProgramsRoutines g_routines = DefaultCloseProgramsRoutines();
 
 // A window that accepted WM_CLOSE gets as long as one message may take to go
 // before the user is asked about it; passes that only wait for such windows
@@ -58,7 +57,7 @@ bool Matches(HWND window, const CloseWindowsContext& context) {
 // Sends msg and waits for the answer within the limit; false when the window
 // did not answer in time, is hung or is gone.
 bool SendWithTimeout(HWND window, UINT msg, DWORD_PTR* answer) {
-  return SendMessageTimeoutA(window, msg, 0, 0, SMTO_ABORTIFHUNG, g_routines.messageTimeout,
+  return SendMessageTimeoutA(window, msg, 0, 0, SMTO_ABORTIFHUNG, InstallerRoutines().messageTimeout,
                              answer) != 0;
 }
 
@@ -68,7 +67,7 @@ bool TryToClose(HWND window, CloseWindowsContext& context) {
   if (context.pass > kMaxClosingPasses) return false;
   auto sent = context.closeSent.find(window);
   if (sent != context.closeSent.end()) {
-    if (GetTickCount() - sent->second >= g_routines.messageTimeout) return false;
+    if (GetTickCount() - sent->second >= InstallerRoutines().messageTimeout) return false;
     context.waiting = true;  // still on its way out
     return true;
   }
@@ -114,19 +113,9 @@ BOOL CALLBACK CloseWindowProc(HWND window, LPARAM param) {
 
 }  // namespace
 
-CCloseProgramsRoutines DefaultCloseProgramsRoutines() { return {5000}; }
-
-const CCloseProgramsRoutines& CloseProgramsRoutines() { return g_routines; }
-
-CCloseProgramsRoutines SetCloseProgramsRoutines(const CCloseProgramsRoutines& routines) {
-  CCloseProgramsRoutines previous = g_routines;
-  g_routines = routines;
-  return previous;
-}
-
-int CloseProgramWindows(HWND owner, const std::string& windowClass,
-                        const std::string& windowTitle, const std::string& programName) {
-  if (windowClass.empty() && windowTitle.empty()) return 0;
+CloseResult CloseProgramWindows(HWND owner, const std::string& windowClass,
+                                const std::string& windowTitle, const std::string& programName) {
+  if (windowClass.empty() && windowTitle.empty()) return CloseResult::kClosed;
   CloseWindowsContext context;
   context.windowClass = windowClass;
   context.windowTitle = windowTitle;
@@ -139,19 +128,19 @@ int CloseProgramWindows(HWND owner, const std::string& windowClass,
     context.found = 0;
     context.waiting = false;
     EnumWindows(CloseWindowProc, reinterpret_cast<LPARAM>(&context));
-    if (context.cancelled) return 1;
-    if (!context.found) return 0;
+    if (context.cancelled) return CloseResult::kCancelled;
+    if (!context.found) return CloseResult::kClosed;
     if (context.waiting) Sleep(kWaitingPassPauseMs);
   }
 }
 
-int CloseRunningPrograms(HWND owner, const std::string& windowClass,
-                         const std::string& windowTitle, const std::string& programName,
-                         const std::vector<CSelfInstallProgram>& more) {
+CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass,
+                                 const std::string& windowTitle, const std::string& programName,
+                                 const std::vector<CSelfInstallProgram>& more) {
   CWaitCursor wait;
-  CSelfInstallMessageDlg progress("Closing programs...", owner);
-  int result = CloseProgramWindows(owner, windowClass, windowTitle, programName);
-  for (size_t i = 0; result == 0 && i < more.size(); ++i)
+  CProgressBox progress("Closing programs...", owner);
+  CloseResult result = CloseProgramWindows(owner, windowClass, windowTitle, programName);
+  for (size_t i = 0; result == CloseResult::kClosed && i < more.size(); ++i)
     result = CloseProgramWindows(owner, more[i].WindowClass, more[i].WindowTitle,
                                  more[i].ProgramName);
   return result;

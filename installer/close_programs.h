@@ -12,7 +12,7 @@
 // "Please exit the program <name>." with OK (look again) or Cancel.
 //
 // No wait is unbounded: every message to another program's window gives up
-// after CloseProgramsRoutines().messageTimeout milliseconds (or at once when the system deems
+// after InstallerRoutines().messageTimeout milliseconds (or at once when the system deems
 // the program hung) and the window counts as refusing; a window that is
 // still there that long after its WM_CLOSE counts as refusing too (it gets
 // WM_CLOSE only once); and
@@ -25,28 +25,18 @@ struct CSelfInstallProgram {
   std::string ProgramName;  // for "Please exit the program ..."
 };
 
+// How a closing ended: no matching window is left, or the user cancelled.
+enum class CloseResult { kClosed, kCancelled };
+
 // Closes the program's windows and then those of each further program, in
 // order, under the wait cursor and the "Closing programs..." progress box
-// owned by `owner`. 1 when the user cancelled (the rest is then left alone),
-// 0 when no matching window is left.
-int CloseRunningPrograms(HWND owner, const std::string& windowClass,
+// owned by `owner`. On kCancelled the rest is left alone.
+CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass,
                          const std::string& windowTitle, const std::string& programName,
                          const std::vector<CSelfInstallProgram>& more);
 
 // Passes over the top-level windows until one pass meets no matching window
-// (0) or the user cancels (1). Both class and title empty: 0 at once. The
-// calling program's own main window is never a match.
-int CloseProgramWindows(HWND owner, const std::string& windowClass,
+// (kClosed) or the user cancels (kCancelled). Both class and title empty:
+// kClosed at once. The calling program's own main window is never a match.
+CloseResult CloseProgramWindows(HWND owner, const std::string& windowClass,
                         const std::string& windowTitle, const std::string& programName);
-
-// Where closing meets the system; tests shorten the wait.
-struct CCloseProgramsRoutines {
-  // How long one message to another program's window may take, in ms.
-  DWORD messageTimeout;
-};
-// The program's own: 5000 ms.
-CCloseProgramsRoutines DefaultCloseProgramsRoutines();
-// The routines in use.
-const CCloseProgramsRoutines& CloseProgramsRoutines();
-// Installs the routines; returns the previous set.
-CCloseProgramsRoutines SetCloseProgramsRoutines(const CCloseProgramsRoutines& routines);

@@ -7,10 +7,10 @@
 #include "framework/file.h"
 #include "framework/reg_key.h"
 #include "framework/handle.h"
+#include "installer/install_paths.h"
+#include "installer/installer_routines.h"
 
 namespace {
-
-CDeferredRoutines g_routines = DefaultDeferredRoutines();
 
 constexpr char kRenameHeader[] = "[Rename]\r\n";
 constexpr size_t kRenameHeaderLength = sizeof kRenameHeader - 1;
@@ -18,7 +18,7 @@ constexpr size_t kRenameHeaderLength = sizeof kRenameHeader - 1;
 constexpr DWORD kWinInitSizeLimit = 16 * 1024 * 1024;
 
 std::string WinInitPath() {
-  std::string folder = g_routines.winInitFolder;
+  std::string folder = InstallerRoutines().winInitFolder;
   if (folder.empty()) {
     char windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
@@ -94,16 +94,6 @@ BOOL AddWinInitRequest(const std::string& line) {
 
 }  // namespace
 
-CDeferredRoutines DefaultDeferredRoutines() { return {ExitWindowsEx, MoveFileExA, std::string()}; }
-
-const CDeferredRoutines& DeferredRoutines() { return g_routines; }
-
-CDeferredRoutines SetDeferredRoutines(const CDeferredRoutines& routines) {
-  CDeferredRoutines previous = g_routines;
-  g_routines = routines;
-  return previous;
-}
-
 BOOL MoveFileAtRestart(const char* existing, const char* newName) {
   if (existing == nullptr || *existing == '\0') return FALSE;
   char shortPath[MAX_PATH];
@@ -112,7 +102,7 @@ BOOL MoveFileAtRestart(const char* existing, const char* newName) {
 
   // Whatever the reason of a failure (Windows 95 and 98 have no such call),
   // WinInit.Ini is the way left.
-  if (g_routines.moveFileEx(shortPath, newName, MOVEFILE_DELAY_UNTIL_REBOOT)) return TRUE;
+  if (InstallerRoutines().moveFileEx(shortPath, newName, MOVEFILE_DELAY_UNTIL_REBOOT)) return TRUE;
 
   std::string line = newName != nullptr ? newName : "NUL";
   line += '=';
@@ -121,13 +111,14 @@ BOOL MoveFileAtRestart(const char* existing, const char* newName) {
   return AddWinInitRequest(line);
 }
 
-int DeleteFileOrDefer(const std::string& path) {
-  if (path.empty()) return 0;
-  if (DeleteFileA(path.c_str())) return 0;
+DeleteResult DeleteFileOrDefer(const std::string& path) {
+  if (path.empty()) return DeleteResult::kNotDeferred;
+  if (DeleteFileA(path.c_str())) return DeleteResult::kNotDeferred;
   // A running executable is refused with ERROR_ACCESS_DENIED; a missing file,
   // a sharing violation and the rest are passed over.
-  if (GetLastError() == ERROR_ACCESS_DENIED && MoveFileAtRestart(path.c_str(), nullptr)) return 1;
-  return 0;
+  if (GetLastError() == ERROR_ACCESS_DENIED && MoveFileAtRestart(path.c_str(), nullptr))
+    return DeleteResult::kDeferred;
+  return DeleteResult::kNotDeferred;
 }
 
 BOOL ExitWindowsWithPrivilege(UINT flags) {
@@ -142,18 +133,13 @@ BOOL ExitWindowsWithPrivilege(UINT flags) {
       AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
     }
   }
-  return g_routines.exitWindowsEx(flags, 0);
+  return InstallerRoutines().exitWindowsEx(flags, 0);
 }
 
 namespace {
 
 // A WinInit.Ini bigger than this is not read for the pending names.
 constexpr size_t kWinInitReadLimit = 1u << 20;
-
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  return folder;
-}
 
 // Whether `path` lies in `folder` (given with a final separator).
 bool IsInFolder(const std::string& path, const std::string& folder) {

@@ -8,6 +8,8 @@
 // rename) them while it next starts, and then to restart. The NT family takes
 // such requests through MoveFileExA; Windows 95 and 98 read the "[Rename]"
 // section of WinInit.Ini in the Windows folder. Nothing here shows a message.
+// MoveFileExA, ExitWindowsEx and the WinInit.Ini folder are the installer's
+// routines (installer/installer_routines.h).
 
 // Registers that existing is renamed to newName (null: deleted) at the next
 // start of Windows: MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT, else a line
@@ -17,11 +19,14 @@
 // request was registered.
 BOOL MoveFileAtRestart(const char* existing, const char* newName);
 
-// Deletes path; 1 when that was refused with ERROR_ACCESS_DENIED (a running
-// executable) and the deletion is scheduled for the next start instead. 0 when
-// the file was deleted, was missing, failed for another reason (a sharing
-// violation...) or could not be scheduled, and for an empty path.
-int DeleteFileOrDefer(const std::string& path);
+// What DeleteFileOrDefer did with a file.
+enum class DeleteResult { kNotDeferred, kDeferred };
+// Deletes path; kDeferred when that was refused with ERROR_ACCESS_DENIED (a
+// running executable) and the deletion is scheduled for the next start
+// instead. kNotDeferred when the file was deleted, was missing, failed for
+// another reason (a sharing violation...) or could not be scheduled, and for
+// an empty path.
+DeleteResult DeleteFileOrDefer(const std::string& path);
 
 // Enables the shutdown privilege when the system has one (failures are
 // ignored), then returns ExitWindowsEx(flags, 0). The installer passes
@@ -43,21 +48,3 @@ std::vector<std::string> PendingFileOperations();
 // below it), compared without regard to the case of A to Z and by the
 // folder's long and short path; empty when there is none.
 std::string FindPendingDeletionIn(const std::string& folder);
-
-// Where deferred deletion meets the system. Tests replace them: ExitWindowsEx
-// really ends every program (under Wine every windowed process of the
-// prefix), so code under test must never reach it; a failing MoveFileExA
-// takes the WinInit.Ini way.
-struct CDeferredRoutines {
-  BOOL(WINAPI* exitWindowsEx)(UINT flags, DWORD reason);
-  BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR newName, DWORD flags);
-  // The folder that holds WinInit.Ini, without a final backslash; empty
-  // means the Windows folder (GetWindowsDirectoryA).
-  std::string winInitFolder;
-};
-// The system's routines.
-CDeferredRoutines DefaultDeferredRoutines();
-// The routines in use.
-const CDeferredRoutines& DeferredRoutines();
-// Installs the routines; returns the previous set.
-CDeferredRoutines SetDeferredRoutines(const CDeferredRoutines& routines);

@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "app_base/settings.h"
+#include "framework/text_format.h"
 #include "framework/wait_cursor.h"
-#include "installer/message_dlg.h"
-#include "installer/self_install_window.h"
+#include "installer/backdrop.h"
+#include "installer/progress_box.h"
 #include "resources/resource.h"
 
 namespace {
@@ -32,31 +33,6 @@ const int kChooserHiddenControls[] = {
 
 typedef BOOL(WINAPI* GetDiskFreeSpaceExProc)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                              PULARGE_INTEGER);
-
-// A printf-style pattern with one "%s" for `text`; "%%" is a percent sign,
-// any other "%" stays as it is.
-std::string FormatWithText(const std::string& pattern, const std::string& text) {
-  std::string result;
-  bool used = false;
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size()) {
-      char next = pattern[i + 1];
-      if (next == '%') {
-        result += '%';
-        ++i;
-        continue;
-      }
-      if (next == 's' && !used) {
-        result += text;
-        used = true;
-        ++i;
-        continue;
-      }
-    }
-    result += pattern[i];
-  }
-  return result;
-}
 
 std::string ListBoxText(HWND list, int index) {
   LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
@@ -265,14 +241,14 @@ std::string ProposedInstallFolder(const std::string& folder, const std::string& 
   return sourceFolder;
 }
 
-bool ChooseDestinationFolder(HWND parent, std::string& folder, const std::string& sourceFolder,
-                             const std::string& appTitle,
+bool ChooseDestinationFolder(HWND parent, std::string& installFolder,
+                             const std::string& sourceFolder, const std::string& appTitle,
                              const std::vector<std::string>& fileNames) {
-  const std::string proposal = ProposedInstallFolder(folder, sourceFolder, appTitle);
+  const std::string proposal = ProposedInstallFolder(installFolder, sourceFolder, appTitle);
   try {
     CSelfInstallDestinationDlg dlg(proposal, sourceFolder, appTitle, fileNames, parent);
     if (dlg.DoModal() != IDOK) return true;
-    folder = dlg.m_strDestination;
+    installFolder = dlg.m_strDestination;
     return false;
   } catch (const std::exception&) {
     // A dialog that fails counts as Cancel.
@@ -334,7 +310,7 @@ void CSelfInstallDestinationDlg::UpdateSpaceInfo() {
   CWaitCursor wait;
   // While the dialog is being built it is not on the screen yet: the
   // progress box then belongs to the dialog's owner.
-  CSelfInstallMessageDlg message(kCheckingSpace, IsWindowVisible() ? m_hWnd : GetParent());
+  CProgressBox message(kCheckingSpace, IsWindowVisible() ? m_hWnd : GetParent());
   DestinationSpace space =
       ComputeDestinationSpace(GetDlgItemText(IDC_DEST_FOLDER), m_strSource, m_FileNames);
   SetDlgItemText(IDC_DEST_DRIVE, space.strDrive.c_str());

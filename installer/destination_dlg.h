@@ -65,12 +65,13 @@ void PointCurrentDirectoryAt(const std::string& folder);
 std::string ProposedInstallFolder(const std::string& folder, const std::string& sourceFolder,
                                   const std::string& appTitle);
 
-// Asks where to install. `folder` is the proposal (empty: ProgramFilesDir
-// + "\" + `appTitle`, else `sourceFolder`). Returns false when the user
-// pressed Install, with `folder` set to the chosen text; true on Cancel or
-// when the dialog cannot be shown, with `folder` unchanged.
-bool ChooseDestinationFolder(HWND parent, std::string& folder, const std::string& sourceFolder,
-                             const std::string& appTitle,
+// Asks where to install. `installFolder` is the proposal (empty:
+// ProgramFilesDir + "\" + `appTitle`, else `sourceFolder`). Returns false
+// when the user pressed Install, with `installFolder` set to the chosen text;
+// true on Cancel or when the dialog cannot be shown, with `installFolder`
+// unchanged.
+bool ChooseDestinationFolder(HWND parent, std::string& installFolder,
+                             const std::string& sourceFolder, const std::string& appTitle,
                              const std::vector<std::string>& fileNames);
 // Lets the user pick or type a folder; true on OK with `folder` set, false
 // otherwise with `folder` unchanged. Leaves the current directory where the

@@ -1,9 +1,10 @@
 #include "installer/license_dlg.h"
 
 #include "framework/file.h"
+#include "framework/text_format.h"
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
-#include "installer/message_dlg.h"
+#include "installer/progress_box.h"
 #include "resources/resource.h"
 
 namespace {
@@ -35,28 +36,12 @@ CSelfInstallLicenseAgreementDlg::CSelfInstallLicenseAgreementDlg(HWND parent)
   m_nIDHelp = 0;
 }
 
-std::string FormatWithTitle(const std::string& text, const std::string& title) {
-  std::string result;
-  for (std::string::size_type i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's') {
-      result += title;
-      ++i;
-    } else if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') {
-      result += '%';
-      ++i;
-    } else {
-      result += text[i];
-    }
-  }
-  return result;
-}
-
 BOOL CSelfInstallLicenseAgreementDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
   const std::string title = AfxGetAppTitle();
   SetDlgItemText(IDC_LICENSE_QUESTION,
-                 FormatWithTitle(GetDlgItemText(IDC_LICENSE_QUESTION), title).c_str());
+                 FormatWithText(GetDlgItemText(IDC_LICENSE_QUESTION), title).c_str());
 
   RECT frame = GetDlgItem(IDC_LICENSE_FRAME).GetWindowRect();
   ScreenToClient(frame);
@@ -74,7 +59,7 @@ bool CSelfInstallLicenseAgreementDlg::LoadLicense() {
   try {
     CWaitCursor wait;
     // This dialog is not visible yet: the box belongs to its owner.
-    CSelfInstallMessageDlg message("Opening License Agreement...", m_hWndParent);
+    CProgressBox message("Opening License Agreement...", m_hWndParent);
     CFile file(m_strLicenseFile.c_str(), CFile::modeRead | CFile::shareExclusive);
     if (m_LicenseText.m_hWnd != nullptr) {
       EDITSTREAM stream = {};

@@ -44,6 +44,3 @@ class CSelfInstallLicenseAgreementDlg : public CDialog {
 // ends with a separator), owned by `parent`. True exactly when the user
 // declined (IDCANCEL); acceptance and a dialog that cannot be shown give false.
 bool ShowLicenseAgreement(HWND parent, const std::string& sourceFolder);
-
-// Writes `title` in place of each "%s" of `text` ("%%" is a percent sign).
-std::string FormatWithTitle(const std::string& text, const std::string& title);

@@ -61,7 +61,7 @@ bool ParseInstallSwitches(const std::string& text, CInstallSwitches& switches) {
     } else if (EqualIgnoringAsciiCase(word, "/NORESTART")) {
       parsed.noRestart = true;
     } else if (ValueSwitch(word, "/DIR", value)) {
-      parsed.dir = value;
+      parsed.installFolder = value;
     } else if (ValueSwitch(word, "/LOG", value)) {
       parsed.log = value;
     } else {
@@ -88,7 +88,7 @@ std::string FormatInstallSwitches(const CInstallSwitches& switches) {
   if (switches.scope == InstallScope::kCurrentUser) text += " /CURRENTUSER";
   if (switches.scope == InstallScope::kAllUsers) text += " /ALLUSERS";
   if (switches.noRestart) text += " /NORESTART";
-  if (!switches.dir.empty()) text += " /DIR=\"" + switches.dir + "\"";
+  if (!switches.installFolder.empty()) text += " /DIR=\"" + switches.installFolder + "\"";
   if (!switches.log.empty()) text += " /LOG=\"" + switches.log + "\"";
   return text;
 }

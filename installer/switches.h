@@ -23,7 +23,7 @@ struct CInstallSwitches {
   InstallUi ui = InstallUi::kFull;
   InstallScope scope = InstallScope::kDefault;
   bool noRestart = false;
-  std::string dir;  // empty: not given
+  std::string installFolder;  // /DIR=; empty: not given
   std::string log;  // empty: not given
 };
 

@@ -10,8 +10,10 @@
 
 #include "framework/handle.h"
 #include "framework/win_app.h"
+#include "installer/backdrop.h"
 #include "installer/close_programs.h"
-#include "installer/self_install_window.h"
+#include "installer/installer_routines.h"
+#include "tests/support/scoped_routines.h"
 #include "tests/support/scripted_boxes.h"
 
 namespace {
@@ -192,40 +194,43 @@ class CCopyWindow {
   std::atomic<bool> m_bHung{false};
 };
 
+// The routines in use with a message wait of 500 ms.
+CInstallerRoutines ShortWaits() {
+  CInstallerRoutines routines = InstallerRoutines();
+  routines.messageTimeout = 500;
+  return routines;
+}
+
 // Questions beyond a test's script are answered Cancel, so that none can loop.
 class ClosePrograms : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Previous = SetCloseProgramsRoutines({500});
     // The installer's backdrop owns the questions; its caption never matches.
-    m_Backdrop = std::make_unique<CSelfInstallWindow>();
+    m_Backdrop = std::make_unique<CBackdropWindow>();
     m_Backdrop->ShowWithTitle(SW_HIDE, "Setup");  // hidden: quicker under Wine
     m_hOwner = m_Backdrop->GetSafeHwnd();
     ASSERT_NE(nullptr, m_hOwner);
   }
-  void TearDown() override {
-    m_Backdrop.reset();
-    SetCloseProgramsRoutines(m_Previous);
-  }
-  int Close(const std::string& windowClass = "", const std::string& title = kTitle) {
+  void TearDown() override { m_Backdrop.reset(); }
+  CloseResult Close(const std::string& windowClass = "", const std::string& title = kTitle) {
     return CloseProgramWindows(m_hOwner, windowClass, title, kTitle);
   }
 
-  CCloseProgramsRoutines m_Previous = DefaultCloseProgramsRoutines();
-  std::unique_ptr<CSelfInstallWindow> m_Backdrop;
+  CScopedRoutines<CInstallerRoutines> m_Routines{SetInstallerRoutines, ShortWaits()};
+  std::unique_ptr<CBackdropWindow> m_Backdrop;
   HWND m_hOwner = nullptr;
 };
 
 TEST(CloseProgramsLimits, MessagesWaitFiveSecondsUnlessTold) {
-  EXPECT_EQ(5000u, CloseProgramsRoutines().messageTimeout);
-  EXPECT_EQ(5000u, DefaultCloseProgramsRoutines().messageTimeout);
+  EXPECT_EQ(5000u, InstallerRoutines().messageTimeout);
+  EXPECT_EQ(5000u, DefaultInstallerRoutines().messageTimeout);
 }
 
 TEST_F(ClosePrograms, NothingRunningOrNothingToLookFor) {
   CScriptedBoxes boxes(IDCANCEL);
-  EXPECT_EQ(0, Close());
-  EXPECT_EQ(0, Close("", ""));
-  EXPECT_EQ(0, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, {}));
+  EXPECT_EQ(CloseResult::kClosed, Close());
+  EXPECT_EQ(CloseResult::kClosed, Close("", ""));
+  EXPECT_EQ(CloseResult::kClosed, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, {}));
   EXPECT_TRUE(boxes.m_Boxes.empty());
   EXPECT_TRUE(IsWindow(m_hOwner));
 }
@@ -236,7 +241,7 @@ TEST_F(ClosePrograms, RunningCopiesCloseWithoutAQuestion) {
   CCopyWindow first(kTitle);
   CCopyWindow second(kTitle, "SomeOtherProgram");  // any program with that exact caption
   ASSERT_TRUE(first.IsOpen() && second.IsOpen());
-  EXPECT_EQ(0, Close());
+  EXPECT_EQ(CloseResult::kClosed, Close());
   EXPECT_FALSE(first.IsOpen());
   EXPECT_FALSE(second.IsOpen());
   EXPECT_EQ(1, first.m_nQueries);
@@ -253,7 +258,7 @@ TEST_F(ClosePrograms, CaptionsMustMatchExactly) {
                               " Orvane Zenvero"}) {
     others.push_back(std::make_unique<CCopyWindow>(caption));
   }
-  EXPECT_EQ(0, Close());
+  EXPECT_EQ(CloseResult::kClosed, Close());
   for (const auto& other : others) {
     EXPECT_TRUE(other->IsOpen());
     EXPECT_EQ(0, other->m_nQueries);
@@ -267,7 +272,7 @@ TEST_F(ClosePrograms, ByClassName) {
   CCopyWindow tool("Anything at all", "VelmoraTestTool");
   CCopyWindow titled(kTitle);
   CCopyWindow similar("Anything at all", "VelmoraTestToolbar");
-  EXPECT_EQ(0, Close("VelmoraTestTool", kTitle));
+  EXPECT_EQ(CloseResult::kClosed, Close("VelmoraTestTool", kTitle));
   EXPECT_FALSE(tool.IsOpen());
   EXPECT_TRUE(titled.IsOpen());
   EXPECT_TRUE(similar.IsOpen());
@@ -285,7 +290,7 @@ TEST_F(ClosePrograms, CopyWithAModalBoxAsksTheUser) {
       copy.CloseModalBox();
       return IDOK;
     }}, IDCANCEL);
-    EXPECT_EQ(0, Close());
+    EXPECT_EQ(CloseResult::kClosed, Close());
     EXPECT_FALSE(copy.IsOpen());
     ASSERT_EQ(1u, boxes.m_Boxes.size());
     EXPECT_EQ(kQuestion, boxes.m_Boxes[0].text);
@@ -299,7 +304,7 @@ TEST_F(ClosePrograms, CopyWithAModalBoxAsksTheUser) {
     CCopyWindow copy(kTitle);
     copy.OpenModalBox();
     CScriptedBoxes boxes({IDOK}, IDCANCEL);
-    EXPECT_EQ(1, Close());
+    EXPECT_EQ(CloseResult::kCancelled, Close());
     EXPECT_TRUE(copy.IsOpen());
     EXPECT_EQ(2u, boxes.m_Boxes.size());
     EXPECT_EQ(0, copy.m_nQueries);
@@ -317,7 +322,7 @@ TEST_F(ClosePrograms, RefusingCopyIsEndedByHand) {
     copy.EndByHand();
     return IDOK;
   }}, IDCANCEL);
-  EXPECT_EQ(0, Close());
+  EXPECT_EQ(CloseResult::kClosed, Close());
   EXPECT_FALSE(copy.IsOpen());
   EXPECT_EQ(1u, boxes.m_Boxes.size());
   EXPECT_EQ(0, copy.m_nCloses);
@@ -329,7 +334,7 @@ TEST_F(ClosePrograms, CopyGoneWhileAskedIsNotAskedAbout) {
   goes.goesWhenAsked = true;
   CCopyWindow copy(kTitle, kCopyClass, goes);
   CScriptedBoxes boxes(IDCANCEL);
-  EXPECT_EQ(0, Close());
+  EXPECT_EQ(CloseResult::kClosed, Close());
   EXPECT_FALSE(copy.IsOpen());
   EXPECT_EQ(1, copy.m_nQueries);
   EXPECT_TRUE(boxes.m_Boxes.empty());
@@ -343,7 +348,7 @@ TEST_F(ClosePrograms, HungCopyEndsInTheQuestion) {
     CCopyWindow copy(kTitle);
     copy.Hang();
     CScriptedBoxes boxes(IDCANCEL);
-    EXPECT_EQ(1, Close());
+    EXPECT_EQ(CloseResult::kCancelled, Close());
     EXPECT_EQ(1u, boxes.m_Boxes.size());
     copy.Release();
   }
@@ -355,7 +360,7 @@ TEST_F(ClosePrograms, HungCopyEndsInTheQuestion) {
       copy.Release();
       return IDOK;
     }}, IDCANCEL);
-    EXPECT_EQ(0, Close());
+    EXPECT_EQ(CloseResult::kClosed, Close());
     EXPECT_FALSE(copy.IsOpen());
     EXPECT_EQ(1u, boxes.m_Boxes.size());
   }
@@ -368,7 +373,7 @@ TEST_F(ClosePrograms, CopyThatStaysAfterCloseIsLeftToTheUser) {
   stays.closesOnRequest = false;
   CCopyWindow copy(kTitle, kCopyClass, stays);
   CScriptedBoxes boxes({IDOK}, IDCANCEL);
-  EXPECT_EQ(1, Close());
+  EXPECT_EQ(CloseResult::kCancelled, Close());
   EXPECT_EQ(1, copy.m_nCloses);
   EXPECT_EQ(2u, boxes.m_Boxes.size());
   EXPECT_TRUE(copy.IsOpen());
@@ -382,7 +387,7 @@ TEST_F(ClosePrograms, OwnMainWindowStays) {
   app.m_pMainWnd = &own;
   CScriptedBoxes boxes(IDCANCEL);
   CCopyWindow copy(kTitle);
-  EXPECT_EQ(0, Close());
+  EXPECT_EQ(CloseResult::kClosed, Close());
   EXPECT_FALSE(copy.IsOpen());
   EXPECT_TRUE(own.IsWindow());
   app.m_pMainWnd = nullptr;
@@ -402,7 +407,7 @@ TEST_F(ClosePrograms, FurtherProgramsInOrder) {
     CCopyWindow copy(kTitle);
     CCopyWindow tool("Other Tool");
     CCopyWindow helper("Helper window", "VelmoraTestHelper");
-    EXPECT_EQ(0, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, more));
+    EXPECT_EQ(CloseResult::kClosed, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, more));
     EXPECT_FALSE(copy.IsOpen());
     EXPECT_FALSE(tool.IsOpen());
     EXPECT_FALSE(helper.IsOpen());
@@ -419,7 +424,7 @@ TEST_F(ClosePrograms, FurtherProgramsInOrder) {
       ownerEnabled = IsWindowEnabled(m_hOwner) != FALSE;  // the progress box is up
       return IDCANCEL;
     }}, IDCANCEL);
-    EXPECT_EQ(1, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, more));
+    EXPECT_EQ(CloseResult::kCancelled, CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, more));
     EXPECT_FALSE(ownerEnabled);
     EXPECT_TRUE(IsWindowEnabled(m_hOwner));
     ASSERT_EQ(1u, boxes.m_Boxes.size());

@@ -5,6 +5,7 @@
 
 #include "framework/handle.h"
 #include "installer/deferred.h"
+#include "installer/installer_routines.h"
 #include "tests/support/running_copy.h"
 #include "tests/support/scoped_routines.h"
 #include "tests/support/temp_dir.h"
@@ -84,24 +85,32 @@ BOOL WINAPI FailingMoveFileEx(LPCSTR existing, LPCSTR newName, DWORD flags) {
   return FALSE;
 }
 
-CDeferredRoutines WithFailingMoveFileEx() {
+CInstallerRoutines WithFailingMoveFileEx() {
   g_MoveCalls.clear();
-  CDeferredRoutines routines = DeferredRoutines();
+  CInstallerRoutines routines = InstallerRoutines();
   routines.moveFileEx = FailingMoveFileEx;
   return routines;
 }
 
 // MoveFileExA fails while the object lives: the WinInit.Ini way is taken.
-class CFailingMoveFileEx : public CScopedRoutines<CDeferredRoutines> {
+class CFailingMoveFileEx : public CScopedRoutines<CInstallerRoutines> {
  public:
-  CFailingMoveFileEx() : CScopedRoutines(SetDeferredRoutines, WithFailingMoveFileEx()) {}
+  CFailingMoveFileEx() : CScopedRoutines(SetInstallerRoutines, WithFailingMoveFileEx()) {}
 };
 
-void SetWinInitFolder(const std::string& folder) {
-  CDeferredRoutines routines = DeferredRoutines();
+// The routines in use with WinInit.Ini in `folder`.
+CInstallerRoutines WithWinInitFolder(const std::string& folder) {
+  CInstallerRoutines routines = InstallerRoutines();
   routines.winInitFolder = folder;
-  SetDeferredRoutines(routines);
+  return routines;
 }
+
+// WinInit.Ini in `folder` while the object lives.
+class CWinInitFolder : public CScopedRoutines<CInstallerRoutines> {
+ public:
+  explicit CWinInitFolder(const std::string& folder)
+      : CScopedRoutines(SetInstallerRoutines, WithWinInitFolder(folder)) {}
+};
 
 // Every test has a scratch folder, a WinInit.Ini folder of its own inside it
 // (never the real Windows folder) and leaves the system's pending renames as
@@ -111,18 +120,13 @@ class DeferredTest : public ::testing::Test {
   void SetUp() override {
     m_strWinInitFolder = m_Dir / "windows";
     ASSERT_TRUE(CreateDirectoryA(m_strWinInitFolder.c_str(), nullptr));
-    m_Previous = DeferredRoutines();
-    SetWinInitFolder(m_strWinInitFolder);
     m_Pending = PendingOperations::Read();
     m_strTarget = m_Dir / "a rather long file name.txt";
     ASSERT_TRUE(WriteWholeFile(m_strTarget, "data"));
     m_strShort = ShortPath(m_strTarget);
     ASSERT_FALSE(m_strShort.empty());
   }
-  void TearDown() override {
-    SetDeferredRoutines(m_Previous);
-    m_Pending.Restore();
-  }
+  void TearDown() override { m_Pending.Restore(); }
   std::string WinInitPath() const { return m_strWinInitFolder + "\\WinInit.Ini"; }
   std::string WinInit() const {
     std::string content;
@@ -131,8 +135,8 @@ class DeferredTest : public ::testing::Test {
   }
 
   CTempDir m_Dir;
-  std::string m_strWinInitFolder;
-  CDeferredRoutines m_Previous = DefaultDeferredRoutines();
+  std::string m_strWinInitFolder = m_Dir / "windows";
+  CWinInitFolder m_WinInitRoutines{m_strWinInitFolder};
   PendingOperations m_Pending;
   std::string m_strTarget;
   std::string m_strShort;
@@ -214,7 +218,7 @@ TEST_F(DeferredTest, FailedRequestsLeaveEverythingAsItWas) {
   EXPECT_EQ(content, WinInit());
 
   // A folder for WinInit.Ini that does not exist.
-  SetWinInitFolder(m_Dir / "no such folder");
+  CWinInitFolder missing(m_Dir / "no such folder");
   EXPECT_FALSE(MoveFileAtRestart(m_strTarget.c_str(), nullptr));
   EXPECT_FALSE(FileExists(m_Dir / "no such folder"));
   EXPECT_EQ(PendingOperations::Read(), m_Pending);
@@ -235,10 +239,10 @@ TEST_F(DeferredTest, SystemRequestLeavesWinInitAlone) {
 
 TEST_F(DeferredTest, DeleteFileOrDeferOnlyDefersWhatIsRefusedAccess) {
   // Deleted at once, missing, or not named: nothing deferred.
-  EXPECT_EQ(0, DeleteFileOrDefer(m_strTarget));
+  EXPECT_EQ(DeleteResult::kNotDeferred, DeleteFileOrDefer(m_strTarget));
   EXPECT_FALSE(FileExists(m_strTarget));
-  EXPECT_EQ(0, DeleteFileOrDefer(m_strTarget));
-  EXPECT_EQ(0, DeleteFileOrDefer(""));
+  EXPECT_EQ(DeleteResult::kNotDeferred, DeleteFileOrDefer(m_strTarget));
+  EXPECT_EQ(DeleteResult::kNotDeferred, DeleteFileOrDefer(""));
 
   // Open elsewhere without delete sharing: a sharing violation, passed over.
   const std::string open = m_Dir / "open.txt";
@@ -247,7 +251,7 @@ TEST_F(DeferredTest, DeleteFileOrDeferOnlyDefersWhatIsRefusedAccess) {
   ASSERT_NE(INVALID_HANDLE_VALUE, held.Get());
   {
     CFailingMoveFileEx failing;
-    EXPECT_EQ(0, DeleteFileOrDefer(open));
+    EXPECT_EQ(DeleteResult::kNotDeferred, DeleteFileOrDefer(open));
     EXPECT_TRUE(g_MoveCalls.empty());
   }
   held.Close();
@@ -263,7 +267,7 @@ TEST_F(DeferredTest, RunningExecutableIsDeferredThroughTheSystem) {
   CRunningCopy running(COMMAND_RECORDER_EXE, exe);
   ASSERT_TRUE(running.IsRunning());
 
-  EXPECT_EQ(1, DeleteFileOrDefer(exe));
+  EXPECT_EQ(DeleteResult::kDeferred, DeleteFileOrDefer(exe));
   EXPECT_TRUE(FileExists(exe));
   EXPECT_FALSE(FileExists(WinInitPath()));
   const PendingOperations pending = PendingOperations::Read();
@@ -282,14 +286,14 @@ TEST_F(DeferredTest, RunningExecutableIsDeferredThroughWinInitWithoutTheSystemCa
   ASSERT_TRUE(running.IsRunning());
   CFailingMoveFileEx failing;
 
-  EXPECT_EQ(1, DeleteFileOrDefer(exe));
+  EXPECT_EQ(DeleteResult::kDeferred, DeleteFileOrDefer(exe));
   EXPECT_TRUE(FileExists(exe));
   EXPECT_EQ("[Rename]\r\nNUL=" + ShortPath(exe) + "\r\n", WinInit());
   EXPECT_EQ(PendingOperations::Read(), m_Pending);
 
   // Where neither way works the deletion is not counted as deferred.
-  SetWinInitFolder(m_Dir / "no such folder");
-  EXPECT_EQ(0, DeleteFileOrDefer(exe));
+  CWinInitFolder missing(m_Dir / "no such folder");
+  EXPECT_EQ(DeleteResult::kNotDeferred, DeleteFileOrDefer(exe));
 }
 
 // The restart, with a stand-in for ExitWindowsEx.
@@ -337,9 +341,9 @@ void SetShutdownPrivilege(DWORD attributes) {
 }
 
 TEST(ExitWindowsWithPrivilegeTest, EnablesThePrivilegeAndPassesTheFlagsOn) {
-  CDeferredRoutines recording = DeferredRoutines();
+  CInstallerRoutines recording = InstallerRoutines();
   recording.exitWindowsEx = RecordingExitWindows;
-  const CDeferredRoutines previous = SetDeferredRoutines(recording);
+  CScopedRoutines<CInstallerRoutines> scoped(SetInstallerRoutines, recording);
   ASSERT_GE(ShutdownPrivilegeState(), 0) << "the token has no shutdown privilege";
   for (BOOL result : {TRUE, FALSE}) {
     SetShutdownPrivilege(0);
@@ -356,7 +360,8 @@ TEST(ExitWindowsWithPrivilegeTest, EnablesThePrivilegeAndPassesTheFlagsOn) {
     EXPECT_EQ(1, ShutdownPrivilegeState());
   }
   // The setter hands back the routines it replaces.
-  EXPECT_EQ(RecordingExitWindows, SetDeferredRoutines(previous).exitWindowsEx);
+  CScopedRoutines<CInstallerRoutines> previous(SetInstallerRoutines, scoped.Previous());
+  EXPECT_EQ(RecordingExitWindows, previous.Previous().exitWindowsEx);
 }
 
 }  // namespace

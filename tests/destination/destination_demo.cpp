@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "app_base/module.h"
+#include "installer/backdrop.h"
 #include "installer/destination_dlg.h"
-#include "installer/self_install_window.h"
 
 int main(int argc, char** argv) {
   std::string source = argc > 1 ? argv[1] : GetModuleFolder();
   if (!source.empty() && !IsPathSeparator(source.back())) source += '\\';
   const std::vector<std::string> files = {"Readme.txt", "Velmora.exe", "Velmora.hlp",
                                           "Velmora.cnt", "Velmora.chm"};
-  CSelfInstallWindow backdrop;
+  CBackdropWindow backdrop;
   backdrop.ShowWithTitle(SW_SHOW, "Setup");
   std::string folder;
   bool cancelled = ChooseDestinationFolder(backdrop, folder, source, "Orvane Zenvero", files);

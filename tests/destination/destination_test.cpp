@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app_base/settings.h"
+#include "installer/backdrop.h"
 #include "installer/destination_dlg.h"
-#include "installer/self_install_window.h"
 #include "resources/resource.h"
 #include "tests/destination/dialog_script.h"
 #include "tests/destination/host_space.h"
@@ -84,7 +84,7 @@ class DestinationDialog : public ::testing::Test {
     m_FileNames.push_back(name);
   }
 
-  CSelfInstallWindow m_backdrop;
+  CBackdropWindow m_backdrop;
   CScriptedBoxes m_boxes;
   CTempDir m_source;
   std::vector<std::string> m_FileNames;

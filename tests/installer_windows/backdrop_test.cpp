@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/dialog.h"
-#include "installer/self_install_window.h"
+#include "installer/backdrop.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"
 #include "tests/installer_windows/window_test_util.h"
@@ -24,7 +24,7 @@ class BackdropTest : public ::testing::Test {
 };
 
 TEST_F(BackdropTest, IsCreatedHiddenAndUntitledWithItsOwnClass) {
-  CSelfInstallWindow backdrop;
+  CBackdropWindow backdrop;
   HWND hwnd = backdrop.m_hWnd;
   ASSERT_NE(nullptr, hwnd);
   EXPECT_FALSE(IsWindowVisible(hwnd));
@@ -48,13 +48,13 @@ TEST_F(BackdropTest, IsCreatedHiddenAndUntitledWithItsOwnClass) {
   EXPECT_EQ(0x000000CCu, logBrush.lbColor);
 
   // The backdrop is recognised from its handle, other windows are not.
-  EXPECT_EQ(&backdrop, CSelfInstallWindow::FindBackdrop(hwnd));
-  EXPECT_EQ(nullptr, CSelfInstallWindow::FindBackdrop(GetDesktopWindow()));
+  EXPECT_EQ(&backdrop, CBackdropWindow::FindBackdrop(hwnd));
+  EXPECT_EQ(nullptr, CBackdropWindow::FindBackdrop(GetDesktopWindow()));
 }
 
 TEST_F(BackdropTest, ShowWithTitleNamesTheRunAndShowsTheWindow) {
   for (const char* suffix : {"Setup", "Uninstall"}) {
-    CSelfInstallWindow backdrop;
+    CBackdropWindow backdrop;
     backdrop.ShowWithTitle(SW_SHOW, suffix);
     std::string expected = std::string("Orvane Zenvero ") + suffix;
     EXPECT_EQ(expected, backdrop.GetWindowText());
@@ -66,16 +66,16 @@ TEST_F(BackdropTest, ShowWithTitleNamesTheRunAndShowsTheWindow) {
 TEST_F(BackdropTest, DestroyingTheObjectDestroysTheWindowEvenAfterItWasClosed) {
   HWND hwnd;
   {
-    CSelfInstallWindow backdrop;
+    CBackdropWindow backdrop;
     hwnd = backdrop.m_hWnd;
   }
   EXPECT_FALSE(IsWindow(hwnd));
   {
-    CSelfInstallWindow backdrop;
+    CBackdropWindow backdrop;
     backdrop.ShowWithTitle(SW_SHOW, "Setup");
     SendMessageA(backdrop, WM_CLOSE, 0, 0);  // the default handling destroys it
     EXPECT_EQ(nullptr, backdrop.m_hWnd);
-    EXPECT_EQ(nullptr, CSelfInstallWindow::FindBackdrop(hwnd));
+    EXPECT_EQ(nullptr, CBackdropWindow::FindBackdrop(hwnd));
   }
 }
 
@@ -85,7 +85,7 @@ TEST(BackdropFont, IsTimesNewRoman28PointsForTheDeviceResolution) {
     LONG height;
   } cases[] = {{96, -37}, {120, -46}, {72, -28}, {144, -56}};
   for (const Case& c : cases) {
-    LOGFONTA font = CSelfInstallWindow::TitleFont(c.dpi);
+    LOGFONTA font = CBackdropWindow::TitleFont(c.dpi);
     EXPECT_EQ(c.height, font.lfHeight) << c.dpi;
     EXPECT_STREQ("Times New Roman", font.lfFaceName);
     EXPECT_EQ(DEFAULT_CHARSET, font.lfCharSet);
@@ -97,14 +97,14 @@ TEST(BackdropFont, IsTimesNewRoman28PointsForTheDeviceResolution) {
 // The white title at one space from the corner, its black shadow 2 pixels
 // further, dark red everywhere else; also after the window has grown.
 TEST_F(BackdropTest, PaintsTheTitleWhiteOverABlackShadowOnRed) {
-  CSelfInstallWindow backdrop;
+  CBackdropWindow backdrop;
   SetWindowPos(backdrop, nullptr, 0, 0, 700, 300, SWP_NOZORDER | SWP_NOACTIVATE);
   backdrop.ShowWithTitle(SW_SHOW, "Setup");
 
   // The title's measures in the font the window paints with.
   HDC dc = GetDC(backdrop);
   ASSERT_EQ(96, GetDeviceCaps(dc, LOGPIXELSY));
-  LOGFONTA logFont = CSelfInstallWindow::TitleFont(96);
+  LOGFONTA logFont = CBackdropWindow::TitleFont(96);
   ASSERT_EQ(-37, logFont.lfHeight);
   HFONT font = CreateFontIndirectA(&logFont);
   HGDIOBJ old = SelectObject(dc, font);
@@ -189,7 +189,7 @@ class InstallerMessageBoxTest : public BackdropTest {};
 TEST_F(InstallerMessageBoxTest, TakesTheCaptionOfTheNearestBackdropAbove) {
   for (const char* suffix : {"Setup", "Uninstall"}) {
     TestApp().m_Boxes.clear();
-    CSelfInstallWindow backdrop;
+    CBackdropWindow backdrop;
     backdrop.ShowWithTitle(SW_SHOW, suffix);
     CDialog dialog(IDD_SELFINSTALL_LICENSE);
     ASSERT_TRUE(dialog.Create(backdrop));
@@ -214,7 +214,7 @@ TEST_F(InstallerMessageBoxTest, TakesTheCaptionOfTheNearestBackdropAbove) {
 }
 
 TEST_F(InstallerMessageBoxTest, WithoutABackdropTheCaptionIsTheApplicationTitle) {
-  CSelfInstallWindow hiddenBackdrop;  // not above the owners below
+  CBackdropWindow hiddenBackdrop;  // not above the owners below
   CDialog dialog(IDD_SELFINSTALL_MESSAGE);
   ASSERT_TRUE(dialog.Create());
   InstallerMessageBox(dialog, "No backdrop.", MB_OK | MB_ICONEXCLAMATION);
@@ -228,7 +228,7 @@ TEST_F(InstallerMessageBoxTest, WithoutABackdropTheCaptionIsTheApplicationTitle)
 // A real box: its caption, text and owner, answered by the test.
 TEST_F(InstallerMessageBoxTest, ARealBoxIsOwnedAndCaptionedAndReturnsTheAnswer) {
   TestApp().m_bRealBoxes = true;
-  CSelfInstallWindow backdrop;
+  CBackdropWindow backdrop;
   backdrop.ShowWithTitle(SW_SHOW, "Uninstall");
   HWND owner = nullptr;
   std::string text;
@@ -246,7 +246,7 @@ TEST_F(InstallerMessageBoxTest, ARealBoxIsOwnedAndCaptionedAndReturnsTheAnswer) 
 }
 
 TEST_F(InstallerMessageBoxTest, ShowLastErrorMessageAddsTheSystemTextOfTheLastError) {
-  CSelfInstallWindow backdrop;
+  CBackdropWindow backdrop;
   backdrop.ShowWithTitle(SW_SHOW, "Setup");
   char* expected = nullptr;
   ASSERT_NE(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER,

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "installer/backdrop.h"
 #include "installer/destination_dlg.h"
 #include "installer/license_dlg.h"
-#include "installer/self_install_window.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"
 #include "tests/installer_windows/window_test_util.h"
@@ -29,7 +29,7 @@ class InstallerHelpKey : public ::testing::Test {
     TestApp().Start("");
     m_Backdrop.ShowWithTitle(SW_SHOW, "Setup");
   }
-  CSelfInstallWindow m_Backdrop;
+  CBackdropWindow m_Backdrop;
   CTempDir m_Dir;
 };
 

@@ -4,13 +4,13 @@
 #include <windows.h>
 
 #include "framework/win_app.h"
+#include "installer/backdrop.h"
 #include "installer/license_dlg.h"
-#include "installer/self_install_window.h"
 
 class CPreviewApp : public CWinApp {
  public:
   BOOL InitializeInstance() override {
-    CSelfInstallWindow backdrop;
+    CBackdropWindow backdrop;
     backdrop.ShowWithTitle(SW_SHOW, "Setup");
     m_nExitCode = ShowLicenseAgreement(backdrop, m_strCmdLineTail) ? 2 : 1;
     return FALSE;

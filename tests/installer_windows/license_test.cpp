@@ -10,8 +10,8 @@
 #include <utility>
 
 #include "framework/handle.h"
+#include "installer/backdrop.h"
 #include "installer/license_dlg.h"
-#include "installer/self_install_window.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"
 #include "tests/installer_windows/window_test_util.h"
@@ -95,7 +95,7 @@ class LicenseTest : public ::testing::Test {
     return declined;
   }
 
-  CSelfInstallWindow m_Backdrop;
+  CBackdropWindow m_Backdrop;
   CTempDir m_Dir;
   std::string m_strFolder;
 };

@@ -5,6 +5,7 @@
 
 #include "framework/handle.h"
 #include "setup/launcher.h"
+#include "tests/support/scoped_routines.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -79,10 +80,9 @@ class LauncherTest : public ::testing::Test {
     g_Start = StartCall();
     g_Box = Box();
     g_nWaits = 0;
-    m_Previous = SetLauncherRoutines({RecordingCreateProcess, RecordingMessageBox, FakeWait});
   }
-  void TearDown() override { SetLauncherRoutines(m_Previous); }
-  CLauncherRoutines m_Previous = DefaultLauncherRoutines();
+  CScopedRoutines<CLauncherRoutines> m_Routines{
+      SetLauncherRoutines, {RecordingCreateProcess, RecordingMessageBox, FakeWait}};
 };
 
 TEST_F(LauncherTest, StartsTheInstallCommandShownAndWithoutWaiting) {

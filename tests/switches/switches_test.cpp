@@ -76,7 +76,7 @@ TEST(InstallSwitches, ReadsEachTail) {
     EXPECT_EQ(c.ui, switches.ui);
     EXPECT_EQ(c.scope, switches.scope);
     EXPECT_EQ(c.noRestart, switches.noRestart);
-    EXPECT_EQ(c.dir, switches.dir);
+    EXPECT_EQ(c.dir, switches.installFolder);
     EXPECT_EQ(c.log, switches.log);
   }
 }
@@ -95,9 +95,9 @@ TEST(InstallSwitches, ModesAreTheirOwnWords) {
 
 TEST(InstallSwitches, AFailedReadLeavesTheSwitchesAlone) {
   CInstallSwitches switches;
-  switches.dir = "C:\\Kept";
+  switches.installFolder = "C:\\Kept";
   EXPECT_FALSE(ParseInstallSwitches("/VERYSILENT /DIR=C:\\New /BAD", switches));
-  EXPECT_EQ("C:\\Kept", switches.dir);
+  EXPECT_EQ("C:\\Kept", switches.installFolder);
   EXPECT_EQ(InstallUi::kFull, switches.ui);
   EXPECT_FALSE(switches.any);
 }
@@ -109,7 +109,7 @@ TEST(InstallSwitches, FormattedSwitchesReadBack) {
   switches.ui = InstallUi::kProgressOnly;
   switches.scope = InstallScope::kAllUsers;
   switches.noRestart = true;
-  switches.dir = "C:\\Program Files\\Orvane Zenvero\\";
+  switches.installFolder = "C:\\Program Files\\Orvane Zenvero\\";
   switches.log = "C:\\logs\\setup log.txt";
   const std::string text = FormatInstallSwitches(switches);
   EXPECT_EQ(" /SILENT /ALLUSERS /NORESTART /DIR=\"C:\\Program Files\\Orvane Zenvero\\\" "
@@ -121,7 +121,7 @@ TEST(InstallSwitches, FormattedSwitchesReadBack) {
   EXPECT_EQ(switches.ui, read.ui);
   EXPECT_EQ(switches.scope, read.scope);
   EXPECT_EQ(switches.noRestart, read.noRestart);
-  EXPECT_EQ(switches.dir, read.dir);
+  EXPECT_EQ(switches.installFolder, read.installFolder);
   EXPECT_EQ(switches.log, read.log);
   EXPECT_EQ("", FormatInstallSwitches(CInstallSwitches()));
 }

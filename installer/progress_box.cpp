@@ -1,14 +1,14 @@
-#include "installer/message_dlg.h"
+#include "installer/progress_box.h"
 
 #include "installer/install_job.h"
 #include "resources/resource.h"
 
 // The help file has no topic for the installer's dialogs: F1 asks for none.
-CSelfInstallMessageDlg::CSelfInstallMessageDlg() : CDialog(IDD_SELFINSTALL_MESSAGE) {
+CProgressBox::CProgressBox() : CDialog(IDD_SELFINSTALL_MESSAGE) {
   m_nIDHelp = 0;
 }
 
-CSelfInstallMessageDlg::CSelfInstallMessageDlg(const std::string& text, HWND parent)
+CProgressBox::CProgressBox(const std::string& text, HWND parent)
     : CDialog(IDD_SELFINSTALL_MESSAGE, parent), m_pParentWnd(parent) {
   m_nIDHelp = 0;
   // A job with no window at all shows no progress either.
@@ -22,7 +22,7 @@ CSelfInstallMessageDlg::CSelfInstallMessageDlg(const std::string& text, HWND par
   PaintNow();
 }
 
-CSelfInstallMessageDlg::~CSelfInstallMessageDlg() {
+CProgressBox::~CProgressBox() {
   if (m_bShown) {
     DWORD wait = RemainingDisplayTime(m_dwStartTime, GetTickCount());
     if (wait > 0) Sleep(wait);
@@ -32,19 +32,19 @@ CSelfInstallMessageDlg::~CSelfInstallMessageDlg() {
   if (m_hWnd != nullptr) DestroyWindow();
 }
 
-DWORD CSelfInstallMessageDlg::RemainingDisplayTime(DWORD start, DWORD now) {
+DWORD CProgressBox::RemainingDisplayTime(DWORD start, DWORD now) {
   if (now < start) return 0;  // the tick count wrapped around
   DWORD elapsed = now - start;
   return elapsed <= kMinimumDisplayTime ? kMinimumDisplayTime - elapsed : 0;
 }
 
-BOOL CSelfInstallMessageDlg::OnInitDialog() {
+BOOL CProgressBox::OnInitDialog() {
   CDialog::OnInitDialog();
   CenterWindow();
   return TRUE;
 }
 
-void CSelfInstallMessageDlg::PaintNow() {
+void CProgressBox::PaintNow() {
   RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   // Whatever else waits to be painted (the owner uncovered or just shown),
   // within a bound, since a window that never validates would repost forever.

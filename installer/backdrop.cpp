@@ -1,4 +1,4 @@
-#include "installer/self_install_window.h"
+#include "installer/backdrop.h"
 
 #include <string>
 
@@ -39,13 +39,13 @@ int WindowDpi(HWND hwnd, HDC dc) {
 
 }  // namespace
 
-const MessageMapEntry CSelfInstallWindow::kMessageEntries[] = {
-    MapMessage(WM_PAINT, &CSelfInstallWindow::OnPaint),
+const MessageMapEntry CBackdropWindow::kMessageEntries[] = {
+    MapMessage(WM_PAINT, &CBackdropWindow::OnPaint),
 };
-const MessageMap CSelfInstallWindow::kMessageMap =
+const MessageMap CBackdropWindow::kMessageMap =
     MakeMessageMap(&CWnd::kMessageMap, kMessageEntries);
 
-CSelfInstallWindow::CSelfInstallWindow() : m_brBackground(kBackdropColor) {
+CBackdropWindow::CBackdropWindow() : m_brBackground(kBackdropColor) {
   const char* className = RegisterWndClass(
       CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), m_brBackground,
       LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDI_SETUP)));
@@ -53,12 +53,12 @@ CSelfInstallWindow::CSelfInstallWindow() : m_brBackground(kBackdropColor) {
            CW_USEDEFAULT, nullptr, nullptr);
 }
 
-CSelfInstallWindow::~CSelfInstallWindow() {
+CBackdropWindow::~CBackdropWindow() {
   // The window goes before the brush that paints it.
   if (m_hWnd != nullptr) DestroyWindow();
 }
 
-void CSelfInstallWindow::ShowWithTitle(int nCmdShow, const std::string& suffix) {
+void CBackdropWindow::ShowWithTitle(int nCmdShow, const std::string& suffix) {
   m_strTitle = AfxGetAppTitle() + " " + suffix;
   // A silent job shows no backdrop; its title still names the job's boxes.
   if (m_hWnd == nullptr || InstallJobIsSilent()) return;
@@ -67,7 +67,7 @@ void CSelfInstallWindow::ShowWithTitle(int nCmdShow, const std::string& suffix) 
   UpdateWindow();
 }
 
-LOGFONTA CSelfInstallWindow::TitleFont(int logPixelsY) {
+LOGFONTA CBackdropWindow::TitleFont(int logPixelsY) {
   LOGFONTA font = {};
   font.lfHeight = -(logPixelsY * 280 / 720);
   font.lfCharSet = DEFAULT_CHARSET;
@@ -75,16 +75,16 @@ LOGFONTA CSelfInstallWindow::TitleFont(int logPixelsY) {
   return font;
 }
 
-CSelfInstallWindow* CSelfInstallWindow::FindBackdrop(HWND hwnd) {
+CBackdropWindow* CBackdropWindow::FindBackdrop(HWND hwnd) {
   for (; hwnd != nullptr; hwnd = ::GetParent(hwnd)) {
-    if (auto* backdrop = dynamic_cast<CSelfInstallWindow*>(FromHandlePermanent(hwnd))) {
+    if (auto* backdrop = dynamic_cast<CBackdropWindow*>(FromHandlePermanent(hwnd))) {
       return backdrop;
     }
   }
   return nullptr;
 }
 
-LRESULT CSelfInstallWindow::OnPaint(WPARAM, LPARAM) {
+LRESULT CBackdropWindow::OnPaint(WPARAM, LPARAM) {
   CPaintDC dc(m_hWnd);
   SetBkMode(dc, TRANSPARENT);
 
@@ -129,7 +129,7 @@ int InstallerMessageBox(HWND owner, const std::string& text, UINT type) {
         return IDOK;
     }
   }
-  CSelfInstallWindow* backdrop = CSelfInstallWindow::FindBackdrop(owner);
+  CBackdropWindow* backdrop = CBackdropWindow::FindBackdrop(owner);
   std::string caption = backdrop != nullptr ? backdrop->GetWindowText() : AfxGetAppTitle();
   return AfxOwnedMessageBox(owner, text.c_str(), caption.c_str(), type);
 }

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "installer/message_dlg.h"
-#include "installer/self_install_window.h"
+#include "installer/backdrop.h"
+#include "installer/progress_box.h"
 #include "resources/resource.h"
 #include "tests/app/test_app.h"
 #include "tests/installer_windows/window_test_util.h"
@@ -25,7 +25,7 @@ class MessageDlgTest : public ::testing::Test {
     TestApp().Start("");
     m_Backdrop.ShowWithTitle(SW_SHOW, "Setup");
   }
-  CSelfInstallWindow m_Backdrop;
+  CBackdropWindow m_Backdrop;
 };
 
 TEST(MessageDlgTime, WaitsForWhatIsLeftOfHalfASecond) {
@@ -43,7 +43,7 @@ TEST(MessageDlgTime, WaitsForWhatIsLeftOfHalfASecond) {
       {5, 4, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.wait, CSelfInstallMessageDlg::RemainingDisplayTime(c.start, c.now))
+    EXPECT_EQ(c.wait, CProgressBox::RemainingDisplayTime(c.start, c.now))
         << c.start << " " << c.now;
   }
 }
@@ -51,7 +51,7 @@ TEST(MessageDlgTime, WaitsForWhatIsLeftOfHalfASecond) {
 TEST_F(MessageDlgTest, ShowsPaintedTextCentredOverTheDisabledParentForItsScope) {
   HWND box;
   {
-    CSelfInstallMessageDlg message("Installing the program...", m_Backdrop);
+    CProgressBox message("Installing the program...", m_Backdrop);
     box = message.m_hWnd;
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(IsWindowVisible(box));
@@ -81,7 +81,7 @@ TEST_F(MessageDlgTest, AQuickStepKeepsTheBoxUpHalfASecondALongOneClosesAtOnce) {
     DWORD start = GetTickCount();
     DWORD closing;
     {
-      CSelfInstallMessageDlg message("Closing programs...", m_Backdrop);
+      CProgressBox message("Closing programs...", m_Backdrop);
       Sleep(c.work);
       closing = GetTickCount();
     }
@@ -97,7 +97,7 @@ TEST_F(MessageDlgTest, AQuickStepKeepsTheBoxUpHalfASecondALongOneClosesAtOnce) {
 TEST_F(MessageDlgTest, AWindowDestroyedEarlyStillWaitsAndEnablesTheParent) {
   DWORD start = GetTickCount();
   {
-    CSelfInstallMessageDlg message("Uninstalling the program...", m_Backdrop);
+    CProgressBox message("Uninstalling the program...", m_Backdrop);
     ASSERT_NE(nullptr, message.m_hWnd);
     DestroyWindow(message.m_hWnd);
     EXPECT_EQ(nullptr, message.m_hWnd);
@@ -110,7 +110,7 @@ TEST_F(MessageDlgTest, WithoutAParentItIsCentredOnTheScreenAndTouchesNoWindow) {
   RECT work;
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   {
-    CSelfInstallMessageDlg message("Checking necessary disk space...", nullptr);
+    CProgressBox message("Checking necessary disk space...", nullptr);
     ASSERT_NE(nullptr, message.m_hWnd);
     EXPECT_EQ(nullptr, GetWindow(message, GW_OWNER));
     POINT screen = Centre(work);
@@ -126,7 +126,7 @@ TEST_F(MessageDlgTest, WithoutAParentItIsCentredOnTheScreenAndTouchesNoWindow) {
 TEST_F(MessageDlgTest, AParentDisabledBeforeStaysDisabled) {
   EnableWindow(m_Backdrop, FALSE);
   {
-    CSelfInstallMessageDlg message("Opening License Agreement...", m_Backdrop);
+    CProgressBox message("Opening License Agreement...", m_Backdrop);
     EXPECT_FALSE(IsWindowEnabled(m_Backdrop));
   }
   EXPECT_FALSE(IsWindowEnabled(m_Backdrop));
@@ -136,17 +136,17 @@ TEST_F(MessageDlgTest, AParentDisabledBeforeStaysDisabled) {
 TEST_F(MessageDlgTest, ABoxThatCannotBeCreatedNeitherWaitsNorDisables) {
   HWND gone;
   {
-    CSelfInstallWindow other;
+    CBackdropWindow other;
     gone = other.m_hWnd;
   }
   DWORD start = GetTickCount();
   {
-    CSelfInstallMessageDlg message("Installing the program...", gone);
+    CProgressBox message("Installing the program...", gone);
     EXPECT_EQ(nullptr, message.m_hWnd);
   }
   EXPECT_LT(Since(start), 250u);
   {
-    CSelfInstallMessageDlg unused;
+    CProgressBox unused;
     EXPECT_EQ(nullptr, unused.m_hWnd);
   }
 }

@@ -10,14 +10,14 @@
 // client area and its caption painted large in its top-left corner. It owns
 // every installer dialog, progress box and message box, and lends its caption
 // to the installer's message boxes. Created hidden; ShowWithTitle shows it.
-class CSelfInstallWindow : public CWnd {
+class CBackdropWindow : public CWnd {
  public:
   // Registers the window class and creates the window, hidden, at the
   // platform's default place and size. A window that cannot be created is
   // not reported: the object then has no window.
-  CSelfInstallWindow();
+  CBackdropWindow();
   // Destroys the window (if it still exists), then the brush.
-  ~CSelfInstallWindow() override;
+  ~CBackdropWindow() override;
 
   // Caption := application title + " " + suffix; shows the window with the
   // show command and paints it at once.
@@ -30,7 +30,7 @@ class CSelfInstallWindow : public CWnd {
   static LOGFONTA TitleFont(int logPixelsY);
 
   // The nearest backdrop from `hwnd` up the parent (owner) chain, or null.
-  static CSelfInstallWindow* FindBackdrop(HWND hwnd);
+  static CBackdropWindow* FindBackdrop(HWND hwnd);
 
   const MessageMap* GetMessageMap() const override { return &kMessageMap; }
   static const MessageMapEntry kMessageEntries[];
@@ -43,6 +43,9 @@ class CSelfInstallWindow : public CWnd {
   std::string m_strTitle;  // empty until shown
   CBrush m_brBackground;   // 0x000000CC: red 204, green 0, blue 0
 };
+
+// The backdrop's earlier name, still in use.
+using CSelfInstallWindow = CBackdropWindow;
 
 // Every message box of the installer: a MessageBoxA owned by `owner` with
 // `type`, through the program's message-box routine. Its caption is the

@@ -10,13 +10,13 @@
 // Constructing it shows it, painted, and disables the parent; destroying it
 // re-enables the parent and closes it, after it has been on the screen for at
 // least 500 ms. A caller may destroy its window early.
-class CSelfInstallMessageDlg : public CDialog {
+class CProgressBox : public CDialog {
  public:
   // No window; the closing step then neither waits nor enables anything.
-  CSelfInstallMessageDlg();
+  CProgressBox();
   // Shows `text`, owned by `parent` (may be null: centred on the screen).
-  CSelfInstallMessageDlg(const std::string& text, HWND parent);
-  ~CSelfInstallMessageDlg() override;
+  CProgressBox(const std::string& text, HWND parent);
+  ~CProgressBox() override;
 
   // How long the closing step waits when the box appeared at `start` and
   // closes at `now` (tick counts in ms): whatever is left of 500 ms, nothing
@@ -37,3 +37,6 @@ class CSelfInstallMessageDlg : public CDialog {
   bool m_bShown = false;        // the box was created and the start time taken
   bool m_bEnableParent = false; // the box disabled the parent, so enables it again
 };
+
+// The progress box's earlier name, still in use.
+using CSelfInstallMessageDlg = CProgressBox;

@@ -1,0 +1,46 @@
+#include "installer/install_paths.h"
+
+#include <shlobj.h>
+
+#include "installer/destination_dlg.h"
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && !IsPathSeparator(folder.back())) folder += '\\';
+  return folder;
+}
+
+void CreateFolderPath(const std::string& path, std::vector<std::string>* made) {
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = nullptr;
+  attributes.bInheritHandle = FALSE;
+  bool drive = path.size() >= 2 && path[1] == ':';
+  for (size_t i = 1; i < path.size(); ++i) {
+    if (!IsPathSeparator(path[i])) continue;
+    if (drive && (i == 1 || i == 2)) continue;
+    std::string prefix = path.substr(0, i);
+    if (!IsMissingFolder(prefix)) continue;
+    if (!CreateDirectoryA(prefix.c_str(), &attributes)) return;
+    if (made != nullptr) made->push_back(prefix);
+  }
+  if (CreateDirectoryA(path.c_str(), &attributes) && made != nullptr) made->push_back(path);
+}
+
+void ClearReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+std::string QuotedCommand(const std::string& program, const std::string& arguments) {
+  return "\"" + program + "\" " + arguments;
+}
+
+std::string PerUserInstallFolder(const std::string& appTitle) {
+  char folder[MAX_PATH];
+  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder))) {
+    return std::string();
+  }
+  return WithSeparator(folder) + "Programs\\" + appTitle;
+}

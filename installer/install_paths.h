@@ -1,0 +1,27 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The installer's small path and command-line helpers: the folder form its
+// steps compare and join, the folders and attributes of the files it copies,
+// and the command lines of the copies it starts.
+
+// `folder` with a final separator ("\" or "/" counts); empty stays empty.
+std::string WithSeparator(std::string folder);
+
+// Creates every missing folder of `path`, one level at a time; `made` (may
+// be null) receives those it created, outermost first.
+void CreateFolderPath(const std::string& path, std::vector<std::string>* made = nullptr);
+
+// Takes the read-only attribute off a file of the program's, if it has one.
+void ClearReadOnly(const std::string& path);
+
+// The command-line text of a program path in double quotes, a blank and the
+// arguments.
+std::string QuotedCommand(const std::string& program, const std::string& arguments);
+
+// The install folder proposed to a per-user installation:
+// %LOCALAPPDATA%\Programs\<application title>; empty when unknown.
+std::string PerUserInstallFolder(const std::string& appTitle);

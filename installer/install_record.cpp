@@ -1,0 +1,82 @@
+#include "installer/install_record.h"
+
+#include <windows.h>
+
+#include "app_base/settings.h"
+#include "installer/install_job.h"
+#include "installer/install_run.h"
+#include "installer/registry_records.h"
+
+namespace {
+
+// How long install step 2 waits for step 1 to finish its record.
+const DWORD kRecordWaitMs = 30000;
+
+CInstallRecord ReadRecordOf(bool forMachine, const std::string& selfInstallKey) {
+  CInstallRecord record;
+  record.forMachine = forMachine;
+  if (forMachine) {
+    const char* key = selfInstallKey.c_str();
+    record.version = GetRegistryString(HKEY_LOCAL_MACHINE, key, kVersionEntry, "");
+    record.installFolder = GetRegistryString(HKEY_LOCAL_MACHINE, key, kDirectoryEntry, "");
+  } else {
+    record.version = GetSettingString(kSelfInstallSection, kVersionEntry, "");
+    record.installFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
+  }
+  return record;
+}
+
+}  // namespace
+
+CInstallRecord ReadInstallRecord(const std::string& selfInstallKey) {
+  CInstallRecord record = ReadRecordOf(true, selfInstallKey);
+  if (record.version.empty()) record = ReadRecordOf(false, selfInstallKey);
+  if (record.installFolder.empty()) record.version.clear();
+  return record;
+}
+
+std::string RecordedInstallFolder(const std::string& selfInstallKey) {
+  const std::string machine = ReadRecordOf(true, selfInstallKey).installFolder;
+  return !machine.empty() ? machine : ReadRecordOf(false, selfInstallKey).installFolder;
+}
+
+void RecordVersionForStepTwo(const CInstallRun& run) {
+  const CInstallNames& names = run.names;
+  DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
+  if (run.MachineKey(names.appKey)) {
+    WriteRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry,
+                        names.currentVersion.c_str());
+  } else {
+    WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
+  }
+}
+
+bool WriteInstallRecord(const CInstallRun& run, const std::string& installFolder) {
+  const CInstallNames& names = run.names;
+  DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
+  bool recorded;
+  if (run.MachineKey(names.selfInstallKey)) {
+    const char* key = names.selfInstallKey.c_str();
+    recorded = WriteRegistryString(HKEY_LOCAL_MACHINE, key, kDirectoryEntry, installFolder.c_str()) &&
+               WriteRegistryString(HKEY_LOCAL_MACHINE, key, kVersionEntry, names.currentVersion.c_str());
+    LogInstallResult("Write the installation record HKLM\\" + names.selfInstallKey, recorded,
+                     ERROR_ACCESS_DENIED);
+  } else {
+    recorded = WriteSettingString(kSelfInstallSection, kDirectoryEntry, installFolder.c_str()) &&
+               WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
+    LogInstallResult("Write the installation record HKCU\\" + names.selfInstallKey, recorded,
+                     ERROR_ACCESS_DENIED);
+  }
+  return recorded;
+}
+
+CRecordLock::CRecordLock(const std::string& instanceKey)
+    : m_hMutex(CreateMutexA(nullptr, FALSE, (instanceKey + "SelfInstallRecord").c_str())) {
+  if (!m_hMutex.IsValid()) return;
+  DWORD wait = WaitForSingleObject(m_hMutex, kRecordWaitMs);
+  m_bOwned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+CRecordLock::~CRecordLock() {
+  if (m_bOwned) ReleaseMutex(m_hMutex);
+}

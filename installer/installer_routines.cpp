@@ -1,0 +1,41 @@
+#include "installer/installer_routines.h"
+
+#include "app_base/module.h"
+#include "app_base/settings.h"
+#include "installer/destination_dlg.h"
+#include "installer/elevation.h"
+#include "installer/license_dlg.h"
+
+namespace {
+
+bool MachineKeyDefault(const char* subkey) { return EnsureRegistryKey(HKEY_LOCAL_MACHINE, subkey); }
+
+CInstallerRoutines g_routines = DefaultInstallerRoutines();
+
+}  // namespace
+
+CInstallerRoutines DefaultInstallerRoutines() {
+  CInstallerRoutines routines;
+  routines.runCommandLine = RunCommandLine;
+  routines.runAndWait = RunCommandLineAndWait;
+  routines.showLicenseAgreement = ShowLicenseAgreement;
+  routines.chooseDestinationFolder = ChooseDestinationFolder;
+  routines.closeRunningPrograms = CloseRunningPrograms;
+  routines.getModulePath = GetModulePath;
+  routines.needsElevation = ProcessNeedsElevation;
+  routines.startElevated = StartElevated;
+  routines.ensureMachineKey = MachineKeyDefault;
+  routines.exitWindowsEx = ExitWindowsEx;
+  routines.moveFileEx = MoveFileExA;
+  routines.winInitFolder = std::string();
+  routines.messageTimeout = 5000;
+  return routines;
+}
+
+const CInstallerRoutines& InstallerRoutines() { return g_routines; }
+
+CInstallerRoutines SetInstallerRoutines(const CInstallerRoutines& routines) {
+  CInstallerRoutines previous = g_routines;
+  g_routines = routines;
+  return previous;
+}

@@ -1,0 +1,60 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/close_programs.h"
+
+// Where the installer meets the system in a way a test must not reach for
+// real: starting processes, the dialogs that wait for a user, elevation,
+// machine-wide keys, restarting Windows, the requests for the next start and
+// the waits for other programs. One set for the whole installer; every
+// member is set (the defaults are the real routines). Tests put their own
+// set in place for a scope (tests/support/scoped_routines.h).
+struct CInstallerRoutines {
+  // Starts a process without waiting (RunCommandLine).
+  bool (*runCommandLine)(const char* commandLine, const char* currentFolder);
+  // Starts a process and waits until it has ended (RunCommandLineAndWait).
+  bool (*runAndWait)(const char* commandLine, const char* currentFolder, DWORD* exitCode);
+  // The licence dialog; true when the licence was declined.
+  bool (*showLicenseAgreement)(HWND parent, const std::string& sourceFolder);
+  // The destination dialog; true when the user did not accept.
+  bool (*chooseDestinationFolder)(HWND parent, std::string& installFolder,
+                                  const std::string& sourceFolder, const std::string& appTitle,
+                                  const std::vector<std::string>& fileNames);
+  // Closing running copies (CloseRunningPrograms).
+  CloseResult (*closeRunningPrograms)(HWND owner, const std::string& windowClass,
+                                      const std::string& windowTitle, const std::string& programName,
+                                      const std::vector<CSelfInstallProgram>& more);
+  // The running program's full path (GetModulePath).
+  std::string (*getModulePath)();
+  // True when the system separates administrators from elevated processes
+  // and this process is not elevated.
+  bool (*needsElevation)();
+  // Starts the program elevated with these arguments; 0 when started,
+  // otherwise the system error (ERROR_CANCELLED: the user declined). With
+  // `exitCode`, waits until the elevated copy has ended and gives its code.
+  DWORD (*startElevated)(const std::string& program, const std::string& arguments,
+                         DWORD* exitCode);
+  // Makes a key under HKEY_LOCAL_MACHINE (EnsureRegistryKey); false refuses.
+  bool (*ensureMachineKey)(const char* subkey);
+  // ExitWindowsEx: it really ends every program (under Wine every windowed
+  // process of the prefix), so code under test must never reach it.
+  BOOL(WINAPI* exitWindowsEx)(UINT flags, DWORD reason);
+  // MoveFileExA; a failing one takes the WinInit.Ini way.
+  BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR newName, DWORD flags);
+  // The folder that holds WinInit.Ini, without a final backslash; empty
+  // means the Windows folder (GetWindowsDirectoryA).
+  std::string winInitFolder;
+  // How long one message to another program's window may take, in ms
+  // (the program's own: 5000).
+  DWORD messageTimeout;
+};
+
+// The system's routines.
+CInstallerRoutines DefaultInstallerRoutines();
+// The routines in use.
+const CInstallerRoutines& InstallerRoutines();
+// Installs the routines; returns the previous set.
+CInstallerRoutines SetInstallerRoutines(const CInstallerRoutines& routines);

@@ -1,0 +1,258 @@
+// Uninstalling: the question, the links, records and files, the restart
+// question for files in use, and the copy that finishes from the temporary
+// folder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/installer/self_install_fixture.h"
+
+namespace {
+
+using namespace self_install_test;
+
+TEST_F(SelfInstallTest, UninstallRemovesEverythingAndAsksToRebootForFilesInUse) {
+  CPendingOperationsGuard guard;
+  // An installation made by step 2, plus a file of the user's elsewhere in
+  // the profile that must go with the per-user key.
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  std::string folder = Folder(m_install);
+  for (const char* name : {"Velmora.exe", "Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.chm",
+                           "Velmora.gid", "Velmora.chw", "License.rtf", "setup.exe", "File_id.diz"}) {
+    WriteWholeFile(folder + name, name);
+  }
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
+  // An earlier version left the user's own links too.
+  const std::string userLinks = ProgramsFolder() + "\\" + kTitle;
+  CreateDirectoryA(userLinks.c_str(), nullptr);
+  for (const char* name : {"Orvane Zenvero.lnk", "Read Me.lnk", "Uninstall Orvane Zenvero.lnk"})
+    ASSERT_TRUE(WriteWholeFile(userLinks + "\\" + name, "link"));
+  ASSERT_TRUE(FileExists(CommonFolder("Programs") + "\\" + kTitle + "\\Read Me.lnk"));
+
+  // No, or no answer at all (the box closed from outside, or it could not
+  // be shown): nothing is removed.
+  for (int answer : {IDNO, IDCANCEL, 0}) {
+    SCOPED_TRACE(answer);
+    CScriptedBoxes boxes({answer});
+    EXPECT_EQ(1, Run("/uninstall"));
+    EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
+              boxes.Texts());
+    EXPECT_EQ("Orvane Zenvero Uninstall", boxes.m_Boxes[0].caption);
+    EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+    EXPECT_EQ(0, m_world.closeCalls);
+  }
+  // Closing cancelled: nothing either.
+  m_world.closeResult = 1;
+  {
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/uninstall"));
+    EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+  }
+  m_world.closeResult = 0;
+
+  // The program's own file is in use (a running stand-in program here):
+  // its deletion is deferred and the reboot question comes.
+  CRunningCopy running(COMMAND_RECORDER_EXE, folder + "Velmora.exe");
+  ASSERT_TRUE(running.IsRunning());
+  DeleteFileA((folder + "recorded.txt").c_str());
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  running.Stop();
+  ASSERT_EQ(2u, boxes.m_Boxes.size());
+  EXPECT_EQ("Some of the files could not be deleted because they are in use. Please reboot the "
+            "computer to finish uninstalling Orvane Zenvero.\n\nDo you want to reboot the "
+            "computer now?",
+            boxes.m_Boxes[1].text);
+  EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.m_Boxes[1].type);
+  EXPECT_EQ(std::vector<UINT>{EWX_REBOOT}, m_world.exitCalls);
+
+  for (const char* name : {"Readme.txt", "Velmora.hlp", "Velmora.cnt", "Velmora.chm", "Velmora.gid",
+                           "Velmora.chw", "License.rtf", "setup.exe", "File_id.diz"}) {
+    EXPECT_FALSE(FileExists(folder + name)) << name;
+  }
+  RawValue pending = QueryRaw(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingFileRenameValue);
+  ASSERT_TRUE(pending.exists);
+  std::string pendingText(pending.data.begin(), pending.data.end());
+  char shortExe[MAX_PATH];
+  GetShortPathNameA((folder + "Velmora.exe").c_str(), shortExe, MAX_PATH);
+  EXPECT_TRUE(pendingText.find(shortExe) != std::string::npos ||
+              pendingText.find(folder + "Velmora.exe") != std::string::npos);
+  SetFileAttributesA((folder + "Velmora.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // The links go wherever they were: all users' and the user's own.
+  EXPECT_FALSE(FileExists(ProgramsFolder() + "\\" + kTitle));
+  EXPECT_FALSE(FileExists(CommonFolder("Programs") + "\\" + kTitle));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  // The framework will not write the profile back at exit: the per-user key
+  // stays gone when the program ends.
+  ASSERT_NE(nullptr, TestApp().m_pCmdInfo);
+  EXPECT_EQ(CCommandLineInfo::AppUnregister, TestApp().m_pCmdInfo->m_nShellCommand);
+  TestApp().ExitInstance();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+}
+
+// The program's whole run for /uninstall, as its entry point makes it: the
+// start-up, the uninstall and the end. The per-user key does not come back.
+TEST_F(SelfInstallTest, UninstalledSettingsStayGoneWhenTheProgramEnds) {
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  WriteWholeFile(Folder(m_install) + "Velmora.exe", "x");
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Zenvero\\Settings", "Tabs", "4");
+
+  CScriptedBoxes boxes({IDYES});
+  // A main window would mean the program went on after the uninstall: it is
+  // closed at once, and counted.
+  CActivationHook mainWindow(kTitle,
+                             [](HWND window) { PostMessageA(window, WM_COMMAND, IDCANCEL, 0); });
+  TestApp().m_strCmdLineTail = "/uninstall";
+  EXPECT_FALSE(TestApp().InitializeInstance());
+  TestApp().ExitInstance();
+
+  EXPECT_EQ(0, mainWindow.m_nCalls);
+  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall Orvane Zenvero?"},
+            boxes.Texts());
+  EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+}
+
+TEST_F(SelfInstallTest, UninstallDeletesReadOnlyFilesWithoutAskingForARestart) {
+  CPendingOperationsGuard guard;  // a deferred deletion must not outlive the test
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Velmora.exe", "x");
+  WriteWholeFile(folder + "Readme.txt", "read me");
+  ASSERT_TRUE(SetFileAttributesA((folder + "Readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size()) << "a restart was asked for";
+  EXPECT_FALSE(FileExists(folder + "Readme.txt"));
+  EXPECT_FALSE(FileExists(m_install));
+}
+
+BOOL WINAPI RefusedMoveFileEx(LPCSTR, LPCSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+// A standard user's own installation: the program's own file is in use, and
+// neither MoveFileExA nor WinInit.Ini takes a deletion at the next start (the
+// first needs administrator rights, the second is neither read nor writable
+// on the NT family). A copy in the temporary folder finishes once the
+// installed copy has ended; where that cannot start, the user is told.
+TEST_F(SelfInstallTest, AnUninstallThatCannotDeferFinishesFromATemporaryCopy) {
+  CPendingOperationsGuard guard;
+  CInstallerRoutines refused = InstallerRoutines();
+  refused.moveFileEx = RefusedMoveFileEx;
+  refused.winInitFolder = m_root / "no such folder";
+  CScopedRoutines<CInstallerRoutines> scoped(SetInstallerRoutines, refused);
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Readme.txt", "read me");
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+
+  for (bool startable : {false, true}) {
+    SCOPED_TRACE(startable);
+    CRunningCopy running(COMMAND_RECORDER_EXE, folder + "Velmora.exe");
+    ASSERT_TRUE(running.IsRunning());
+    DeleteFileA((folder + "recorded.txt").c_str());
+    m_world.started.clear();
+    m_world.startSucceeds = startable;
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/uninstall"));
+    EXPECT_TRUE(m_world.exitCalls.empty());
+    EXPECT_FALSE(FileExists(folder + "Readme.txt"));
+    ASSERT_EQ(1u, m_world.started.size());
+    const std::string& command = m_world.started[0].commandLine;
+    const std::string quotedFolder = "\"" + m_install + "\"";
+    EXPECT_NE(std::string::npos, command.find("Uninstall-")) << command;
+    EXPECT_NE(std::string::npos, command.find(" /finishuninstall " +
+                                               std::to_string(GetCurrentProcessId()) + " " +
+                                               quotedFolder))
+        << command;
+    if (!startable) {
+      // Nothing could finish it: the box says what is left.
+      ASSERT_EQ(2u, boxes.m_Boxes.size());
+      EXPECT_NE(std::string::npos, boxes.m_Boxes[1].text.find(folder + "Velmora.exe"))
+          << boxes.m_Boxes[1].text;
+      EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+      continue;
+    }
+    EXPECT_EQ(1u, boxes.m_Boxes.size());  // no restart question, nothing to tell
+    // The finishing copy, once the installed copy has ended.
+    running.Stop();
+    const std::string copy = command.substr(1, command.find('"', 1) - 1);
+    EXPECT_TRUE(FileExists(copy)) << copy;
+    CScriptedBoxes none;
+    // Only a copy in the temporary folder does it.
+    m_world.modulePath = m_dist + "Velmora.exe";
+    EXPECT_EQ(1, Run("/finishuninstall 0 " + quotedFolder));
+    EXPECT_TRUE(FileExists(folder + "Velmora.exe"));
+    m_world.modulePath = copy;
+    EXPECT_EQ(1, Run("/finishuninstall 0 " + quotedFolder));
+    EXPECT_TRUE(none.m_Boxes.empty());
+    EXPECT_FALSE(FileExists(folder + "Velmora.exe"));
+    EXPECT_FALSE(FileExists(m_install)) << "the folder was left";
+    DeleteFileA(copy.c_str());
+  }
+  m_world.startSucceeds = true;
+}
+
+TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) {
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  std::string folder = Folder(m_install);
+  WriteWholeFile(folder + "Velmora.exe", "x");
+  WriteWholeFile(folder + "notes.txt", "the user's");
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  SetRawString(HKEY_CURRENT_USER, "Software\\Orvane\\Other", "Keep", "1");
+
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_TRUE(m_world.exitCalls.empty());
+  EXPECT_FALSE(FileExists(folder + "Velmora.exe"));
+  // A folder with the user's file in it stays, with the file.
+  EXPECT_TRUE(FileExists(folder + "notes.txt"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\Other"));
+}
+
+// A program that cannot tell its own location (a path too long for the
+// system's buffer) must not take the file names as relative to the current
+// folder: the files of those names there are not its own.
+TEST_F(SelfInstallTest, UninstallWithoutItsOwnLocationDeletesNoFiles) {
+  CTempDir current;
+  CCurrentDirectoryKeeper keeper;
+  ASSERT_TRUE(SetCurrentDirectoryA(current.GetPath().c_str()));
+  for (const char* name : {"Readme.txt", "Velmora.exe", "setup.exe", "License.rtf"}) {
+    WriteWholeFile(current / name, "someone else's");
+  }
+  WriteMachineRecord(kVersion, m_dist);
+  m_world.modulePath = "";
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  EXPECT_EQ(1u, boxes.m_Boxes.size());  // no reboot question
+  for (const char* name : {"Readme.txt", "Velmora.exe", "setup.exe", "License.rtf"}) {
+    EXPECT_TRUE(FileExists(current / name)) << name;
+  }
+  // The registry entries go all the same.
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
+}
+
+}  // namespace
