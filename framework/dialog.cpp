@@ -1,11 +1,14 @@
 #include "framework/dialog.h"
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
 namespace {
 
 CDialogHost* g_host = nullptr;
+CModalScope* g_modalTop = nullptr;  // innermost running modal loop
+std::exception_ptr g_keptException;
 
 // Messages whose dialog-procedure result is the message's result itself
 // rather than TRUE/FALSE with DWLP_MSGRESULT.
@@ -29,6 +32,33 @@ bool ReturnsResultDirectly(UINT msg) {
 }
 
 }  // namespace
+
+// ---- The modal stack and the kept exception -----------------------------------
+
+CModalScope::CModalScope(const HWND& window) : m_hWindow(window), m_pOuter(g_modalTop) {
+  g_modalTop = this;
+}
+
+CModalScope::~CModalScope() { g_modalTop = m_pOuter; }
+
+void EndInnermostModal() {
+  if (g_modalTop != nullptr && g_modalTop->m_hWindow != nullptr) {
+    ::EndDialog(g_modalTop->m_hWindow, -1);
+  }
+}
+
+void AfxKeepException() {
+  if (!g_keptException) g_keptException = std::current_exception();
+}
+
+void AfxRethrowKeptException() {
+  if (!g_keptException) return;
+  std::exception_ptr e = g_keptException;
+  g_keptException = nullptr;
+  std::rethrow_exception(e);
+}
+
+// ---- Data exchange --------------------------------------------------------------
 
 void DDX_Control(CDataExchange& dx, int id, CWnd& control) {
   if (control.m_hWnd != nullptr) return;
@@ -161,7 +191,8 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
-void CDialog::EndAfterException(HWND hwnd) {
+void CDialog::TakeException(HWND hwnd) {
+  AfxKeepException();
   if (m_bModal) {
     ::EndDialog(hwnd, -1);
   } else {

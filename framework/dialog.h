@@ -3,10 +3,39 @@
 
 #include <string>
 
-#include "framework/modal.h"
 #include "framework/wnd.h"
 
 class CDialog;
+
+// The modal loops the system runs for the program's dialogs (DialogBoxParam,
+// GetOpenFileName), innermost last, and the exception kept meanwhile.
+// Exceptions never cross system frames: window and dialog procedures catch
+// them, keep the first one here and end the innermost modal dialog; the
+// modal call rethrows it once its loop has returned.
+
+// One running modal loop, the innermost while the object lives. `window` is
+// the dialog's handle as it will be once the dialog exists.
+class CModalScope {
+ public:
+  explicit CModalScope(const HWND& window);
+  ~CModalScope();
+  CModalScope(const CModalScope&) = delete;
+  CModalScope& operator=(const CModalScope&) = delete;
+
+ private:
+  friend void EndInnermostModal();
+
+  const HWND& m_hWindow;
+  CModalScope* m_pOuter;
+};
+
+// Ends the innermost running modal dialog with -1 (after a kept exception).
+void EndInnermostModal();
+
+// Keeps the exception being handled, unless one is kept already.
+void AfxKeepException();
+// Rethrows and clears the kept exception, if any.
+void AfxRethrowKeptException();
 
 // What dialogs ask of the application object, which sits above them and
 // installs itself here (as it does as the message-box routine).
@@ -95,8 +124,9 @@ class CDialog : public CWnd {
   // One message for the dialog's object, as a dialog procedure answers it
   // (TRUE/FALSE, the result itself for the WM_CTLCOLOR... kind).
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-  // A modal dialog ends with -1; a modeless one ends the innermost modal one.
-  void EndAfterException(HWND hwnd) override;
+  // Keeps the exception; a modal dialog ends with -1, a modeless one ends
+  // the innermost modal one.
+  void TakeException(HWND hwnd) override;
   void LetGoOfWindow(HWND hwnd) override;
 
   // The procedure core of dialogs, for the dialog procedure and the file

@@ -6,8 +6,6 @@
 #include <exception>
 #include <utility>
 
-#include "framework/modal.h"
-
 namespace {
 
 CWinApp* g_app = nullptr;

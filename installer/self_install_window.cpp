@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "framework/dialog.h"
 #include "framework/win_app.h"
 #include "installer/install_job.h"
 #include "resources/resource.h"
@@ -82,6 +83,11 @@ CSelfInstallWindow* CSelfInstallWindow::FindBackdrop(HWND hwnd) {
     }
   }
   return nullptr;
+}
+
+void CSelfInstallWindow::TakeException(HWND) {
+  AfxKeepException();
+  EndInnermostModal();
 }
 
 LRESULT CSelfInstallWindow::OnPaint(WPARAM, LPARAM) {
