@@ -11,8 +11,8 @@
 #include "engine/text_encoding.h"
 #include "engine/unicode_expanders.h"
 #include "framework/file.h"
-#include "framework/message_box.h"
 #include "framework/wait_cursor.h"
+#include "framework/win_app.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 
 namespace {
 
-CDialogHost* g_host = nullptr;
 CModalScope* g_modalTop = nullptr;  // innermost running modal loop
 std::exception_ptr g_keptException;
 
@@ -84,14 +83,11 @@ const MessageMapEntry CDialog::kMessageEntries[] = {
 };
 const MessageMap CDialog::kMessageMap = MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
-CDialogHost* SetDialogHost(CDialogHost* host) {
-  CDialogHost* previous = g_host;
-  g_host = host;
-  return previous;
-}
-
-CDialog::CDialog(UINT templateId, HWND parent)
-    : m_nIDHelp(templateId), m_hWndParent(parent), m_nIDTemplate(templateId) {}
+CDialog::CDialog(UINT templateId, HWND parent, CCmdTarget* commandTarget)
+    : m_nIDHelp(templateId),
+      m_pCommandTarget(commandTarget),
+      m_hWndParent(parent),
+      m_nIDTemplate(templateId) {}
 
 CDialog::~CDialog() {
   if (m_hWnd == nullptr) return;
@@ -107,11 +103,9 @@ UINT CDialog::HelpIdMessage() {
 }
 
 INT_PTR CDialog::DoModal() {
-  HWND owner = m_hWndParent;
-  if (owner == nullptr && g_host != nullptr) owner = g_host->GetSafeOwner(this);
   return RunModal([&] {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), owner,
-                           DialogProc, reinterpret_cast<LPARAM>(this));
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
+                           m_hWndParent, DialogProc, reinterpret_cast<LPARAM>(this));
   });
 }
 
@@ -181,9 +175,9 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   CurrentMessage current = {msg, wParam, lParam, false};
   LRESULT result = 0;
   bool handled = DispatchToMap(current, result);
-  // Commands no table of the dialog takes go on to the application (ID_HELP).
-  if (!handled && msg == WM_COMMAND && g_host != nullptr) {
-    handled = g_host->OnDialogCommand(LOWORD(wParam), HIWORD(wParam));
+  // Commands no table of the dialog takes go on to its command target (ID_HELP).
+  if (!handled && msg == WM_COMMAND && m_pCommandTarget != nullptr) {
+    handled = m_pCommandTarget->OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
   }
   if (!handled || current.wantsDefault) return FALSE;
   if (ReturnsResultDirectly(msg)) return result;
@@ -198,12 +192,6 @@ void CDialog::TakeException(HWND hwnd) {
   } else {
     EndInnermostModal();
   }
-}
-
-void CDialog::LetGoOfWindow(HWND hwnd) {
-  // The application must not keep a main window that is gone.
-  if (FromHandlePermanent(hwnd) == this && g_host != nullptr) g_host->OnDialogDestroyed(this);
-  CWnd::LetGoOfWindow(hwnd);
 }
 
 INT_PTR CDialog::DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam,

@@ -45,7 +45,7 @@ CProbeApp g_app;
 // a command handler, and overrides IDOK through its own table.
 class CProbeDlg : public CDialog {
  public:
-  CProbeDlg() : CDialog(IDD_ABOUTBOX) {}
+  CProbeDlg() : CDialog(IDD_ABOUTBOX, nullptr, &g_app) {}
   bool m_bThrowInInit = false;
   bool m_bMissingControl = false;
   int m_nOk = 0;
