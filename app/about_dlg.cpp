@@ -4,7 +4,8 @@
 
 #include "resources/resource.h"
 
-CAboutBoxDlg::CAboutBoxDlg(HWND parent) : CDialog(IDD_ABOUTBOX, parent) {}
+CAboutBoxDlg::CAboutBoxDlg(HWND parent, CCmdTarget* commandTarget)
+    : CDialog(IDD_ABOUTBOX, parent, commandTarget) {}
 
 BOOL CAboutBoxDlg::OnInitDialog() {
   CDialog::OnInitDialog();

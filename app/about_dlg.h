@@ -10,7 +10,9 @@
 // "Version " with the version text.
 class CAboutBoxDlg : public CDialog {
  public:
-  explicit CAboutBoxDlg(HWND parent = nullptr);
+  // `commandTarget` takes the commands the dialog leaves (the application,
+  // for Help).
+  explicit CAboutBoxDlg(HWND parent = nullptr, CCmdTarget* commandTarget = nullptr);
 
  protected:
   BOOL OnInitDialog() override;

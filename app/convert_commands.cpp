@@ -345,7 +345,7 @@ void CMainDlg::ConvertMultipleFiles() {
     return;
   }
   AddToHistory(patternBox, kMultipleFilesHistory);
-  CConvertMultipleDlg results(m_hWnd);
+  CConvertMultipleDlg results(m_hWnd, m_pApp);
   results.m_strReport = report;
   if (results.DoModal() == IDCANCEL) OnCancel();
 }

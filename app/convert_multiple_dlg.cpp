@@ -5,7 +5,8 @@
 // No handlers of its own: Yes and No are the base's IDOK and IDCANCEL.
 const MessageMap CConvertMultipleDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap);
 
-CConvertMultipleDlg::CConvertMultipleDlg(HWND parent) : CDialog(IDD_CONVERT_MULTIPLE, parent) {}
+CConvertMultipleDlg::CConvertMultipleDlg(HWND parent, CCmdTarget* commandTarget)
+    : CDialog(IDD_CONVERT_MULTIPLE, parent, commandTarget) {}
 
 CConvertMultipleDlg::~CConvertMultipleDlg() = default;
 

@@ -8,7 +8,9 @@
 // ends it with IDOK; No, Escape and the close box with IDCANCEL.
 class CConvertMultipleDlg : public CDialog {
  public:
-  explicit CConvertMultipleDlg(HWND parent = nullptr);
+  // `commandTarget` takes the commands the dialog leaves (the application,
+  // for Help).
+  explicit CConvertMultipleDlg(HWND parent = nullptr, CCmdTarget* commandTarget = nullptr);
   ~CConvertMultipleDlg() override;
 
   std::string m_strReport;

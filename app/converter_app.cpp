@@ -64,7 +64,7 @@ class COleInitializer {
 }  // namespace
 
 const MessageMapEntry CConverterApp::kMessageEntries[] = {
-    MapCommand(ID_HELP, &CWinApp::OnHelp),
+    MapCommand(ID_HELP, &CConverterApp::OnHelp),
 };
 const MessageMap CConverterApp::kMessageMap =
     MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
@@ -76,6 +76,15 @@ CConverterApp::CConverterApp() : CWinApp(nullptr) {
 }
 
 CConverterApp::~CConverterApp() = default;
+
+void CConverterApp::WinHelp(ULONG_PTR data, UINT command) {
+  if (!OpenHelp(data, command)) AfxMessageBox(IDS_HELP_FAILED);
+}
+
+void CConverterApp::OnHelp() {
+  const ULONG_PTR context = HelpContextAtFocus();
+  if (context != 0) WinHelp(context, HELP_CONTEXT);
+}
 
 int CConverterApp::ExitInstance() {
   CWinApp::ExitInstance();
@@ -100,7 +109,7 @@ BOOL CConverterApp::InitializeInstance() {
 
   if (RunSelfInstall()) return FALSE;
 
-  CMainDlg dlg;
+  CMainDlg dlg(this);
   CCommandLineInfo cmdInfo;
   ParseCommandLine(cmdInfo);
   if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen) dlg.m_strSource = cmdInfo.m_strFileName;

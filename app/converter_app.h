@@ -21,6 +21,13 @@ class CConverterApp : public CWinApp {
   // process must end at once, 0 for a normal start.
   BOOL RunSelfInstall();
 
+  // Opens the help at `data` (CWinApp::OpenHelp) and tells the user
+  // "Failed to launch help." when it does not open.
+  void WinHelp(ULONG_PTR data, UINT command = HELP_CONTEXT);
+  // The Help command (ID_HELP: the Help buttons and F1): the help of the
+  // dialog that has the focus, if it has any.
+  void OnHelp();
+
   const MessageMap* GetMessageMap() const override { return &kMessageMap; }
   int m_nExitCode = 0;
   static const MessageMap kMessageMap;

@@ -25,9 +25,10 @@ const MessageMapEntry CMainDlg::kMessageEntries[] = {
 };
 const MessageMap CMainDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
-CMainDlg::CMainDlg(HWND parent)
-    : CDialog(IDD_MAIN, parent),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+CMainDlg::CMainDlg(CWinApp* app)
+    : CDialog(IDD_MAIN, nullptr, app),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_pApp(app) {}
 
 CMainDlg::~CMainDlg() = default;
 
@@ -89,7 +90,8 @@ void CMainDlg::OnBrowseSource() { BrowseForFile(IDC_MAIN_SOURCE, true); }
 void CMainDlg::OnBrowseDestination() { BrowseForFile(IDC_MAIN_DESTINATION, false); }
 
 void CMainDlg::OnAbout() {
-  CAboutBoxDlg about;
+  // Owned as the application's boxes are.
+  CAboutBoxDlg about(m_pApp != nullptr ? m_pApp->GetSafeOwner() : nullptr, m_pApp);
   about.DoModal();
 }
 
@@ -132,7 +134,7 @@ LRESULT CMainDlg::OnPaint(WPARAM, LPARAM) {
 LRESULT CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
 
 LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
-  if (AfxGetApp() != nullptr) AfxGetApp()->WinHelp(0, HELP_QUIT);
+  if (m_pApp != nullptr) m_pApp->OpenHelp(0, HELP_QUIT);
   return Default();
 }
 

@@ -10,6 +10,7 @@
 #include "framework/dialog.h"
 
 class CFileDialog;
+class CWinApp;
 
 // The list that a text of the tab box stands for (its leading integer, at
 // least 1); the text itself is not stored.
@@ -30,7 +31,10 @@ HGLOBAL AllocateClipboardBlock(SIZE_T size);
 // Enter and Esc end it (IDOK, IDCANCEL), and with it the program.
 class CMainDlg : public CDialog {
  public:
-  explicit CMainDlg(HWND parent = nullptr);
+  // `app` takes the commands the window leaves (Help), gives the About box
+  // its owner and closes the help when the window goes; passed on to the
+  // dialogs the window opens. Without one, none of that happens.
+  explicit CMainDlg(CWinApp* app = nullptr);
   ~CMainDlg() override;
 
   CSpinButtonCtrl m_spin;
@@ -81,4 +85,6 @@ class CMainDlg : public CDialog {
   void OnBrowseSource();
   void OnBrowseDestination();
   void OnAbout();
+
+  CWinApp* m_pApp;
 };

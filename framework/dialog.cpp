@@ -1,11 +1,13 @@
 #include "framework/dialog.h"
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
 namespace {
 
-CDialogHost* g_host = nullptr;
+CModalScope* g_modalTop = nullptr;  // innermost running modal loop
+std::exception_ptr g_keptException;
 
 // Messages whose dialog-procedure result is the message's result itself
 // rather than TRUE/FALSE with DWLP_MSGRESULT.
@@ -29,6 +31,33 @@ bool ReturnsResultDirectly(UINT msg) {
 }
 
 }  // namespace
+
+// ---- The modal stack and the kept exception -----------------------------------
+
+CModalScope::CModalScope(const HWND& window) : m_hWindow(window), m_pOuter(g_modalTop) {
+  g_modalTop = this;
+}
+
+CModalScope::~CModalScope() { g_modalTop = m_pOuter; }
+
+void EndInnermostModal() {
+  if (g_modalTop != nullptr && g_modalTop->m_hWindow != nullptr) {
+    ::EndDialog(g_modalTop->m_hWindow, -1);
+  }
+}
+
+void AfxKeepException() {
+  if (!g_keptException) g_keptException = std::current_exception();
+}
+
+void AfxRethrowKeptException() {
+  if (!g_keptException) return;
+  std::exception_ptr e = g_keptException;
+  g_keptException = nullptr;
+  std::rethrow_exception(e);
+}
+
+// ---- Data exchange --------------------------------------------------------------
 
 void DDX_Control(CDataExchange& dx, int id, CWnd& control) {
   if (control.m_hWnd != nullptr) return;
@@ -54,14 +83,11 @@ const MessageMapEntry CDialog::kMessageEntries[] = {
 };
 const MessageMap CDialog::kMessageMap = MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
-CDialogHost* SetDialogHost(CDialogHost* host) {
-  CDialogHost* previous = g_host;
-  g_host = host;
-  return previous;
-}
-
-CDialog::CDialog(UINT templateId, HWND parent)
-    : m_nIDHelp(templateId), m_hWndParent(parent), m_nIDTemplate(templateId) {}
+CDialog::CDialog(UINT templateId, HWND parent, CCmdTarget* commandTarget)
+    : m_nIDHelp(templateId),
+      m_pCommandTarget(commandTarget),
+      m_hWndParent(parent),
+      m_nIDTemplate(templateId) {}
 
 CDialog::~CDialog() {
   if (m_hWnd == nullptr) return;
@@ -77,11 +103,9 @@ UINT CDialog::HelpIdMessage() {
 }
 
 INT_PTR CDialog::DoModal() {
-  HWND owner = m_hWndParent;
-  if (owner == nullptr && g_host != nullptr) owner = g_host->GetSafeOwner(this);
   return RunModal([&] {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), owner,
-                           DialogProc, reinterpret_cast<LPARAM>(this));
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
+                           m_hWndParent, DialogProc, reinterpret_cast<LPARAM>(this));
   });
 }
 
@@ -151,9 +175,9 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   CurrentMessage current = {msg, wParam, lParam, false};
   LRESULT result = 0;
   bool handled = DispatchToMap(current, result);
-  // Commands no table of the dialog takes go on to the application (ID_HELP).
-  if (!handled && msg == WM_COMMAND && g_host != nullptr) {
-    handled = g_host->OnDialogCommand(LOWORD(wParam), HIWORD(wParam));
+  // Commands no table of the dialog takes go on to its command target (ID_HELP).
+  if (!handled && msg == WM_COMMAND && m_pCommandTarget != nullptr) {
+    handled = m_pCommandTarget->OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
   }
   if (!handled || current.wantsDefault) return FALSE;
   if (ReturnsResultDirectly(msg)) return result;
@@ -161,18 +185,13 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
-void CDialog::EndAfterException(HWND hwnd) {
+void CDialog::TakeException(HWND hwnd) {
+  AfxKeepException();
   if (m_bModal) {
     ::EndDialog(hwnd, -1);
   } else {
     EndInnermostModal();
   }
-}
-
-void CDialog::LetGoOfWindow(HWND hwnd) {
-  // The application must not keep a main window that is gone.
-  if (FromHandlePermanent(hwnd) == this && g_host != nullptr) g_host->OnDialogDestroyed(this);
-  CWnd::LetGoOfWindow(hwnd);
 }
 
 INT_PTR CDialog::DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam,

@@ -3,26 +3,39 @@
 
 #include <string>
 
-#include "framework/modal.h"
 #include "framework/wnd.h"
 
 class CDialog;
 
-// What dialogs ask of the application object, which sits above them and
-// installs itself here (as it does as the message-box routine).
-class CDialogHost {
+// The modal loops the system runs for the program's dialogs (DialogBoxParam,
+// GetOpenFileName), innermost last, and the exception kept meanwhile.
+// Exceptions never cross system frames: window and dialog procedures catch
+// them, keep the first one here and end the innermost modal dialog; the
+// modal call rethrows it once its loop has returned.
+
+// One running modal loop, the innermost while the object lives. `window` is
+// the dialog's handle as it will be once the dialog exists.
+class CModalScope {
  public:
-  virtual ~CDialogHost() = default;
-  // The owner of a modal dialog that was given no parent.
-  virtual HWND GetSafeOwner(const CWnd* except) const = 0;
-  // A command that no table of the dialog takes (ID_HELP); false if unhandled.
-  virtual bool OnDialogCommand(UINT id, UINT code) = 0;
-  // The dialog's window is gone (WM_NCDESTROY).
-  virtual void OnDialogDestroyed(const CDialog* dialog) = 0;
+  explicit CModalScope(const HWND& window);
+  ~CModalScope();
+  CModalScope(const CModalScope&) = delete;
+  CModalScope& operator=(const CModalScope&) = delete;
+
+ private:
+  friend void EndInnermostModal();
+
+  const HWND& m_hWindow;
+  CModalScope* m_pOuter;
 };
 
-// Installs the host every dialog asks; returns the previous one. Null: none.
-CDialogHost* SetDialogHost(CDialogHost* host);
+// Ends the innermost running modal dialog with -1 (after a kept exception).
+void EndInnermostModal();
+
+// Keeps the exception being handled, unless one is kept already.
+void AfxKeepException();
+// Rethrows and clears the kept exception, if any.
+void AfxRethrowKeptException();
 
 // One direction of the dialog's data exchange.
 class CDataExchange {
@@ -49,11 +62,15 @@ void DDX_Text(CDataExchange& dx, int id, std::string& value);
 // centred over its owner, or over the screen when it has none.
 // Handled by the base: IDOK runs OnOK (data exchange, then EndDialog(IDOK)),
 // IDCANCEL runs OnCancel (EndDialog(IDCANCEL)). WM_COMMAND that no table
-// handles goes on to the application's map (ID_HELP). The dialog's help id,
-// used by the Help command, is its template number.
+// handles goes on to the command target the dialog was given (the
+// application's map, for ID_HELP). The dialog's help id, which the Help
+// command asks for, is its template number.
 class CDialog : public CWnd {
  public:
-  explicit CDialog(UINT templateId, HWND parent = nullptr);
+  // `parent` owns the dialog's window (none: it has no owner);
+  // `commandTarget` takes the commands no table of the dialog takes (none:
+  // they are left to the system).
+  explicit CDialog(UINT templateId, HWND parent = nullptr, CCmdTarget* commandTarget = nullptr);
   ~CDialog() override;
 
   // Runs the dialog modally; returns EndDialog's result, or -1 when the
@@ -80,6 +97,7 @@ class CDialog : public CWnd {
 
   UINT m_nIDHelp;             // help id: the template number
   INT_PTR m_nModalResult = 0; // the result EndDialog was given
+  CCmdTarget* m_pCommandTarget;  // where the commands no table takes go; may be null
 
   // Asked of a window by the Help command: a dialog answers its help id.
   static UINT HelpIdMessage();
@@ -95,9 +113,9 @@ class CDialog : public CWnd {
   // One message for the dialog's object, as a dialog procedure answers it
   // (TRUE/FALSE, the result itself for the WM_CTLCOLOR... kind).
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-  // A modal dialog ends with -1; a modeless one ends the innermost modal one.
-  void EndAfterException(HWND hwnd) override;
-  void LetGoOfWindow(HWND hwnd) override;
+  // Keeps the exception; a modal dialog ends with -1, a modeless one ends
+  // the innermost modal one.
+  void TakeException(HWND hwnd) override;
 
   // The procedure core of dialogs, for the dialog procedure and the file
   // dialog's hook: keeps `arriving` (the object WM_INITDIALOG brings; null

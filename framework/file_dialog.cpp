@@ -49,7 +49,10 @@ INT_PTR CFileDialog::DoModal() {
   return m_nModalResult;
 }
 
-void CFileDialog::EndAfterException(HWND hwnd) { ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0); }
+void CFileDialog::TakeException(HWND hwnd) {
+  AfxKeepException();
+  ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+}
 
 UINT_PTR CALLBACK CFileDialog::HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   CDialog* arriving = nullptr;

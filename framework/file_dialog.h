@@ -35,9 +35,9 @@ class CFileDialog : public CDialog {
  protected:
   void OnOK() override { Default(); }
   void OnCancel() override { Default(); }
-  // The system's modal loop is not the hook's own: the dialog is cancelled
-  // as the user would cancel it.
-  void EndAfterException(HWND hwnd) override;
+  // Keeps the exception. The system's modal loop is not the hook's own: the
+  // dialog is cancelled as the user would cancel it.
+  void TakeException(HWND hwnd) override;
 
  private:
   static UINT_PTR CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

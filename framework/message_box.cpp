@@ -10,12 +10,7 @@ CMessageBoxRoutine* SetMessageBoxRoutine(CMessageBoxRoutine* routine) {
   return previous;
 }
 
-int AfxMessageBox(const char* text, UINT type) {
-  if (g_routine != nullptr) return g_routine->DoMessageBox(text, type);
-  return MessageBoxA(nullptr, text, "Error", type);
-}
-
 int AfxOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-  if (g_routine != nullptr) return g_routine->DoOwnedMessageBox(owner, text, caption, type);
+  if (g_routine != nullptr) return g_routine->ShowMessageBox(owner, text, caption, type);
   return MessageBoxA(owner, text, caption, type);
 }

@@ -1,29 +1,22 @@
 #pragma once
 #include <windows.h>
 
-// Every alert of the program goes through one routine. The application object
-// installs itself as that routine (giving the boxes its caption and owner);
-// tests install a recorder that keeps the text and style and scripts the answer.
+// Every message box of the program is shown by one routine, with the owner,
+// caption and style its caller chose (the application's boxes get theirs
+// from AfxMessageBox, framework/win_app.h; the installer's from its own
+// funnel). Tests install a recorder that keeps the boxes and scripts the
+// answers.
 class CMessageBoxRoutine {
  public:
   virtual ~CMessageBoxRoutine() = default;
   // Shows text with the MB_* style; returns the button pressed (IDOK, IDYES...).
-  virtual int DoMessageBox(const char* text, UINT type) = 0;
-  // Shows a box whose owner and caption the caller chooses (the installer's
-  // boxes). A routine that does not care about them answers it as any box.
-  virtual int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-    (void)owner;
-    (void)caption;
-    return DoMessageBox(text, type);
-  }
+  virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
 
-// Installs the routine every AfxMessageBox goes through; returns the previous
-// one. Null restores the plain default (MessageBoxA, no owner).
+// Installs the routine every box goes through; returns the previous one.
+// Null restores the plain default (MessageBoxA).
 CMessageBoxRoutine* SetMessageBoxRoutine(CMessageBoxRoutine* routine);
 
-// Shows a message box through the installed routine.
-int AfxMessageBox(const char* text, UINT type = MB_OK);
-// Shows a box with this owner and caption through the installed routine
-// (MessageBoxA itself when none is installed).
+// Shows a box with this owner, caption and style through the installed
+// routine (MessageBoxA itself when none is installed).
 int AfxOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type);

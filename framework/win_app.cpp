@@ -6,14 +6,11 @@
 #include <exception>
 #include <utility>
 
-#include "framework/modal.h"
-
 namespace {
 
 CWinApp* g_app = nullptr;
 
 const UINT kAppTitleId = 57344;     // string: the application title
-const UINT kHelpFailedId = 61703;   // string: "Failed to launch help."
 const UINT kHelpCommandId = 0xE146; // ID_HELP
 const ULONG_PTR kHelpContextBase = 0x20000;
 
@@ -30,7 +27,11 @@ UINT FindHelpId(HWND hwnd) {
 
 CWinApp* AfxGetApp() { return g_app; }
 
-CWnd* AfxGetMainWnd() { return g_app != nullptr ? g_app->m_pMainWnd : nullptr; }
+CWnd* AfxGetMainWnd() {
+  // A main window whose window is gone is none.
+  if (g_app == nullptr || g_app->m_pMainWnd == nullptr) return nullptr;
+  return g_app->m_pMainWnd->m_hWnd != nullptr ? g_app->m_pMainWnd : nullptr;
+}
 
 UINT AddDefaultIcon(UINT type) {
   if ((type & MB_ICONMASK) != 0) return type;
@@ -56,6 +57,12 @@ std::string AfxGetAppTitle() {
   return AfxLoadString(kAppTitleId);
 }
 
+int AfxMessageBox(const char* text, UINT type) {
+  if (g_app == nullptr) return AfxOwnedMessageBox(nullptr, text, "Error", type);
+  return AfxOwnedMessageBox(g_app->GetSafeOwner(), text, g_app->m_strAppName.c_str(),
+                            AddDefaultIcon(type));
+}
+
 int AfxMessageBox(UINT idPrompt, UINT type) {
   return AfxMessageBox(AfxLoadString(idPrompt).c_str(), type);
 }
@@ -63,18 +70,11 @@ int AfxMessageBox(UINT idPrompt, UINT type) {
 CWinApp::CWinApp(const char* appName) {
   if (appName != nullptr) m_strAppName = appName;
   g_app = this;
-  SetDialogHost(this);
-  m_pPrevRoutine = SetMessageBoxRoutine(this);
 }
 
 CWinApp::~CWinApp() {
   if (m_hMsgFilter != nullptr) UnhookWindowsHookEx(m_hMsgFilter);
-  SetMessageBoxRoutine(m_pPrevRoutine);
-  // The dialogs' host is the application AfxGetApp answers.
-  if (g_app == this) {
-    g_app = nullptr;
-    SetDialogHost(nullptr);
-  }
+  if (g_app == this) g_app = nullptr;
 }
 
 bool CWinApp::InitApplication(HINSTANCE instance, const char* commandLine) {
@@ -112,7 +112,7 @@ LRESULT CALLBACK CWinApp::HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam) 
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1 && GetKeyState(VK_SHIFT) >= 0 &&
         GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
-      HWND target = app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+      HWND target = app->MainWindow();
       if (target != nullptr) {
         SendMessageA(target, WM_COMMAND, kHelpCommandId, 0);
       } else {
@@ -149,25 +149,12 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
   ::ParseCommandLine(m_strCommandLine.c_str(), info);
 }
 
-HWND CWinApp::GetSafeOwner(const CWnd* except) const {
-  HWND hwnd = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
-  if (except != nullptr && m_pMainWnd == except) return nullptr;
+HWND CWinApp::GetSafeOwner() const {
+  HWND hwnd = MainWindow();
   if (hwnd == nullptr) hwnd = GetActiveWindow();
   if (hwnd == nullptr) return nullptr;
   hwnd = GetAncestor(hwnd, GA_ROOT);
   return GetLastActivePopup(hwnd);
-}
-
-int CWinApp::DoMessageBox(const char* text, UINT type) {
-  return ShowMessageBox(GetSafeOwner(), text, m_strAppName.c_str(), AddDefaultIcon(type));
-}
-
-int CWinApp::DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-  return ShowMessageBox(owner, text, caption, type);
-}
-
-int CWinApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-  return MessageBoxA(owner, text, caption, type);
 }
 
 BOOL CWinApp::CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG_PTR data) {
@@ -213,8 +200,8 @@ std::string CWinApp::HtmlHelpTarget(ULONG_PTR data, UINT command) const {
   return m_strHtmlHelpFile + "::/" + page;
 }
 
-void CWinApp::WinHelp(ULONG_PTR data, UINT command) {
-  HWND main = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
+bool CWinApp::OpenHelp(ULONG_PTR data, UINT command) {
+  HWND main = MainWindow();
   HWND top = main != nullptr ? GetAncestor(main, GA_ROOT) : nullptr;
   // Closing the help (HELP_QUIT, sent as a window goes away) reports nothing.
   if (command == HELP_QUIT) {
@@ -224,26 +211,23 @@ void CWinApp::WinHelp(ULONG_PTR data, UINT command) {
     }
     m_bHtmlHelpOpen = false;
     m_bWinHelpUsed = false;
-    return;
+    return true;
   }
   const std::string target = HtmlHelpTarget(data, command);
   if (!target.empty() && CallHtmlHelp(top, target.c_str(), HH_DISPLAY_TOPIC, 0) != nullptr) {
     m_bHtmlHelpOpen = true;
-    return;
+    return true;
   }
   m_bWinHelpUsed = true;
-  if (!CallWinHelp(top, m_strHelpFilePath.c_str(), command, data)) {
-    AfxMessageBox(kHelpFailedId);
-  }
+  return CallWinHelp(top, m_strHelpFilePath.c_str(), command, data) != FALSE;
 }
 
-void CWinApp::OnHelp() {
+ULONG_PTR CWinApp::HelpContextAtFocus() const {
   HWND start = GetCapture();
   if (start == nullptr) start = GetFocus();
-  if (start == nullptr && m_pMainWnd != nullptr) start = m_pMainWnd->m_hWnd;
+  if (start == nullptr) start = MainWindow();
   UINT id = FindHelpId(start);
-  if (id == 0) return;
-  WinHelp(kHelpContextBase + id, HELP_CONTEXT);
+  return id != 0 ? kHelpContextBase + id : 0;
 }
 
 int AfxWinMain(HINSTANCE instance, int cmdShow) {

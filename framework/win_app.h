@@ -15,11 +15,11 @@
 // framework and calls InitializeInstance, where the program does its work;
 // when that returns FALSE the process ends after ExitInstance.
 //
-// It is also the program's message-box routine: every AfxMessageBox gets the
-// application title as caption, the current top-level window as owner and the
-// exclamation icon when the style names no icon (see AddDefaultIcon). And it
-// is the dialogs' host: their owner, the commands they leave, the main window.
-class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost {
+// It gives the program's boxes (AfxMessageBox) their caption and owner. It
+// shows no box of its own: what fails is returned, and the program decides
+// what the user is told. Dialogs reach it only through what their creator
+// gives them (a parent window, a command target).
+class CWinApp : public CCmdTarget {
  public:
   // With no name the title comes from string resource 57344.
   explicit CWinApp(const char* appName = nullptr);
@@ -43,13 +43,9 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
   // Parses this process's command line into `info`.
   void ParseCommandLine(CCommandLineInfo& info) const;
 
-  int DoMessageBox(const char* text, UINT type) override;
-  // The caller's owner, caption and style as they are.
-  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
-
   // The window a new message box or modal dialog belongs to: the last active
-  // popup of the main window (null if `except` is the main window itself).
-  HWND GetSafeOwner(const CWnd* except = nullptr) const override;
+  // popup of the main window (or of the active window, without one).
+  HWND GetSafeOwner() const;
 
   // One page of an HTML Help file and the help context that opens it.
   struct HtmlHelpTopic {
@@ -63,12 +59,13 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
                    const std::string& contentsPage);
 
   // Opens the help at `data`: the HTML Help page when there is one, else
-  // WinHelp for the help file; reports "Failed to launch help." when neither
-  // opens. HELP_QUIT closes what was opened and reports nothing.
-  void WinHelp(ULONG_PTR data, UINT command = HELP_CONTEXT);
-  // The Help command (ID_HELP, the Help button and F1): opens the help at
-  // 0x20000 + the help id of the nearest dialog up from the focus.
-  void OnHelp();
+  // WinHelp for the help file; false when neither opens. HELP_QUIT closes
+  // what was opened and is always true.
+  bool OpenHelp(ULONG_PTR data, UINT command = HELP_CONTEXT);
+  // The help context of the Help command (ID_HELP, the Help button and F1):
+  // 0x20000 + the help id of the nearest dialog up from the focus; 0 when
+  // no dialog there has a help id.
+  ULONG_PTR HelpContextAtFocus() const;
 
   HINSTANCE m_hInstance = nullptr;
   std::string m_strAppName;        // the application title
@@ -77,7 +74,7 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
   std::string m_strHelpFilePath;   // the program's path with ".HLP"
   std::string m_strCommandLine;    // the whole command line
   std::string m_strCmdLineTail;    // the command line without the program's name
-  CWnd* m_pMainWnd = nullptr;      // the main window while it exists
+  CWnd* m_pMainWnd = nullptr;      // the main window; none while its m_hWnd is null
   // The shell command the application was started for, once someone records
   // one. Exit processing writes nothing to the profile; with AppUnregister
   // (set by the uninstall) it must never start to.
@@ -85,7 +82,6 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
 
  protected:
   // Seams over the system: tests override them to record and to answer.
-  virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type);
   virtual BOOL CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG_PTR data);
   // HtmlHelpA of hhctrl.ocx, loaded at the first call; null when it cannot
   // be loaded (the program runs on without HTML Help) or the call fails.
@@ -94,17 +90,14 @@ class CWinApp : public CCmdTarget, public CMessageBoxRoutine, public CDialogHost
  private:
   static LRESULT CALLBACK HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam);
 
-  bool OnDialogCommand(UINT id, UINT code) override { return OnCmdMsg(id, code); }
-  void OnDialogDestroyed(const CDialog* dialog) override {
-    if (m_pMainWnd == dialog) m_pMainWnd = nullptr;
-  }
+  // The main window's handle; null without one or once it is gone.
+  HWND MainWindow() const { return m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr; }
 
   // The HTML Help page for `data` of `command`, as "file::/page"; empty
   // when HTML Help is not to be asked.
   std::string HtmlHelpTarget(ULONG_PTR data, UINT command) const;
 
   HHOOK m_hMsgFilter = nullptr;
-  CMessageBoxRoutine* m_pPrevRoutine = nullptr;
 
   std::string m_strHtmlHelpFile;
   std::vector<HtmlHelpTopic> m_HtmlHelpTopics;
@@ -121,12 +114,18 @@ CWnd* AfxGetMainWnd();
 // and Yes/No get MB_ICONEXCLAMATION; other button sets stay without icon.
 UINT AddDefaultIcon(UINT type);
 
+// Shows a box of the program through the message-box routine: the
+// application title as caption, the application's safe owner as owner and
+// the default icon (AddDefaultIcon). In a process without an application
+// object: no owner, the caption "Error" and the style as it is.
+int AfxMessageBox(const char* text, UINT type = MB_OK);
+
 // A string of the program's string table; empty when there is none.
 std::string AfxLoadString(UINT id);
 // The application title: the application object's, or string 57344 of the
 // string table in a process without one (or before it has its title).
 std::string AfxGetAppTitle();
-// Shows string resource `idPrompt` through the message-box routine.
+// Shows string resource `idPrompt` as AfxMessageBox does.
 int AfxMessageBox(UINT idPrompt, UINT type = MB_OK);
 
 // The framework's entry point; WinMain calls it.

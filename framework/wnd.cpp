@@ -1,12 +1,11 @@
 #include "framework/wnd.h"
 
 #include <cstdio>
+#include <exception>
 #include <map>
 #include <tuple>
 #include <utility>
 #include <vector>
-
-#include "framework/modal.h"
 
 namespace {
 
@@ -248,14 +247,29 @@ LRESULT CWnd::ProcessMessage(CWnd* self, HWND hwnd, UINT msg, WPARAM wParam, LPA
   try {
     result = self->WindowProc(msg, wParam, lParam);
   } catch (...) {
-    AfxKeepException();
-    self->EndAfterException(hwnd);
+    self->TakeException(hwnd);
   }
   if (msg == WM_NCDESTROY) self->LetGoOfWindow(hwnd);
   return result;
 }
 
-void CWnd::EndAfterException(HWND) { EndInnermostModal(); }
+void CWnd::TakeException(HWND hwnd) {
+  for (HWND above = ::GetParent(hwnd); above != nullptr; above = ::GetParent(above)) {
+    CWnd* taker = FromHandlePermanent(above);
+    if (taker != nullptr) {
+      taker->TakeException(above);
+      return;
+    }
+  }
+  // Nothing above could rethrow it: leave a trace.
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    OutputDebugStringA(e.what());
+  } catch (...) {
+    OutputDebugStringA("window procedure: unknown exception");
+  }
+}
 
 void CWnd::LetGoOfWindow(HWND hwnd) {
   if (FromHandlePermanent(hwnd) != this) return;

@@ -108,13 +108,16 @@ class CWnd : public CCmdTarget {
   CurrentMessage* m_pCurrentMsg = nullptr;
 
   // The one procedure core of windows, dialogs and the file dialog's hook:
-  // one message through self's WindowProc. An exception is kept, never let
-  // through the system's frames, and EndAfterException ends the modal loop
-  // that would hold it up; after WM_NCDESTROY the object lets go of the
-  // window (LetGoOfWindow).
+  // one message through self's WindowProc. An exception is never let through
+  // the system's frames: TakeException gets it while it is being handled;
+  // after WM_NCDESTROY the object lets go of the window (LetGoOfWindow).
   static LRESULT ProcessMessage(CWnd* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  // After an exception was kept: ends the innermost modal dialog.
-  virtual void EndAfterException(HWND hwnd);
+  // Inside the handler of an exception that a message of `hwnd` threw: a
+  // window hands it to the nearest window of ours up its parents and owners
+  // (the dialog it sits in keeps it and ends the modal loop that would hold
+  // it up). A window with none above it lets it go with a trace to the
+  // debugger; one that can do better overrides this.
+  virtual void TakeException(HWND hwnd);
   // After WM_NCDESTROY: the window no longer leads here, a subclassed one
   // has its own procedure back, and PostNcDestroy runs.
   virtual void LetGoOfWindow(HWND hwnd);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "framework/dialog.h"
 #include "framework/win_app.h"
 #include "installer/install_job.h"
 #include "resources/resource.h"
@@ -82,6 +83,11 @@ CBackdropWindow* CBackdropWindow::FindBackdrop(HWND hwnd) {
     }
   }
   return nullptr;
+}
+
+void CBackdropWindow::TakeException(HWND) {
+  AfxKeepException();
+  EndInnermostModal();
 }
 
 LRESULT CBackdropWindow::OnPaint(WPARAM, LPARAM) {

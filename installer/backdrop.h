@@ -38,6 +38,9 @@ class CBackdropWindow : public CWnd {
 
  protected:
   LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+  // Nothing of ours is above the backdrop: an exception of its handlers is
+  // kept and ends the innermost modal dialog, whose DoModal rethrows it.
+  void TakeException(HWND hwnd) override;
 
  private:
   std::string m_strTitle;  // empty until shown

@@ -51,7 +51,7 @@ TEST(MessageBoxes, CarryTheTitleAndGetTheExclamationIconByTheRule) {
 TEST(MessageBoxes, ARealBoxIsOwnedByTheMainWindowWhichWaitsDisabled) {
   TestApp().Start("Velmora.exe");
   TestApp().m_bRealBoxes = true;
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   ASSERT_TRUE(dlg.Create());
   TestApp().m_pMainWnd = &dlg;
 

@@ -102,7 +102,7 @@ CFirstActivation* CFirstActivation::s_self = nullptr;
 // window's handle.
 HWND RunMain(const std::function<void(HWND)>& onShown,
              std::map<std::string, std::function<void(HWND)>> more = {}) {
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   more[kTitle] = onShown;
   CFirstActivation script(std::move(more));
   TestApp().m_pMainWnd = &dlg;
@@ -159,7 +159,7 @@ TEST_F(HtmlHelpRouting, HelpAndF1OpenThePageOfTheirWindowAndClosingClosesTheView
 }
 
 TEST_F(HtmlHelpRouting, F1InTheResultsDialogOpensItsPage) {
-  CConvertMultipleDlg results;
+  CConvertMultipleDlg results(nullptr, &TestApp());
   results.m_strReport = "C:\\a.txt 0 tabs converted";
   CFirstActivation script({{"Convert Multiple Files", [](HWND box) {
                               PressF1(box);

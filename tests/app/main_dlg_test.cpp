@@ -82,7 +82,7 @@ class MainDialog : public ::testing::Test {
 };
 
 TEST_F(MainDialog, OnAnEmptyRegistryShowsEightAndEmptyBoxes) {
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   EXPECT_EQ("8", ItemText(dlg, IDC_MAIN_TABS));
   for (int id : {IDC_MAIN_SOURCE, IDC_MAIN_DESTINATION, IDC_MAIN_PATTERN}) {
@@ -101,7 +101,7 @@ TEST_F(MainDialog, OnAnEmptyRegistryShowsEightAndEmptyBoxes) {
 
 TEST_F(MainDialog, ShowsTheRememberedNamesAndTabs) {
   RememberNames();
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   EXPECT_EQ("4", ItemText(dlg, IDC_MAIN_TABS));
   EXPECT_EQ("C:\\recent.txt", ItemText(dlg, IDC_MAIN_SOURCE));
@@ -155,7 +155,7 @@ TEST_F(MainDialog, EnterAndEscapeEndIt) {
       {VK_ESCAPE, IDC_MAIN_PATTERN, IDCANCEL},
   };
   for (const Case& c : cases) {
-    CMainDlg dlg;
+    CMainDlg dlg(&TestApp());
     CActivationHook hook(kTitle, [&](HWND hwnd) {
       HWND target = GetDlgItem(hwnd, c.focus);
       // A combo box's keys go to its edit field.
@@ -168,13 +168,13 @@ TEST_F(MainDialog, EnterAndEscapeEndIt) {
 
 TEST_F(MainDialog, TheClipboardButtonFollowsTheClipboardOnActivation) {
   SetClipboardText("a\tb");
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   HWND button = GetDlgItem(dlg, IDC_MAIN_CONVERT_CLIPBOARD);
   EXPECT_TRUE(IsWindowEnabled(button));
 
   // Another window takes the activation; the clipboard empties meanwhile.
-  CMainDlg other;
+  CMainDlg other(&TestApp());
   ASSERT_TRUE(other.Create());
   SetActiveWindow(other);
   EmptyTheClipboard();
@@ -190,7 +190,7 @@ TEST_F(MainDialog, TheClipboardButtonFollowsTheClipboardOnActivation) {
 }
 
 TEST_F(MainDialog, TheHelpButtonAsksForTheMainWindowsTopic) {
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   SendDlgItemMessageA(dlg, ID_HELP, BM_CLICK, 0, 0);
   ASSERT_EQ(1u, TestApp().m_HelpCalls.size());
@@ -207,7 +207,7 @@ TEST_F(MainDialog, TheHelpButtonAsksForTheMainWindowsTopic) {
 }
 
 TEST_F(MainDialog, F1InTheAboutBoxAsksForTheAboutTopic) {
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   CActivationHook hook("About Orvane Zenvero", [](HWND about) {
     HWND focus = GetFocus();
@@ -222,7 +222,7 @@ TEST_F(MainDialog, F1InTheAboutBoxAsksForTheAboutTopic) {
 }
 
 TEST_F(MainDialog, AHelpFailureIsReportedAndClosingQuitsTheHelp) {
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   TestApp().m_bHelpResult = FALSE;
   SendDlgItemMessageA(dlg, ID_HELP, BM_CLICK, 0, 0);
@@ -241,7 +241,7 @@ TEST_F(MainDialog, AHelpFailureIsReportedAndClosingQuitsTheHelp) {
 }
 
 TEST_F(MainDialog, TheTabListComesFromTheBoxAndTheTextIsStoredAsTyped) {
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   struct Case {
     const char* text;
@@ -259,6 +259,7 @@ TEST_F(MainDialog, TheTabListComesFromTheBoxAndTheTextIsStoredAsTyped) {
 // Records what the file dialog would be shown with and answers for the user.
 class CBrowseProbeDlg : public CMainDlg {
  public:
+  CBrowseProbeDlg() : CMainDlg(&TestApp()) {}
   std::string m_strInitial, m_strTitle, m_strFilter;
   DWORD m_dwFlags = 0;
   bool m_bOpen = false;
@@ -318,7 +319,7 @@ TEST_F(MainDialog, ABoxTextLongerThanTheNameBufferIsCutToFit) {
 }
 
 TEST_F(MainDialog, TheRealOpenDialogCancelledLeavesTheText) {
-  CMainDlg dlg;
+  CMainDlg dlg(&TestApp());
   Open(dlg);
   SetDlgItemTextA(dlg, IDC_MAIN_SOURCE, "C:\\windows\\win.ini");
   char before[MAX_PATH];

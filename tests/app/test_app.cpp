@@ -13,6 +13,10 @@ CActivationHook* g_hook = nullptr;
 
 CTestApp& TestApp() { return g_app; }
 
+CTestApp::CTestApp() : m_pPrevRoutine(SetMessageBoxRoutine(this)) {}
+
+CTestApp::~CTestApp() { SetMessageBoxRoutine(m_pPrevRoutine); }
+
 void CTestApp::Start(const char* commandLine) {
   InitApplication(GetModuleHandleA(nullptr), commandLine);
   m_HelpCalls.clear();
@@ -58,7 +62,7 @@ HWND CTestApp::CallHtmlHelp(HWND window, const char* file, UINT command, DWORD_P
 int CTestApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
   m_Boxes.push_back({owner, owner == nullptr || IsWindowEnabled(owner) != FALSE, text, caption,
                      type});
-  if (m_bRealBoxes) return CConverterApp::ShowMessageBox(owner, text, caption, type);
+  if (m_bRealBoxes) return MessageBoxA(owner, text, caption, type);
   return m_nAnswer;
 }
 

@@ -6,12 +6,17 @@
 #include <vector>
 
 #include "app/converter_app.h"
+#include "framework/message_box.h"
 
 // The application object of the test program: the real CConverterApp with
-// its two seams recorded (help calls; message boxes, unless real boxes are
-// wanted).
-class CTestApp : public CConverterApp {
+// its help calls recorded, and, while it lives, the message-box routine that
+// records the boxes (unless real boxes are wanted). A CScriptedBoxes takes
+// its place while that lives.
+class CTestApp : public CConverterApp, public CMessageBoxRoutine {
  public:
+  CTestApp();
+  ~CTestApp() override;
+
   struct HelpCall {
     HWND window;
     std::string file;
@@ -42,10 +47,14 @@ class CTestApp : public CConverterApp {
   // that InitializeInstance goes on to the main window.
   void Start(const char* commandLine);
 
+  int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+
  protected:
   BOOL CallWinHelp(HWND window, const char* file, UINT command, ULONG_PTR data) override;
   HWND CallHtmlHelp(HWND window, const char* file, UINT command, DWORD_PTR data) override;
-  int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+
+ private:
+  CMessageBoxRoutine* m_pPrevRoutine;
 };
 
 CTestApp& TestApp();

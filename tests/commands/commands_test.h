@@ -99,5 +99,5 @@ class CommandTest : public ::testing::Test {
   bool IsOpen() const { return m_Dlg.m_hWnd != nullptr && IsWindow(m_Dlg.m_hWnd); }
 
   CTempDir m_Dir;
-  CMainDlg m_Dlg;
+  CMainDlg m_Dlg{&TestApp()};
 };

@@ -268,7 +268,7 @@ TEST_F(ConvertClipboard, AnImageOnlyGetsTheNoticeAndStays) {
 // the clipboard is open for when the block is asked for.
 class CNoBlockDlg : public CMainDlg {
  public:
-  explicit CNoBlockDlg(bool unlockable) {
+  explicit CNoBlockDlg(bool unlockable) : CMainDlg(&TestApp()) {
     m_pfnAllocateClipboardBlock = unlockable ? UnlockableBlock : NoBlock;
     s_OpenFor.clear();
   }

@@ -45,7 +45,7 @@ CProbeApp g_app;
 // a command handler, and overrides IDOK through its own table.
 class CProbeDlg : public CDialog {
  public:
-  CProbeDlg() : CDialog(IDD_ABOUTBOX) {}
+  CProbeDlg() : CDialog(IDD_ABOUTBOX, nullptr, &g_app) {}
   bool m_bThrowInInit = false;
   bool m_bMissingControl = false;
   int m_nOk = 0;
@@ -185,6 +185,40 @@ TEST(Window, OwnClassDispatchesThroughItsMapAndLetsGoAtTheEnd) {
     left = scoped;
   }
   EXPECT_FALSE(IsWindow(left));
+}
+
+// A control of ours that fails on WM_APP.
+class CFailingControl : public CWnd {
+ public:
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMapEntry kMessageEntries[];
+  static const MessageMap kMessageMap;
+
+ private:
+  LRESULT OnApp(WPARAM, LPARAM) { throw std::out_of_range("control failed"); }
+};
+const MessageMapEntry CFailingControl::kMessageEntries[] = {
+    MapMessage(WM_APP, &CFailingControl::OnApp),
+};
+const MessageMap CFailingControl::kMessageMap =
+    MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
+
+TEST(Window, AControlsExceptionEndsTheDialogItSitsInAndDoModalRethrowsIt) {
+  static CFailingControl control;
+  // From inside the modal loop, once the box exists: the OK button becomes
+  // the failing control and is made to fail.
+  struct Failer {
+    static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD) {
+      HWND box = FindWindowA("#32770", "About Orvane Zenvero");
+      if (box == nullptr) return;
+      KillTimer(nullptr, id);
+      if (control.SubclassDlgItem(IDOK, box)) PostMessageA(control, WM_APP, 0, 0);
+    }
+  };
+  CProbeDlg dlg;
+  SetTimer(nullptr, 0, 10, Failer::Timer);
+  EXPECT_THROW(dlg.DoModal(), std::out_of_range);
+  EXPECT_EQ(nullptr, control.m_hWnd);  // let go with its window
 }
 
 // A rich edit control created over a placeholder that collapses its

@@ -45,13 +45,8 @@ std::vector<std::string> CScriptedBoxes::Texts() const {
   return texts;
 }
 
-int CScriptedBoxes::DoMessageBox(const char* text, UINT type) {
-  m_Boxes.push_back({text, type, std::string(), nullptr});
-  return Answer();
-}
-
-int CScriptedBoxes::DoOwnedMessageBox(HWND owner, const char* text, const char* caption,
-                                      UINT type) {
+int CScriptedBoxes::ShowMessageBox(HWND owner, const char* text, const char* caption,
+                                   UINT type) {
   m_Boxes.push_back({text, type, caption, owner});
   return Answer();
 }

@@ -9,8 +9,8 @@
 #include "framework/message_box.h"
 
 // Takes the place of the message-box routine while it lives: records every
-// box (text, style, caption, owner) and answers it from a script instead of
-// showing a window.
+// box (text, style, caption, owner, as the caller chose them) and answers it
+// from a script instead of showing a window.
 //
 //   CScriptedBoxes boxes;                   IDOK to every box
 //   CScriptedBoxes boxes(IDNO);             IDNO to every box
@@ -24,7 +24,7 @@ class CScriptedBoxes : public CMessageBoxRoutine {
   struct Box {
     std::string text;
     UINT type;
-    std::string caption;  // empty for boxes that leave caption and owner to the routine
+    std::string caption;
     HWND owner;
   };
   using Step = std::function<int()>;
@@ -44,8 +44,7 @@ class CScriptedBoxes : public CMessageBoxRoutine {
   // The boxes' texts in the order they came.
   std::vector<std::string> Texts() const;
 
-  int DoMessageBox(const char* text, UINT type) override;
-  int DoOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+  int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
 
   std::vector<Box> m_Boxes;
 
