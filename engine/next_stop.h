@@ -9,6 +9,10 @@
 
 #include "engine/tab_stops.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace expander_detail {
 
 // The bits below bit n, for n from 0 up (all of them from 64 on).
@@ -48,6 +52,17 @@ inline void PutShortRunAndSpaces(char*& out, const void* run, size_t length, siz
   CopyBlock(out + 3 * kBlock, kSpaces);
   out += spaces;
 }
+
+#if defined(__SSE2__)
+// The positions of one byte value in 64 bytes, as bits.
+inline uint64_t Mask64(__m128i v0, __m128i v1, __m128i v2, __m128i v3, __m128i byte) {
+  const uint64_t m0 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v0, byte)));
+  const uint64_t m1 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v1, byte)));
+  const uint64_t m2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v2, byte)));
+  const uint64_t m3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v3, byte)));
+  return m0 | (m1 << 16) | (m2 << 32) | (m3 << 48);
+}
+#endif
 
 }  // namespace expander_detail
 

@@ -40,13 +40,7 @@ size_t CutCharacter(const unsigned char* begin, const unsigned char* end) {
 }
 
 #if defined(__SSE2__)
-inline uint64_t Mask64(__m128i v0, __m128i v1, __m128i v2, __m128i v3, __m128i byte) {
-  const uint64_t m0 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v0, byte)));
-  const uint64_t m1 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v1, byte)));
-  const uint64_t m2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v2, byte)));
-  const uint64_t m3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v3, byte)));
-  return m0 | (m1 << 16) | (m2 << 32) | (m3 << 48);
-}
+using expander_detail::Mask64;
 
 inline uint64_t Bits64(__m128i m0, __m128i m1, __m128i m2, __m128i m3) {
   return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m0))) |

@@ -25,6 +25,7 @@
 #include "engine/tab_expander.h"
 #include "engine/tab_stops.h"
 #include "engine/unicode_expanders.h"
+#include "tests/engine/reference_expand.h"
 
 namespace {
 
@@ -65,25 +66,6 @@ Reference ReferenceBytes(const std::string& text, const std::vector<uint16_t>& w
     }
   }
   return r;
-}
-
-// The valid UTF-8 character at text[i]: its length and code point, or 0.
-int DecodeUtf8Reference(const std::string& text, size_t i, char32_t& ch) {
-  const unsigned char b = static_cast<unsigned char>(text[i]);
-  int length;
-  char32_t least;
-  if (b >= 0xC0 && b < 0xE0) length = 2, ch = b & 0x1F, least = 0x80;
-  else if (b >= 0xE0 && b < 0xF0) length = 3, ch = b & 0x0F, least = 0x800;
-  else if (b >= 0xF0 && b < 0xF8) length = 4, ch = b & 0x07, least = 0x10000;
-  else return 0;
-  if (text.size() - i < static_cast<size_t>(length)) return 0;
-  for (int k = 1; k < length; ++k) {
-    const unsigned char c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    ch = (ch << 6) | (c & 0x3F);
-  }
-  if (ch < least || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000)) return 0;
-  return length;
 }
 
 // UTF-8: a valid character takes its width; any other byte one column.

@@ -1,4 +1,6 @@
 #pragma once
+// The engine tests' references: the byte rule as ExpandStep has it, and a
+// UTF-8 decoder of their own.
 #include <string>
 
 #include "engine/tab_stops.h"
@@ -14,4 +16,25 @@ inline std::string ReferenceExpand(const std::string& input, const TabStopList& 
     out.append(static_cast<size_t>(repeat), ch);
   }
   return out;
+}
+
+// The valid UTF-8 character at text[i]: its length and code point, or 0.
+// Decoded from the bit patterns and checked against the code point's range,
+// independently of the engine's tables of allowed second bytes.
+inline int DecodeUtf8Reference(const std::string& text, size_t i, char32_t& ch) {
+  const unsigned char b = static_cast<unsigned char>(text[i]);
+  int length;
+  char32_t min;
+  if (b >= 0xC0 && b < 0xE0) length = 2, ch = b & 0x1F, min = 0x80;
+  else if (b >= 0xE0 && b < 0xF0) length = 3, ch = b & 0x0F, min = 0x800;
+  else if (b >= 0xF0 && b < 0xF8) length = 4, ch = b & 0x07, min = 0x10000;
+  else return 0;
+  if (text.size() - i < static_cast<size_t>(length)) return 0;
+  for (int k = 1; k < length; ++k) {
+    const unsigned char c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    ch = (ch << 6) | (c & 0x3F);
+  }
+  if (ch < min || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000)) return 0;
+  return length;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/char_width.h"
+#include "tests/engine/reference_expand.h"
 
 namespace {
 
@@ -28,27 +29,6 @@ int TabSpaces(int64_t& column, uint64_t& tabCount, const TabStopList& stops) {
   return ExpandStep(ch, column, tabCount, stops);
 }
 
-// The valid UTF-8 character at text[i]: its length and code point, or 0.
-// Decoded from the bit patterns and checked against the code point's range,
-// independently of the engine's tables of allowed second bytes.
-int DecodeReference(const std::string& text, size_t i, char32_t& ch) {
-  const unsigned char b = static_cast<unsigned char>(text[i]);
-  int length;
-  char32_t min;
-  if (b >= 0xC0 && b < 0xE0) length = 2, ch = b & 0x1F, min = 0x80;
-  else if (b >= 0xE0 && b < 0xF0) length = 3, ch = b & 0x0F, min = 0x800;
-  else if (b >= 0xF0 && b < 0xF8) length = 4, ch = b & 0x07, min = 0x10000;
-  else return 0;
-  if (text.size() - i < static_cast<size_t>(length)) return 0;
-  for (int k = 1; k < length; ++k) {
-    const unsigned char c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    ch = (ch << 6) | (c & 0x3F);
-  }
-  if (ch < min || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000)) return 0;
-  return length;
-}
-
 // The rule, one character at a time: tabs, carriage returns, line feeds and
 // ASCII as the byte rule has them; a character moves the column by its
 // width; a byte that is not part of a valid character by one.
@@ -58,7 +38,7 @@ std::string ReferenceUtf8(const std::string& text, const TabStopList& stops, int
   std::string out;
   for (size_t i = 0; i < text.size();) {
     char32_t ch;
-    const int length = DecodeReference(text, i, ch);
+    const int length = DecodeUtf8Reference(text, i, ch);
     if (length > 0) {
       column += CharWidth(ch);
       out.append(text, i, static_cast<size_t>(length));
