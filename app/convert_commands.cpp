@@ -20,10 +20,9 @@
 #include "framework/ascii.h"
 #include "framework/clipboard.h"
 #include "framework/file.h"
-#include "framework/path_text.h"
-#include "framework/handle.h"
 #include "framework/handle.h"
 #include "framework/message_box.h"
+#include "framework/path.h"
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
 #include "resources/resource.h"
@@ -42,29 +41,6 @@ std::vector<std::string> FindEntries(const std::string& pattern) {
   std::vector<std::string> names;
   for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next()) names.push_back(found.Name());
   return names;
-}
-
-// The name resolved against the current folder; the name itself when that
-// cannot be done.
-std::string FullPathOf(const std::string& name) {
-  char path[kPathBufferBytes];
-  const DWORD length = GetFullPathNameA(name.c_str(), kPathBufferBytes, path, nullptr);
-  return length > 0 && length < kPathBufferBytes ? std::string(path, length) : name;
-}
-
-// The pattern's folder resolved to a full path, ending in a separator.
-std::string FullFolderOf(const std::string& pattern) {
-  std::vector<char> path(MAX_PATH);
-  char* filePart = nullptr;
-  DWORD length = GetFullPathNameA(pattern.c_str(), static_cast<DWORD>(path.size()), path.data(), &filePart);
-  if (length >= path.size()) {
-    path.resize(length + 1);
-    length = GetFullPathNameA(pattern.c_str(), static_cast<DWORD>(path.size()), path.data(), &filePart);
-  }
-  if (length == 0 || length >= path.size()) return {};
-  std::string folder = filePart != nullptr ? std::string(path.data(), filePart) : std::string(path.data(), length);
-  if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
-  return folder;
 }
 
 // A file's line in the results of Convert Multiple Files, after its name.

@@ -11,6 +11,7 @@
 #include "app/main_dlg.h"
 #include "app_base/module.h"
 #include "app_base/settings.h"
+#include "framework/path.h"
 #include "resources/resource.h"
 
 namespace {
@@ -37,13 +38,8 @@ const HelpPage kHelpPages[] = {
 // The HTML Help file beside the program: its path with ".chm", as the WinHelp
 // file is its path with ".HLP".
 std::string HtmlHelpFile() {
-  std::string path = GetModulePath();
-  std::string::size_type dot = path.find_last_of('.');
-  std::string::size_type slash = path.find_last_of("\\/");
-  if (path.empty() || dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return std::string();
-  }
-  return path.substr(0, dot) + ".chm";
+  const std::string path = GetModulePath();
+  return path.empty() ? std::string() : WithExtension(path, ".chm");
 }
 
 // OLE for the whole start-up (the installer's shell links need it).

@@ -14,20 +14,6 @@ std::string GetModulePath() {
   return std::string(path, length);
 }
 
-std::string FolderOfPath(const std::string& path) {
-  if (path.empty()) return std::string();
-  std::string drive;
-  std::string rest = path;
-  if (path.size() >= 2 && path[1] == ':') {
-    drive = path.substr(0, 2);
-    rest = path.substr(2);
-  }
-  std::string::size_type last = rest.find_last_of("\\/");
-  std::string folder = last == std::string::npos ? std::string() : rest.substr(0, last + 1);
-  if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
-  return drive + folder;
-}
-
 std::string GetModuleFolder() { return FolderOfPath(GetModulePath()); }
 
 namespace {

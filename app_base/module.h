@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "framework/path.h"  // FolderOfPath, as GetModuleFolder forms it
+
 // Where the running program lies, and starting another program.
 
 // The running executable's full path; empty on failure or when it needs 259
@@ -11,8 +13,6 @@ std::string GetModulePath();
 // The drive and folder of GetModulePath, ending with a separator; empty when
 // the path is.
 std::string GetModuleFolder();
-// The drive and folder part of `path` as GetModuleFolder forms it.
-std::string FolderOfPath(const std::string& path);
 // Starts `commandLine` in `currentFolder` (null: ours) without waiting; true
 // when the process was started.
 bool RunCommandLine(const char* commandLine, const char* currentFolder = nullptr);

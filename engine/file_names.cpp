@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "framework/handle.h"
-#include "framework/path_text.h"
+#include "framework/path.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "framework/handle.h"
-#include "framework/path_text.h"
+#include "framework/path.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/dialog.h"
-#include "framework/path_text.h"
+#include "framework/path.h"
 
 // The system's Open and Save As dialogs (GetOpenFileNameA/GetSaveFileNameA).
 // m_ofn may be adjusted before DoModal: clearing OFN_EXPLORER gives the

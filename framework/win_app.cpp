@@ -6,6 +6,8 @@
 #include <exception>
 #include <utility>
 
+#include "framework/path.h"
+
 namespace {
 
 CWinApp* g_app = nullptr;
@@ -86,13 +88,7 @@ bool CWinApp::InitApplication(HINSTANCE instance, const char* commandLine) {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   if (length > 0 && length < MAX_PATH) {
-    std::string helpPath(path, length);
-    std::string::size_type dot = helpPath.find_last_of('.');
-    std::string::size_type slash = helpPath.find_last_of("\\/");
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-      helpPath.erase(dot);
-    }
-    m_strHelpFilePath = helpPath + ".HLP";
+    m_strHelpFilePath = WithExtension(std::string(path, length), ".HLP");
   }
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};

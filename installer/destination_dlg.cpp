@@ -66,13 +66,6 @@ std::string ParentFolder(const std::string& folder) {
 
 }  // namespace
 
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool IsMissingFolder(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 bool GetFreeDiskSpaceKB(const std::string& rootPath, unsigned long long& kb) {
   kb = 0;
   // GetDiskFreeSpaceExA is missing from the first Windows 95: look it up.

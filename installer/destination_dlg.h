@@ -6,14 +6,11 @@
 
 #include "framework/dialog.h"
 #include "framework/file_dialog.h"
+#include "framework/path.h"
 
 // The destination dialog (template 501), its folder chooser (template 1536)
 // and the disk-space helpers behind them.
 
-// True for "\" and "/" only.
-bool IsPathSeparator(char c);
-// True when `path` names nothing, or something that is not a directory.
-bool IsMissingFolder(const std::string& path);
 // The space free to this user on the drive of `rootPath` ("C:\"), in KB;
 // false (and 0) when neither GetDiskFreeSpaceExA nor GetDiskFreeSpaceA tells.
 bool GetFreeDiskSpaceKB(const std::string& rootPath, unsigned long long& kb);

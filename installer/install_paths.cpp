@@ -4,11 +4,6 @@
 
 #include "installer/destination_dlg.h"
 
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && !IsPathSeparator(folder.back())) folder += '\\';
-  return folder;
-}
-
 void CreateFolderPath(const std::string& path, std::vector<std::string>* made) {
   SECURITY_ATTRIBUTES attributes = {};
   attributes.nLength = sizeof attributes;

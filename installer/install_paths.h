@@ -4,12 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "framework/path.h"
+
 // The installer's small path and command-line helpers: the folder form its
 // steps compare and join, the folders and attributes of the files it copies,
 // and the command lines of the copies it starts.
-
-// `folder` with a final separator ("\" or "/" counts); empty stays empty.
-std::string WithSeparator(std::string folder);
 
 // Creates every missing folder of `path`, one level at a time; `made` (may
 // be null) receives those it created, outermost first.
