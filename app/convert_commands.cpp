@@ -29,7 +29,6 @@
 
 namespace {
 
-
 void FocusOn(const CWnd& dlg, int id) { dlg.GetDlgItem(id).SetFocus(); }
 
 CComboBox Box(const CWnd& dlg, int id) { return CComboBox(::GetDlgItem(dlg, id)); }
@@ -46,14 +45,11 @@ std::vector<std::string> FindEntries(const std::string& pattern) {
 // A file's line in the results of Convert Multiple Files, after its name.
 std::string ReportLine(const ConvertResult& result) {
   switch (result.m_Outcome) {
-    case ConvertOutcome::kFailed:
-      return "Error converting file: " + result.m_strError;
-    case ConvertOutcome::kNotText:
-      return "Not a text file. Tabs not converted.";
+    case ConvertOutcome::kFailed: return "Error converting file: " + result.m_strError;
+    case ConvertOutcome::kNotText: return "Not a text file. Tabs not converted.";
     case ConvertOutcome::kCopyFailed:
       return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
-    case ConvertOutcome::kConverted:
-      break;
+    case ConvertOutcome::kConverted: break;
   }
   return TabsConvertedText(result.m_nTabCount);
 }
@@ -81,8 +77,7 @@ struct AnsiClipboardText {
   static ExpandedTextSize Measure(const Unit* text, size_t length, const TabStopList& stops) {
     return MeasureExpandedText(text, length, stops);
   }
-  static void ExpandInto(const Unit* text, size_t length, const TabStopList& stops, Unit* output,
-                         size_t capacity) {
+  static void ExpandInto(const Unit* text, size_t length, const TabStopList& stops, Unit* output, size_t capacity) {
     ExpandTextInto(text, length, stops, output, capacity);
   }
 };
@@ -99,8 +94,7 @@ struct UnicodeClipboardText {
   static ExpandedTextSize Measure(const Unit* text, size_t length, const TabStopList& stops) {
     return MeasureExpandedUtf16(text, length, stops);
   }
-  static void ExpandInto(const Unit* text, size_t length, const TabStopList& stops, Unit* output,
-                         size_t capacity) {
+  static void ExpandInto(const Unit* text, size_t length, const TabStopList& stops, Unit* output, size_t capacity) {
     ExpandUtf16Into(text, length, stops, output, capacity);
   }
 };
@@ -173,16 +167,13 @@ int ConvertClipboardAs(HWND owner, const TabStopList& stops, const std::string& 
 
 int ConvertClipboardText(HWND owner, const TabStopList& stops, const std::string& tabText,
                          ClipboardBlockAllocator allocate, uint64_t& tabCount) {
-  if (HasUnicodeClipboard())
-    return ConvertClipboardAs<UnicodeClipboardText>(owner, stops, tabText, allocate, tabCount);
+  if (HasUnicodeClipboard()) return ConvertClipboardAs<UnicodeClipboardText>(owner, stops, tabText, allocate, tabCount);
   return ConvertClipboardAs<AnsiClipboardText>(owner, stops, tabText, allocate, tabCount);
 }
 
 }  // namespace
 
-HGLOBAL AllocateClipboardBlock(SIZE_T size) {
-  return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
-}
+HGLOBAL AllocateClipboardBlock(SIZE_T size) { return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size); }
 
 void CMainDlg::OnConvertFile() {
   CComboBox sourceBox = Box(*this, IDC_MAIN_SOURCE);
@@ -196,8 +187,7 @@ void CMainDlg::OnConvertFile() {
   }
   std::string source;
   switch (m_pfnLookUpFile(sourceText, &source)) {
-    case FileLookup::found:
-      break;
+    case FileLookup::found: break;
     case FileLookup::tooLong:
       AfxMessageBox("The source file name is too long.  Please enter a shorter source file name.",
                     MB_OK | MB_ICONEXCLAMATION);
@@ -241,8 +231,8 @@ void CMainDlg::OnConvertFile() {
     // Created empty as a test that it can be written, and only if nothing is
     // there: a name the lookup does not match but the file system opens
     // ("notes.txt::$DATA" for notes.txt) must never empty a file unasked.
-    CHandle test(CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle test(
+        CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = test.IsValid() ? ERROR_SUCCESS : GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
       // Something is there after all: it is an existing destination.
@@ -273,8 +263,8 @@ void CMainDlg::OnConvertFile() {
     CWaitCursor wait;
     const ConvertResult result = ConvertFile(source, destination, stops);
     if (result.m_Outcome != ConvertOutcome::kConverted) {
-      const std::string text = "Error converting file.\nSource: " + source + "\nDestination: " + destination +
-                               "\n\n" + result.m_strError;
+      const std::string text =
+          "Error converting file.\nSource: " + source + "\nDestination: " + destination + "\n\n" + result.m_strError;
       AfxMessageBox(text.c_str(), MB_OK | MB_ICONEXCLAMATION);
       return;
     }
@@ -336,11 +326,9 @@ void CMainDlg::ConvertClipboard() {
   const std::string tabText = ReadTabText();
   const TabStopList stops = TabStopsFromText(tabText);
   uint64_t tabCount = 0;
-  const int error =
-      ConvertClipboardText(m_hWnd, stops, tabText, m_pfnAllocateClipboardBlock, tabCount);
+  const int error = ConvertClipboardText(m_hWnd, stops, tabText, m_pfnAllocateClipboardBlock, tabCount);
   if (error != kClipboardOk) {
-    const std::string text =
-        "There was an error converting the text on the clipboard (" + std::to_string(error) + ").";
+    const std::string text = "There was an error converting the text on the clipboard (" + std::to_string(error) + ").";
     AfxMessageBox(text.c_str(), MB_OK | MB_ICONEXCLAMATION);
     return;
   }

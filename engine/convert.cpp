@@ -100,10 +100,8 @@ class CStreamConversion {
   ConvertResult Run(const std::string& source, const std::string& destination) {
     // The source first: when it cannot be opened the destination stays untouched.
     m_SourceFile.Open(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
-    if (m_bCopy)
-      OpenConvertedCopy(destination);
-    else
-      OpenDestination(destination);
+    if (m_bCopy) OpenConvertedCopy(destination);
+    else OpenDestination(destination);
     Step step = ExpandAsciiStart();
     if (step == Step::kUtf8) step = ExpandUtf8Checked();
     if (step == Step::kRest) step = ExpandRest();
@@ -144,10 +142,8 @@ class CStreamConversion {
       return;
     }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(m_DestinationFile.GetHandle(), &size))
-      m_Sink.Fail();
-    else if (size.QuadPart != 0)
-      StartOver();  // not ours as made: emptied after all
+    if (!GetFileSizeEx(m_DestinationFile.GetHandle(), &size)) m_Sink.Fail();
+    else if (size.QuadPart != 0) StartOver();  // not ours as made: emptied after all
   }
 
   // The ASCII start through the byte path, up to the first byte from 0x80
@@ -276,7 +272,7 @@ class CStreamConversion {
   FileSink m_Sink;
   EncodingDetector m_Detector;
   ByteExpander m_Bytes;
-  uint64_t m_nAscii = 0;  // source bytes that went through the byte path
+  uint64_t m_nAscii = 0;                           // source bytes that went through the byte path
   TextEncoding m_Encoding = TextEncoding::kBytes;  // the rule for the rest
   size_t m_nPendingFrom = 0, m_nPendingSize = 0;   // the piece for the UTF-8 attempt in m_Input
   ConvertResult m_Result;

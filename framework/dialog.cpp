@@ -23,10 +23,8 @@ bool ReturnsResultDirectly(UINT msg) {
     case WM_COMPAREITEM:
     case WM_VKEYTOITEM:
     case WM_CHARTOITEM:
-    case WM_QUERYDRAGICON:
-      return true;
-    default:
-      return false;
+    case WM_QUERYDRAGICON: return true;
+    default: return false;
   }
 }
 
@@ -34,9 +32,7 @@ bool ReturnsResultDirectly(UINT msg) {
 
 // ---- The modal stack and the kept exception -----------------------------------
 
-CModalScope::CModalScope(const HWND& window) : m_hWindow(window), m_pOuter(g_modalTop) {
-  g_modalTop = this;
-}
+CModalScope::CModalScope(const HWND& window) : m_hWindow(window), m_pOuter(g_modalTop) { g_modalTop = this; }
 
 CModalScope::~CModalScope() { g_modalTop = m_pOuter; }
 
@@ -63,8 +59,8 @@ void DDX_Control(CDataExchange& dx, int id, CWnd& control) {
   if (control.m_hWnd != nullptr) return;
   HWND item = ::GetDlgItem(dx.m_pDlgWnd->m_hWnd, id);
   if (item == nullptr) {
-    throw std::runtime_error("dialog " + std::to_string(dx.m_pDlgWnd->GetTemplateId()) +
-                             " has no control " + std::to_string(id));
+    throw std::runtime_error("dialog " + std::to_string(dx.m_pDlgWnd->GetTemplateId()) + " has no control " +
+                             std::to_string(id));
   }
   control.Attach(item);
 }
@@ -84,10 +80,7 @@ const MessageMapEntry CDialog::kMessageEntries[] = {
 const MessageMap CDialog::kMessageMap = MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
 CDialog::CDialog(UINT templateId, HWND parent, CCmdTarget* commandTarget)
-    : m_nIDHelp(templateId),
-      m_pCommandTarget(commandTarget),
-      m_hWndParent(parent),
-      m_nIDTemplate(templateId) {}
+    : m_nIDHelp(templateId), m_pCommandTarget(commandTarget), m_hWndParent(parent), m_nIDTemplate(templateId) {}
 
 CDialog::~CDialog() {
   if (m_hWnd == nullptr) return;
@@ -104,8 +97,8 @@ UINT CDialog::HelpIdMessage() {
 
 INT_PTR CDialog::DoModal() {
   return RunModal([&] {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                           m_hWndParent, DialogProc, reinterpret_cast<LPARAM>(this));
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndParent, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
   });
 }
 
@@ -113,8 +106,8 @@ bool CDialog::Create(HWND parent) {
   if (m_hWnd != nullptr) return false;
   if (parent != nullptr) m_hWndParent = parent;
   m_bModal = false;
-  HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                                 m_hWndParent, DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndParent, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
   return hwnd != nullptr;
 }
 
@@ -161,8 +154,7 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     // A top-level dialog that its initialisation did not place is centred
     // over its owner (or the screen).
     RECT after = GetWindowRect();
-    if (m_hWnd != nullptr && (GetWindowLongA(m_hWnd, GWL_STYLE) & WS_CHILD) == 0 &&
-        EqualRect(&before, &after)) {
+    if (m_hWnd != nullptr && (GetWindowLongA(m_hWnd, GWL_STYLE) & WS_CHILD) == 0 && EqualRect(&before, &after)) {
       CenterWindow();
     }
     return result;
@@ -194,8 +186,7 @@ void CDialog::TakeException(HWND hwnd) {
   }
 }
 
-INT_PTR CDialog::DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam,
-                                       LPARAM lParam) {
+INT_PTR CDialog::DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG && arriving != nullptr) arriving->AttachObject(hwnd);
   // The system sends some messages before WM_INITDIALOG: no object yet.
   CWnd* self = FromHandlePermanent(hwnd);

@@ -40,8 +40,7 @@ void AfxRethrowKeptException();
 // One direction of the dialog's data exchange.
 class CDataExchange {
  public:
-  CDataExchange(CDialog* dialog, bool saveAndValidate)
-      : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+  CDataExchange(CDialog* dialog, bool saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
   CDialog* m_pDlgWnd;
   bool m_bSaveAndValidate;  // true: controls to members; false: members to controls
 };
@@ -95,8 +94,8 @@ class CDialog : public CWnd {
   static const MessageMap kMessageMap;
   static const MessageMapEntry kMessageEntries[];
 
-  UINT m_nIDHelp;             // help id: the template number
-  INT_PTR m_nModalResult = 0; // the result EndDialog was given
+  UINT m_nIDHelp;                // help id: the template number
+  INT_PTR m_nModalResult = 0;    // the result EndDialog was given
   CCmdTarget* m_pCommandTarget;  // where the commands no table takes go; may be null
 
   // Asked of a window by the Help command: a dialog answers its help id.
@@ -120,8 +119,7 @@ class CDialog : public CWnd {
   // The procedure core of dialogs, for the dialog procedure and the file
   // dialog's hook: keeps `arriving` (the object WM_INITDIALOG brings; null
   // for other messages) behind the window; messages before it get FALSE.
-  static INT_PTR DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam,
-                                       LPARAM lParam);
+  static INT_PTR DispatchDialogMessage(CDialog* arriving, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
   // Runs the modal call the system makes for this dialog (DialogBoxParam,
   // GetOpenFileName) as the innermost modal loop, then rethrows what a

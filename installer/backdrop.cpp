@@ -43,15 +43,13 @@ int WindowDpi(HWND hwnd, HDC dc) {
 const MessageMapEntry CBackdropWindow::kMessageEntries[] = {
     MapMessage(WM_PAINT, &CBackdropWindow::OnPaint),
 };
-const MessageMap CBackdropWindow::kMessageMap =
-    MakeMessageMap(&CWnd::kMessageMap, kMessageEntries);
+const MessageMap CBackdropWindow::kMessageMap = MakeMessageMap(&CWnd::kMessageMap, kMessageEntries);
 
 CBackdropWindow::CBackdropWindow() : m_brBackground(kBackdropColor) {
-  const char* className = RegisterWndClass(
-      CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), m_brBackground,
-      LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDI_SETUP)));
-  CreateEx(0, className, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-           CW_USEDEFAULT, nullptr, nullptr);
+  const char* className = RegisterWndClass(CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), m_brBackground,
+                                           LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDI_SETUP)));
+  CreateEx(0, className, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+           nullptr);
 }
 
 CBackdropWindow::~CBackdropWindow() {
@@ -126,13 +124,10 @@ int InstallerMessageBox(HWND owner, const std::string& text, UINT type) {
     LogInstallStep("Message: " + text);
     switch (type & MB_TYPEMASK) {
       case MB_YESNO:
-      case MB_YESNOCANCEL:
-        return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+      case MB_YESNOCANCEL: return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
       case MB_OKCANCEL:
-      case MB_RETRYCANCEL:
-        return IDCANCEL;
-      default:
-        return IDOK;
+      case MB_RETRYCANCEL: return IDCANCEL;
+      default: return IDOK;
     }
   }
   CBackdropWindow* backdrop = CBackdropWindow::FindBackdrop(owner);
@@ -144,8 +139,7 @@ int ShowLastErrorMessage(HWND owner, const std::string& text) {
   DWORD error = GetLastError();
   char* systemText = nullptr;
   FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, error,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&systemText),
-                 0, nullptr);
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&systemText), 0, nullptr);
   std::string message = text + "\n\n" + (systemText != nullptr ? systemText : "");
   if (systemText != nullptr) LocalFree(systemText);
   return InstallerMessageBox(owner, message, MB_ICONEXCLAMATION);

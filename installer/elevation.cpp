@@ -26,8 +26,7 @@ bool ProcessNeedsElevation() {
   // TokenElevation (20) answers one DWORD: nonzero when elevated.
   DWORD elevated = 0;
   DWORD size = 0;
-  BOOL ok = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20), &elevated,
-                                sizeof elevated, &size);
+  BOOL ok = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20), &elevated, sizeof elevated, &size);
   return ok && elevated == 0;
 }
 
@@ -44,8 +43,7 @@ DWORD StartElevated(const std::string& program, const std::string& arguments, DW
       CHandle process(info.hProcess);
       // Without a handle (the system handed the start to a running program)
       // there is nothing to wait for, and nothing to tell of its outcome.
-      *exitCode = process.IsValid() ? WaitForProcessPumping(process)
-                                    : static_cast<DWORD>(InstallExitCode::kFailed);
+      *exitCode = process.IsValid() ? WaitForProcessPumping(process) : static_cast<DWORD>(InstallExitCode::kFailed);
     }
     return 0;
   }
@@ -63,8 +61,7 @@ Elevation ElevateIfNeeded(CInstallRun& run, const std::string& mode, bool instal
   if (!routines.needsElevation()) return Elevation::kNotNeeded;
   // A silent job that names no scope is for this user when it has no
   // administrator's rights: nobody is there to answer the system's prompt.
-  const bool mustElevate =
-      run.switched && (!install || run.switches.scope == InstallScope::kAllUsers);
+  const bool mustElevate = run.switched && (!install || run.switches.scope == InstallScope::kAllUsers);
   if (run.switched && install && !mustElevate && InstallJobIsSilent()) {
     run.perUser = true;
     LogInstallStep("Install for this user only (not elevated)");
@@ -76,10 +73,8 @@ Elevation ElevateIfNeeded(CInstallRun& run, const std::string& mode, bool instal
   // turned off for a standard user) must not start the next one: it goes
   // on unelevated, as after a declined prompt.
   if (!run.elevationTried && !program.empty()) {
-    const std::string given =
-        mode + (run.switched ? FormatInstallSwitches(run.switches) : std::string());
-    const std::string tail =
-        given.empty() ? std::string(kElevatedMark) : std::string(kElevatedMark) + " " + given;
+    const std::string given = mode + (run.switched ? FormatInstallSwitches(run.switches) : std::string());
+    const std::string tail = given.empty() ? std::string(kElevatedMark) : std::string(kElevatedMark) + " " + given;
     // The elevated copy is waited for when its end means something here: a
     // job's exit code, or an installation whose program this process then
     // starts for its own user.

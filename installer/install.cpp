@@ -22,8 +22,7 @@ struct CCopyUndo {
   std::vector<std::string> newFiles;
 
   void Undo() const {
-    for (const std::string& file : newFiles)
-      LogInstallResult("Remove " + file, DeleteFileA(file.c_str()) != FALSE);
+    for (const std::string& file : newFiles) LogInstallResult("Remove " + file, DeleteFileA(file.c_str()) != FALSE);
     for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder)
       LogInstallResult("Remove the folder " + *folder, RemoveDirectoryA(folder->c_str()) != FALSE);
   }
@@ -70,9 +69,8 @@ bool CloseCopiesAndAcceptLicence(CInstallRun& run) {
     run.End(InstallExitCode::kFailed);
     return false;
   }
-  if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass,
-                                               manifest.CloseWindowTitle, names.appTitle,
-                                               manifest.ProgramsToClose) == CloseResult::kCancelled) {
+  if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle,
+                                               names.appTitle, manifest.ProgramsToClose) == CloseResult::kCancelled) {
     // A silent job asks nobody: a copy that did not close fails it.
     LogInstallStep("Close running copies: failed (a running copy did not close)");
     run.End(silent ? InstallExitCode::kFailed : InstallExitCode::kCancelled);
@@ -111,9 +109,8 @@ bool ChooseInstallFolder(CInstallRun& run, const CInstallRecord& record, std::st
       run.End(InstallExitCode::kFailed);
       return false;
     }
-  } else if (InstallerRoutines().chooseDestinationFolder(run.backdrop.GetSafeHwnd(), installFolder,
-                                                         names.moduleFolder, names.appTitle,
-                                                         run.manifest.FilesToCopy)) {
+  } else if (InstallerRoutines().chooseDestinationFolder(run.backdrop.GetSafeHwnd(), installFolder, names.moduleFolder,
+                                                         names.appTitle, run.manifest.FilesToCopy)) {
     run.End(InstallExitCode::kCancelled);
     return false;
   }
@@ -150,8 +147,7 @@ void AskDesktopShortcut(const CInstallRun& run) {
         desktopChoice = 1;
       } else if (!InstallJobIsSilent()) {
         desktopChoice = InstallerMessageBox(run.backdrop.GetSafeHwnd(),
-                                            "Would you like to add a desktop shortcut to " +
-                                                run.names.appTitle + "?",
+                                            "Would you like to add a desktop shortcut to " + run.names.appTitle + "?",
                                             MB_YESNO | MB_ICONQUESTION) == IDYES
                             ? 1
                             : 0;
@@ -167,8 +163,7 @@ void AskDesktopShortcut(const CInstallRun& run) {
 bool CopyProgramFiles(CInstallRun& run, const std::string& installFolder, CCopyUndo& undo) {
   const CInstallNames& names = run.names;
   CreateFolderPath(installFolder, &undo.madeFolders);
-  for (const std::string& folder : undo.madeFolders)
-    LogInstallStep("Create the folder " + folder + ": done");
+  for (const std::string& folder : undo.madeFolders) LogInstallStep("Create the folder " + folder + ": done");
   for (const std::string& name : run.manifest.FilesToCopy) {
     const std::string target = installFolder + name;
     const bool existed = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -203,16 +198,14 @@ RunResult StartStepTwo(CInstallRun& run, const std::string& installFolder, const
                        std::unique_ptr<CProgressBox>& progress) {
   const CInstallerRoutines& routines = InstallerRoutines();
   HWND backdrop = run.backdrop.GetSafeHwnd();
-  const std::string command =
-      QuotedCommand(installFolder + run.manifest.ExeName, run.ChildTail(kInstallStep2Switch));
+  const std::string command = QuotedCommand(installFolder + run.manifest.ExeName, run.ChildTail(kInstallStep2Switch));
   if (run.Waited()) {
     // The whole installation ends before this process does: step 2 writes
     // the complete record, so this one writes none of its own.
     DWORD code = static_cast<DWORD>(InstallExitCode::kDone);
     if (!routines.runAndWait(command.c_str(), installFolder.c_str(), &code)) {
       LogInstallResult("Start " + command, false);
-      InstallerMessageBox(backdrop, "Error running the newly installed program.",
-                          MB_ICONEXCLAMATION);
+      InstallerMessageBox(backdrop, "Error running the newly installed program.", MB_ICONEXCLAMATION);
       if (run.switched) undo.Undo();
       return run.End(InstallExitCode::kFailed);
     }
@@ -239,8 +232,7 @@ RunResult RunInstallStep1(CInstallRun& run, const CInstallRecord& record) {
   if (!ChooseInstallFolder(run, record, installFolder)) return RunResult::kEndProcess;
   AskDesktopShortcut(run);
 
-  auto progress =
-      std::make_unique<CProgressBox>("Installing the program...", run.backdrop.GetSafeHwnd());
+  auto progress = std::make_unique<CProgressBox>("Installing the program...", run.backdrop.GetSafeHwnd());
   installFolder = WithSeparator(installFolder);
 
   if (lstrcmpiA(run.names.moduleFolder.c_str(), installFolder.c_str()) == 0) {
@@ -287,8 +279,8 @@ void WriteUninstallEntryOf(const CInstallRun& run, const std::string& installFol
     entry.m_nEstimatedSizeKB = InstalledSizeKB(installFolder, run.manifest.FilesToCopy);
     made = WriteUninstallEntry(root, names.uninstallKey, entry);
   }
-  LogInstallResult(std::string("Write the uninstall entry ") +
-                       (root == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\") + names.uninstallKey,
+  LogInstallResult(std::string("Write the uninstall entry ") + (root == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\") +
+                       names.uninstallKey,
                    made, ERROR_ACCESS_DENIED);
 }
 
@@ -309,8 +301,8 @@ DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>&
 RunResult RunInstallCheck(CInstallRun& run, const std::string& tail) {
   const CInstallNames& names = run.names;
   const CInstallRecord record = ReadInstallRecord(names.selfInstallKey);
-  if (record.version == names.currentVersion && record.installFolder == names.moduleFolder &&
-      tail != kInstallSwitch && tail != kInstallStep2Switch) {
+  if (record.version == names.currentVersion && record.installFolder == names.moduleFolder && tail != kInstallSwitch &&
+      tail != kInstallStep2Switch) {
     return RunResult::kGoOn;
   }
   if (tail == kInstallStep2Switch) return RunInstallStep2(run);
@@ -326,8 +318,7 @@ RunResult RunInstallCheck(CInstallRun& run, const std::string& tail) {
   run.backdrop.ShowWithTitle(SW_SHOW, "Setup");
   if (InstallJobIsSilent()) {
     LogInstallStep(question.substr(0, question.find('\n')));
-  } else if (InstallerMessageBox(run.backdrop.GetSafeHwnd(), question, MB_YESNO | MB_ICONQUESTION) ==
-             IDNO) {
+  } else if (InstallerMessageBox(run.backdrop.GetSafeHwnd(), question, MB_YESNO | MB_ICONQUESTION) == IDNO) {
     return run.End(InstallExitCode::kCancelled);
   }
   return RunInstallStep1(run, record);
@@ -348,16 +339,15 @@ RunResult RunInstallStep2(CInstallRun& run) {
   SetRunAtStartup(manifest.RunArguments, manifest.RunAtStartup);
   SetAppPath(manifest.ExeName, manifest.AppPathPath, manifest.AppPath);
   for (const CSelfInstallRegValue& value : manifest.RegValues) {
-    LogInstallResult("Write the registry value " + value.SubKey + "\\" + value.ValueName,
-                     WriteRegistryString(value.Root, value.SubKey.c_str(), value.ValueName.c_str(),
-                                         value.Value.c_str()));
+    LogInstallResult(
+        "Write the registry value " + value.SubKey + "\\" + value.ValueName,
+        WriteRegistryString(value.Root, value.SubKey.c_str(), value.ValueName.c_str(), value.Value.c_str()));
   }
   // An installation for the whole machine is there for every user: its
   // links go to the folders of all users, not to those of whoever approved
   // the elevation.
   const bool allUsers = run.MachineKey(names.appKey);
-  for (const CSelfInstallShortcut& shortcut : manifest.Shortcuts)
-    shortcut.Install(installFolder, allUsers);
+  for (const CSelfInstallShortcut& shortcut : manifest.Shortcuts) shortcut.Install(installFolder, allUsers);
   WriteSettingString(kSettingsSection, kCreateDesktopShortcutEntry, nullptr);
 
   if (!names.modulePath.empty()) WriteUninstallEntryOf(run, installFolder);

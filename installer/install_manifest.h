@@ -14,8 +14,7 @@
 // A registry string value that install step 2 writes (under an existing key)
 // and uninstall deletes.
 struct CSelfInstallRegValue {
-  CSelfInstallRegValue(HKEY root, const std::string& subKey, const std::string& valueName,
-                       const std::string& value)
+  CSelfInstallRegValue(HKEY root, const std::string& subKey, const std::string& valueName, const std::string& value)
       : Root(root), SubKey(subKey), ValueName(valueName), Value(value) {}
   HKEY Root;
   std::string SubKey;
@@ -31,9 +30,9 @@ struct CSelfInstallRegKey {
 };
 
 struct CInstallManifest {
-  std::string ExeName;                     // the program's file, in FilesToCopy
-  std::vector<std::string> FilesToCopy;    // copied by install step 1, deleted by uninstall
-  std::vector<std::string> FilesToDelete;  // deleted by uninstall only
+  std::string ExeName;                          // the program's file, in FilesToCopy
+  std::vector<std::string> FilesToCopy;         // copied by install step 1, deleted by uninstall
+  std::vector<std::string> FilesToDelete;       // deleted by uninstall only
   std::vector<CSelfInstallShortcut> Shortcuts;  // made by step 2, removed by uninstall
   // Links an earlier version made that step 2 removes (from this user's
   // folders), after the uninstall entry and before the installation record.

@@ -44,8 +44,7 @@ void RecordVersionForStepTwo(const CInstallRun& run) {
   const CInstallNames& names = run.names;
   DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
   if (run.MachineKey(names.appKey)) {
-    WriteRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry,
-                        names.currentVersion.c_str());
+    WriteRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry, names.currentVersion.c_str());
   } else {
     WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
   }
@@ -59,13 +58,11 @@ bool WriteInstallRecord(const CInstallRun& run, const std::string& installFolder
     const char* key = names.selfInstallKey.c_str();
     recorded = WriteRegistryString(HKEY_LOCAL_MACHINE, key, kDirectoryEntry, installFolder.c_str()) &&
                WriteRegistryString(HKEY_LOCAL_MACHINE, key, kVersionEntry, names.currentVersion.c_str());
-    LogInstallResult("Write the installation record HKLM\\" + names.selfInstallKey, recorded,
-                     ERROR_ACCESS_DENIED);
+    LogInstallResult("Write the installation record HKLM\\" + names.selfInstallKey, recorded, ERROR_ACCESS_DENIED);
   } else {
     recorded = WriteSettingString(kSelfInstallSection, kDirectoryEntry, installFolder.c_str()) &&
                WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
-    LogInstallResult("Write the installation record HKCU\\" + names.selfInstallKey, recorded,
-                     ERROR_ACCESS_DENIED);
+    LogInstallResult("Write the installation record HKCU\\" + names.selfInstallKey, recorded, ERROR_ACCESS_DENIED);
   }
   return recorded;
 }

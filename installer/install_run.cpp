@@ -9,10 +9,8 @@ InstallExitCode JobCode(DWORD processExitCode) {
   switch (processExitCode) {
     case static_cast<DWORD>(InstallExitCode::kDone):
     case static_cast<DWORD>(InstallExitCode::kRestartNeeded):
-    case static_cast<DWORD>(InstallExitCode::kCancelled):
-      return static_cast<InstallExitCode>(processExitCode);
-    default:
-      return InstallExitCode::kFailed;
+    case static_cast<DWORD>(InstallExitCode::kCancelled): return static_cast<InstallExitCode>(processExitCode);
+    default: return InstallExitCode::kFailed;
   }
 }
 
@@ -33,6 +31,5 @@ bool CInstallRun::MachineKey(const std::string& subkey) const {
 void CInstallRun::StartInstalledProgram(const std::string& installFolder) const {
   if (installFolder.empty()) return;
   const std::string command = "\"" + WithSeparator(installFolder) + manifest.ExeName + "\"";
-  LogInstallResult("Start " + command,
-                   InstallerRoutines().runCommandLine(command.c_str(), installFolder.c_str()));
+  LogInstallResult("Start " + command, InstallerRoutines().runCommandLine(command.c_str(), installFolder.c_str()));
 }

@@ -20,13 +20,11 @@ struct CInstallerRoutines {
   // The licence dialog; true when the licence was declined.
   bool (*showLicenseAgreement)(HWND parent, const std::string& sourceFolder);
   // The destination dialog; true when the user did not accept.
-  bool (*chooseDestinationFolder)(HWND parent, std::string& installFolder,
-                                  const std::string& sourceFolder, const std::string& appTitle,
-                                  const std::vector<std::string>& fileNames);
+  bool (*chooseDestinationFolder)(HWND parent, std::string& installFolder, const std::string& sourceFolder,
+                                  const std::string& appTitle, const std::vector<std::string>& fileNames);
   // Closing running copies (CloseRunningPrograms).
-  CloseResult (*closeRunningPrograms)(HWND owner, const std::string& windowClass,
-                                      const std::string& windowTitle, const std::string& programName,
-                                      const std::vector<CSelfInstallProgram>& more);
+  CloseResult (*closeRunningPrograms)(HWND owner, const std::string& windowClass, const std::string& windowTitle,
+                                      const std::string& programName, const std::vector<CSelfInstallProgram>& more);
   // The running program's full path (GetModulePath).
   std::string (*getModulePath)();
   // True when the system separates administrators from elevated processes
@@ -35,8 +33,7 @@ struct CInstallerRoutines {
   // Starts the program elevated with these arguments; 0 when started,
   // otherwise the system error (ERROR_CANCELLED: the user declined). With
   // `exitCode`, waits until the elevated copy has ended and gives its code.
-  DWORD (*startElevated)(const std::string& program, const std::string& arguments,
-                         DWORD* exitCode);
+  DWORD (*startElevated)(const std::string& program, const std::string& arguments, DWORD* exitCode);
   // Makes a key under HKEY_LOCAL_MACHINE (EnsureRegistryKey); false refuses.
   bool (*ensureMachineKey)(const char* subkey);
   // ExitWindowsEx: it really ends every program (under Wine every windowed

@@ -4,9 +4,7 @@
 #include "resources/resource.h"
 
 // The help file has no topic for the installer's dialogs: F1 asks for none.
-CProgressBox::CProgressBox() : CDialog(IDD_SELFINSTALL_MESSAGE) {
-  m_nIDHelp = 0;
-}
+CProgressBox::CProgressBox() : CDialog(IDD_SELFINSTALL_MESSAGE) { m_nIDHelp = 0; }
 
 CProgressBox::CProgressBox(const std::string& text, HWND parent)
     : CDialog(IDD_SELFINSTALL_MESSAGE, parent), m_pParentWnd(parent) {

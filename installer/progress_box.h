@@ -32,10 +32,10 @@ class CProgressBox : public CDialog {
   // Paints the box and its controls now: the caller's work pumps no messages.
   void PaintNow();
 
-  HWND m_pParentWnd = nullptr;  // disabled while the box is up
-  DWORD m_dwStartTime = 0;      // GetTickCount when the text was set
-  bool m_bShown = false;        // the box was created and the start time taken
-  bool m_bEnableParent = false; // the box disabled the parent, so enables it again
+  HWND m_pParentWnd = nullptr;   // disabled while the box is up
+  DWORD m_dwStartTime = 0;       // GetTickCount when the text was set
+  bool m_bShown = false;         // the box was created and the start time taken
+  bool m_bEnableParent = false;  // the box disabled the parent, so enables it again
 };
 
 // The progress box's earlier name, still in use.

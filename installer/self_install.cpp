@@ -46,12 +46,9 @@ const char* ExitCodeText(InstallExitCode code) {
 
 }  // namespace
 
-CSelfInstall::CSelfInstall(CInstallManifest manifest)
-    : m_Manifest(std::move(manifest)), m_Run(m_Manifest, m_Window) {}
+CSelfInstall::CSelfInstall(CInstallManifest manifest) : m_Manifest(std::move(manifest)), m_Run(m_Manifest, m_Window) {}
 
-InstallExitCode CSelfInstall::ExitCode() const {
-  return m_Run.Waited() ? m_Run.exitCode : InstallExitCode::kDone;
-}
+InstallExitCode CSelfInstall::ExitCode() const { return m_Run.Waited() ? m_Run.exitCode : InstallExitCode::kDone; }
 
 RunResult CSelfInstall::Run(const std::string& markedTail) {
   // The copy that elevation restarted carries a mark before the tail it was
@@ -81,14 +78,13 @@ RunResult CSelfInstall::Run(const std::string& markedTail) {
   names.selfInstallKey = GetSelfInstallKey();
   names.currentVersion = GetVersionText();
   if (tail != kInstallStep2Switch)
-    LogInstallStep(names.appTitle + " " + names.currentVersion + " (" + names.modulePath + "): " +
-                   tail + FormatInstallSwitches(m_Run.switches));
+    LogInstallStep(names.appTitle + " " + names.currentVersion + " (" + names.modulePath + "): " + tail +
+                   FormatInstallSwitches(m_Run.switches));
 
   RunResult result;
   if (tail == kUninstallSwitch) {
     result = RunUninstall(m_Run);
-  } else if (tail.compare(0, sizeof kFinishUninstallSwitch,
-                          std::string(kFinishUninstallSwitch) + " ") == 0) {
+  } else if (tail.compare(0, sizeof kFinishUninstallSwitch, std::string(kFinishUninstallSwitch) + " ") == 0) {
     return FinishUninstall(m_Run, tail.substr(sizeof kFinishUninstallSwitch));
   } else {
     result = RunInstallCheck(m_Run, tail);

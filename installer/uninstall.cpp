@@ -40,8 +40,9 @@ bool MayUninstall(CInstallRun& run) {
     if (elevation == Elevation::kDeclined) {
       run.backdrop.ShowWithTitle(SW_SHOW, "Uninstall");
       InstallerMessageBox(backdrop,
-                          names.appTitle + " was installed for all users of this computer. "
-                          "Uninstalling it needs administrator rights.\n\nNothing has been removed.",
+                          names.appTitle +
+                              " was installed for all users of this computer. "
+                              "Uninstalling it needs administrator rights.\n\nNothing has been removed.",
                           MB_OK | MB_ICONEXCLAMATION);
       run.End(run.exitCode != InstallExitCode::kDone ? run.exitCode : InstallExitCode::kCancelled);
       return false;
@@ -65,15 +66,13 @@ bool MayUninstall(CInstallRun& run) {
   }
   // Only Yes removes anything: a box closed from outside, or one that could
   // not be shown, is no consent.
-  if (!silent &&
-      InstallerMessageBox(backdrop, "Are you sure you want to uninstall " + names.appTitle + "?",
-                          MB_YESNO | MB_ICONQUESTION) != IDYES) {
+  if (!silent && InstallerMessageBox(backdrop, "Are you sure you want to uninstall " + names.appTitle + "?",
+                                     MB_YESNO | MB_ICONQUESTION) != IDYES) {
     run.End(InstallExitCode::kCancelled);
     return false;
   }
-  if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass,
-                                               manifest.CloseWindowTitle, names.appTitle,
-                                               manifest.ProgramsToClose) == CloseResult::kCancelled) {
+  if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle,
+                                               names.appTitle, manifest.ProgramsToClose) == CloseResult::kCancelled) {
     LogInstallStep("Close running copies: failed (a running copy did not close)");
     run.End(silent ? InstallExitCode::kFailed : InstallExitCode::kCancelled);
     return false;
@@ -162,15 +161,14 @@ bool StartUninstallFinisher(const CInstallRun& run) {
   const DWORD length = GetTempPathA(MAX_PATH, temp);
   if (length == 0 || length >= MAX_PATH || names.modulePath.empty()) return false;
   const std::string tempFolder(temp, length);
-  const std::string copy = WithSeparator(tempFolder) + names.instanceKey + "Uninstall-" +
-                           std::to_string(GetCurrentProcessId()) + ".exe";
+  const std::string copy =
+      WithSeparator(tempFolder) + names.instanceKey + "Uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
   if (!CopyFileA(names.modulePath.c_str(), copy.c_str(), FALSE)) return false;
   ClearReadOnly(copy);
   std::string folder = names.moduleFolder;
   while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
-  const std::string command =
-      QuotedCommand(copy, std::string(kFinishUninstallSwitch) + " " +
-                              std::to_string(GetCurrentProcessId()) + " \"" + folder + "\"");
+  const std::string command = QuotedCommand(
+      copy, std::string(kFinishUninstallSwitch) + " " + std::to_string(GetCurrentProcessId()) + " \"" + folder + "\"");
   if (InstallerRoutines().runCommandLine(command.c_str(), tempFolder.c_str())) return true;
   DeleteFileA(copy.c_str());
   return false;
@@ -201,9 +199,9 @@ RunResult RunUninstall(CInstallRun& run) {
       std::string list;
       for (const std::string& path : left) list += path + "\n";
       InstallerMessageBox(backdrop,
-                          "These files of " + names.appTitle + " could not be removed:\n\n" +
-                              list + "\nPlease delete them, and the folder " +
-                              names.moduleFolder + ", once " + names.appTitle + " has ended.",
+                          "These files of " + names.appTitle + " could not be removed:\n\n" + list +
+                              "\nPlease delete them, and the folder " + names.moduleFolder + ", once " +
+                              names.appTitle + " has ended.",
                           MB_OK | MB_ICONEXCLAMATION);
     }
   }
@@ -261,8 +259,7 @@ RunResult FinishUninstall(const CInstallRun& run, const std::string& arguments) 
     const std::string path = WithSeparator(folder) + name;
     ClearReadOnly(path);
     // The system may hold an ended program's file for a moment.
-    for (int attempt = 0; attempt < 20 && !DeleteFileA(path.c_str()) &&
-                          GetLastError() != ERROR_FILE_NOT_FOUND;
+    for (int attempt = 0; attempt < 20 && !DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
          ++attempt)
       Sleep(100);
   }

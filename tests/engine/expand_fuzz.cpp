@@ -158,9 +158,9 @@ void AppendUtf8(std::string& s, char32_t ch) {
 // Code points the expanders treat in their own ways: one and two columns,
 // none, the fast lead ranges, the edges of each length.
 char32_t SomeCharacter(Rng& rng) {
-  static const char32_t kChosen[] = {0x80,    0xE9,    0x2FF,   0x300,   0x301,  0x416,   0x5B4,  0x7FF,
-                                     0x800,   0x1100,  0x200B,  0x3000,  0x4E2D, 0x9FFF,  0xAC00, 0xB000,
-                                     0xCFFF,  0xD7FF,  0xE000,  0xFEFF,  0xFF21, 0xFFFD,  0xFFFF, 0x10000,
+  static const char32_t kChosen[] = {0x80,    0xE9,    0x2FF,   0x300,   0x301,   0x416,   0x5B4,  0x7FF,
+                                     0x800,   0x1100,  0x200B,  0x3000,  0x4E2D,  0x9FFF,  0xAC00, 0xB000,
+                                     0xCFFF,  0xD7FF,  0xE000,  0xFEFF,  0xFF21,  0xFFFD,  0xFFFF, 0x10000,
                                      0x10348, 0x1F600, 0x1F1E6, 0x20000, 0xE0001, 0x10FFFF};
   switch (Below(rng, 4)) {
     case 0: return kChosen[Below(rng, sizeof kChosen / sizeof kChosen[0])];
@@ -190,9 +190,9 @@ std::string RandomUtf8ish(Rng& rng, size_t length) {
     } else if (roll < tabShare + endShare + charShare) {
       AppendUtf8(s, SomeCharacter(rng));
     } else if (roll < tabShare + endShare + charShare + faultShare) {
-      static const char* const kFaults[] = {"\x80", "\xBF", "\xC0", "\xC1", "\xC0\xAF", "\xE0\x80\xAF",
-                                            "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5", "\xFF", "\xE4\xB8",
-                                            "\xF0\x9F\x98", "\xC3"};
+      static const char* const kFaults[] = {
+          "\x80", "\xBF", "\xC0",     "\xC1",         "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+          "\xF5", "\xFF", "\xE4\xB8", "\xF0\x9F\x98", "\xC3"};
       s += kFaults[Below(rng, sizeof kFaults / sizeof kFaults[0])];
     } else {
       s += static_cast<char>(' ' + Below(rng, 95));
@@ -241,8 +241,9 @@ std::vector<uint16_t> RandomWidths(Rng& rng) {
   const size_t count = Below(rng, 3) == 0 ? 1 + Below(rng, 4) : 1;
   for (size_t i = 0; i < count; ++i) {
     const size_t roll = Below(rng, 10);
-    widths.push_back(static_cast<uint16_t>(roll < 6 ? 1 + Below(rng, 16) : roll < 9 ? 1 + Below(rng, 200)
-                                                                                   : 1 + Below(rng, 65535)));
+    widths.push_back(static_cast<uint16_t>(roll < 6   ? 1 + Below(rng, 16)
+                                           : roll < 9 ? 1 + Below(rng, 200)
+                                                      : 1 + Below(rng, 65535)));
   }
   return widths;
 }
@@ -320,8 +321,7 @@ void RunOne(Rng& rng, std::vector<Failure>& failures, std::string& input, std::v
       std::unique_ptr<char[]> whole(new char[input.size() + 1]);
       std::memcpy(whole.get(), input.data(), input.size());
       const ExpandedTextSize measured = MeasureExpandedText(whole.get(), input.size(), stops);
-      Check(measured.m_nBytes == want.out.size() && measured.m_nTabCount == want.tabs, "MeasureExpandedText",
-            failures);
+      Check(measured.m_nBytes == want.out.size() && measured.m_nTabCount == want.tabs, "MeasureExpandedText", failures);
       std::unique_ptr<char[]> out(new char[want.out.size() + 1]);
       const size_t wrote = ExpandTextInto(whole.get(), input.size(), stops, out.get(), want.out.size());
       Check(std::string(out.get(), wrote) == want.out, "ExpandTextInto", failures);
@@ -359,8 +359,7 @@ void RunOne(Rng& rng, std::vector<Failure>& failures, std::string& input, std::v
             failures);
       std::unique_ptr<char16_t[]> out(new char16_t[want.out.size() / 2 + 1]);
       const size_t wrote = ExpandUtf16Into(text.get(), units, stops, out.get(), want.out.size() / 2);
-      Check(std::string(reinterpret_cast<const char*>(out.get()), wrote * 2) == want.out, "ExpandUtf16Into",
-            failures);
+      Check(std::string(reinterpret_cast<const char*>(out.get()), wrote * 2) == want.out, "ExpandUtf16Into", failures);
     }
   }
 }
