@@ -127,6 +127,13 @@ void ProgramTest::ExpectProgramEnds() {
 
 void ProgramTest::ExpectMainWindowBack() {
   ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(m_hMain) != FALSE; })) << "main window stays disabled";
+  // The window is enabled as soon as a box closes, before the command that
+  // showed it has finished (the histories are written after the answer). A
+  // message sent from here is taken only when the program waits for input
+  // again, so once it is answered the command is done.
+  DWORD_PTR answer = 0;
+  EXPECT_NE(0, SendMessageTimeoutA(m_hMain, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer))
+      << "the program does not come back to its window";
   MessageBoxInfo box;
   EXPECT_FALSE(m_app.FindMessageBox(&box)) << box.text;
   EXPECT_TRUE(m_app.IsRunning());
