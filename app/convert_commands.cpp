@@ -15,6 +15,7 @@
 #include "app/history.h"
 #include "app/main_dlg.h"
 #include "engine/convert.h"
+#include "engine/device_names.h"
 #include "engine/expand_text.h"
 #include "engine/file_names.h"
 #include "framework/ascii.h"
@@ -35,21 +36,34 @@ void FocusOn(const CWnd& dlg, int id) { dlg.GetDlgItem(id).SetFocus(); }
 
 CComboBox Box(const CWnd& dlg, int id) { return CComboBox(::GetDlgItem(dlg, id)); }
 
-// The entries a search for the pattern finds, in the search's order. Taken
-// whole before any file changes, so that files written meanwhile in the
-// folder cannot be met twice or added to the run.
-std::vector<std::string> FindEntries(const std::string& pattern) {
-  std::vector<std::string> names;
-  for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next()) names.push_back(found.Name());
-  return names;
-}
-
 // The name resolved against the current folder; the name itself when that
 // cannot be done.
 std::string FullPathOf(const std::string& name) {
   char path[kPathBufferBytes];
   const DWORD length = GetFullPathNameA(name.c_str(), kPathBufferBytes, path, nullptr);
   return length > 0 && length < kPathBufferBytes ? std::string(path, length) : name;
+}
+
+// The entries a search for the pattern finds, in the search's order. Taken
+// whole before any file changes, so that files written meanwhile in the
+// folder cannot be met twice or added to the run.
+// A name that is a device ("nul.txt", written by another system) is no
+// file: a pattern never matches one.
+std::vector<std::string> FindEntries(const std::string& pattern) {
+  std::vector<std::string> names;
+  if (IsDeviceName(pattern)) return names;
+  for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next())
+    if (!IsDeviceName(found.Name())) names.push_back(found.Name());
+  return names;
+}
+
+// Refuses a device typed as the source or the destination; true when it did.
+bool RefuseDevice(const CWnd& dlg, const std::string& text, const char* which, int box) {
+  if (!IsDeviceName(text) && !IsDeviceName(FullPathOf(text))) return false;
+  const std::string message = text + " is a device, not a file.  Please enter another " + which + " file name.";
+  AfxMessageBox(message.c_str(), MB_OK | MB_ICONEXCLAMATION);
+  FocusOn(dlg, box);
+  return true;
 }
 
 // The pattern's folder resolved to a full path, ending in a separator.
@@ -76,11 +90,22 @@ std::string ReportLine(const ConvertResult& result) {
       return "Not a text file. Tabs not converted.";
     case ConvertOutcome::kCopyFailed:
       return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
+    case ConvertOutcome::kCopyKept:
+      return TabsConvertedText(result.m_nTabCount) +
+             " - The file could not be put back under its name. Its text is kept in " + result.m_strKept + ".";
+    case ConvertOutcome::kLink:
+      return "A link to a file elsewhere. Tabs not converted.";
+    case ConvertOutcome::kSeveralNames:
+      return "A file with more than one name (hard links). Tabs not converted.";
     case ConvertOutcome::kConverted:
       break;
   }
   return TabsConvertedText(result.m_nTabCount);
 }
+
+// How often, and how far apart, the clipboard is asked for.
+constexpr int kClipboardTries = 10;
+constexpr DWORD kClipboardPause = 50;
 
 // Clipboard failures: the step that failed, as the message shows it.
 enum ClipboardError {
@@ -150,7 +175,9 @@ int ConvertClipboardAs(HWND owner, const TabStopList& stops, const std::string& 
                        ClipboardBlockAllocator allocate, uint64_t& tabCount) {
   using Unit = typename Text::Unit;
   try {
-    CClipboard clipboard(owner);
+    // Another program (a clipboard manager, a remote desktop) may hold the
+    // clipboard for a moment: tried for about half a second.
+    CClipboard clipboard(owner, kClipboardTries, kClipboardPause);
     if (!clipboard.IsOpen()) return kOpenFailed;
     HANDLE data = GetClipboardData(Text::kFormat);
     if (data == nullptr) return kNoTextData;
@@ -218,6 +245,7 @@ void CMainDlg::OnConvertFile() {
     FocusOn(*this, IDC_MAIN_SOURCE);
     return;
   }
+  if (RefuseDevice(*this, sourceText, "source", IDC_MAIN_SOURCE)) return;
   std::string source;
   switch (m_pfnLookUpFile(sourceText, &source)) {
     case FileLookup::found:
@@ -241,6 +269,7 @@ void CMainDlg::OnConvertFile() {
     FocusOn(*this, IDC_MAIN_DESTINATION);
     return;
   }
+  if (RefuseDevice(*this, destinationText, "destination", IDC_MAIN_DESTINATION)) return;
   // An existing destination becomes its full path; a new one stays as typed.
   std::string destination = destinationText;
   const FileLookup destinationLookup = m_pfnLookUpFile(destinationText, &destination);

@@ -48,6 +48,9 @@ std::string Describe(const ConvertResult& result) {
     case ConvertOutcome::kNotText: return "Not a text file. Tabs not converted.";
     case ConvertOutcome::kCopyFailed:
       return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
+    case ConvertOutcome::kCopyKept: return TabsConvertedText(result.m_nTabCount) + " - kept in " + result.m_strKept;
+    case ConvertOutcome::kLink: return "A link. Tabs not converted.";
+    case ConvertOutcome::kSeveralNames: return "Hard links. Tabs not converted.";
     case ConvertOutcome::kConverted: break;
   }
   return TabsConvertedText(result.m_nTabCount);
