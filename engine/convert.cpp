@@ -23,6 +23,71 @@ constexpr size_t kWriteSize = 64 * 1024;
 // The reparse tag of a symbolic link made by the Linux subsystem.
 constexpr DWORD kReparseTagUnixSymlink = 0xA000001D;
 
+// Where a file lies: its volume and index; false when it cannot be opened.
+bool IdentityOf(const std::wstring& path, DWORD* volume, uint64_t* index) {
+  const CHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!file.IsValid() || !GetFileInformationByHandle(file, &information)) return false;
+  *volume = information.dwVolumeSerialNumber;
+  *index = (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+  return true;
+}
+
+std::wstring FolderPart(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? L"." : path.substr(0, separator + 1);
+}
+
+std::wstring NamePart(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? path : path.substr(separator + 1);
+}
+
+// A symbolic link or junction by its reparse point, for a system without
+// final paths. Other reparse points (a file kept in the cloud, a
+// deduplicated one) are files of their own.
+bool IsLinkReparsePoint(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  const CFindFile entry(path.c_str());
+  if (!entry.IsValid()) return true;
+  const DWORD tag = entry.Data().dwReserved0;
+  return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT || tag == kReparseTagUnixSymlink;
+}
+
+// Whether `path`, opened as `file`, is a symbolic link or a junction: a name
+// that stands for a file elsewhere. The system's final path of the open file
+// (GetFinalPathNameByHandleW, from Windows Vista on) says where it really
+// is; a link of the host's file system under Wine shows only there, with no
+// reparse point. A final path that differs as text only (a short name, a
+// mapped drive, a linked folder above) names the same folder.
+bool IsLink(HANDLE file, const std::string& path) {
+  using FinalPathProc = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const FinalPathProc finalPath = reinterpret_cast<FinalPathProc>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+  if (finalPath == nullptr) return IsLinkReparsePoint(path);
+  WCHAR named[MAX_PATH];
+  WCHAR full[MAX_PATH];
+  std::wstring real(4 * MAX_PATH, L'\0');
+  const DWORD length = finalPath(file, &real[0], static_cast<DWORD>(real.size()), 0);
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, named, MAX_PATH) == 0 ||
+      GetFullPathNameW(named, MAX_PATH, full, nullptr) - 1 >= MAX_PATH - 1 || length == 0 || length >= real.size())
+    return IsLinkReparsePoint(path);
+  real.resize(length);
+  if (real.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+    real.replace(0, 8, L"\\\\");
+  else if (real.compare(0, 4, L"\\\\?\\") == 0)
+    real.erase(0, 4);
+  if (lstrcmpiW(full, real.c_str()) == 0) return false;
+  if (lstrcmpiW(NamePart(full).c_str(), NamePart(real).c_str()) != 0) return true;
+  DWORD namedVolume = 0, realVolume = 0;
+  uint64_t namedFolder = 0, realFolder = 0;
+  return IdentityOf(FolderPart(full), &namedVolume, &namedFolder) &&
+         IdentityOf(FolderPart(real), &realVolume, &realFolder) &&
+         (namedVolume != realVolume || namedFolder != realFolder);
+}
+
 // Writes the expansion to the destination. A sink that is soft keeps the
 // first failure to write instead of throwing it and drops the rest, so that
 // the source is still read to its end and its tabs counted: for a converted
@@ -109,6 +174,10 @@ class CStreamConversion {
     // The source first: when it cannot be opened the destination stays untouched.
     m_SourceFile.Open(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
     if (m_bCopy) {
+      if (IsLink(m_SourceFile.GetHandle(), source)) {
+        m_Result.m_Outcome = ConvertOutcome::kLink;
+        return m_Result;
+      }
       if (HasOtherNames()) {
         m_Result.m_Outcome = ConvertOutcome::kSeveralNames;
         return m_Result;
@@ -352,71 +421,6 @@ ConvertResult Convert(const std::string& source, const std::string& destination,
   return failure;
 }
 
-// Where a file lies: its volume and index; false when it cannot be opened.
-bool IdentityOf(const std::wstring& path, DWORD* volume, uint64_t* index) {
-  const CHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!file.IsValid() || !GetFileInformationByHandle(file, &information)) return false;
-  *volume = information.dwVolumeSerialNumber;
-  *index = (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
-  return true;
-}
-
-std::wstring FolderPart(const std::wstring& path) {
-  const size_t separator = path.find_last_of(L"\\/");
-  return separator == std::wstring::npos ? L"." : path.substr(0, separator + 1);
-}
-
-std::wstring NamePart(const std::wstring& path) {
-  const size_t separator = path.find_last_of(L"\\/");
-  return separator == std::wstring::npos ? path : path.substr(separator + 1);
-}
-
-// Whether the file the name leads to has another name or lies in another
-// folder: the system's final path of the open file (GetFinalPathNameByHandleW,
-// from Windows Vista on) says where it really is.
-bool LeadsElsewhere(const std::string& path) {
-  using FinalPathProc = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  static const FinalPathProc finalPath = reinterpret_cast<FinalPathProc>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
-  WCHAR wide[MAX_PATH];
-  if (finalPath == nullptr || MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) return false;
-  std::wstring real(4 * MAX_PATH, L'\0');
-  {
-    const CHandle file(CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr));
-    if (!file.IsValid()) return false;
-    const DWORD length = finalPath(file, &real[0], static_cast<DWORD>(real.size()), 0);
-    if (length == 0 || length >= real.size()) return false;
-    real.resize(length);
-  }
-  const std::wstring named = wide;
-  if (lstrcmpiW(NamePart(named).c_str(), NamePart(real).c_str()) != 0) return true;
-  DWORD namedVolume = 0, realVolume = 0;
-  uint64_t namedFolder = 0, realFolder = 0;
-  return IdentityOf(FolderPart(named), &namedVolume, &namedFolder) &&
-         IdentityOf(FolderPart(real), &realVolume, &realFolder) &&
-         (namedVolume != realVolume || namedFolder != realFolder);
-}
-
-// A symbolic link or a junction (not a folder): a name that stands for a
-// file elsewhere. Other reparse points (a file kept in the cloud, a
-// deduplicated one) are files of their own. A link of the host's file
-// system under Wine shows no reparse point, only a final path elsewhere.
-bool IsLink(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    const CFindFile entry(path.c_str());
-    if (!entry.IsValid()) return true;
-    const DWORD tag = entry.Data().dwReserved0;
-    if (tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT || tag == kReparseTagUnixSymlink)
-      return true;
-  }
-  return LeadsElsewhere(path);
-}
-
 }  // namespace
 
 ConvertResult ConvertFile(const std::string& source, const std::string& destination, const TabStopList& stops) {
@@ -424,15 +428,10 @@ ConvertResult ConvertFile(const std::string& source, const std::string& destinat
 }
 
 ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& stops) {
-  ConvertResult result;
-  if (IsLink(path)) {
-    result.m_Outcome = ConvertOutcome::kLink;
-    return result;
-  }
   const size_t separator = path.find_last_of("\\/:");
   const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
   std::string copy;
-  result = Convert(path, folder, stops, Target::kConvertedCopy, &copy);
+  ConvertResult result = Convert(path, folder, stops, Target::kConvertedCopy, &copy);
   // A conversion that changed nothing leaves the file as it was.
   if (result.m_Outcome == ConvertOutcome::kConverted && result.m_nTabCount != 0) {
     switch (ReplaceWithConverted(copy, path, &result.m_strKept)) {
