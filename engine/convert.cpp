@@ -142,8 +142,8 @@ enum class Target {
   // be made, written, flushed or closed is no failure of the conversion, the
   // source is read to its end all the same and the result says the copy
   // failed. A NUL byte outside UTF-16 text stops the conversion as not text
-  // (the copy is thrown away then). A source with more than one name is
-  // left unread.
+  // (the copy is thrown away then). A link, or a source with more than one
+  // name, is left as it is once a tab byte shows.
   kConvertedCopy,
 };
 
@@ -174,6 +174,9 @@ class CStreamConversion {
     // The source first: when it cannot be opened the destination stays untouched.
     m_SourceFile.Open(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
     if (m_bCopy) {
+      // A file without a tab is only read, whatever it is; the others are
+      // written only where a new file may take the name's place.
+      if (!FindTabByte()) return m_Result;
       if (IsLink(m_SourceFile.GetHandle(), source)) {
         m_Result.m_Outcome = ConvertOutcome::kLink;
         return m_Result;
@@ -182,7 +185,6 @@ class CStreamConversion {
         m_Result.m_Outcome = ConvertOutcome::kSeveralNames;
         return m_Result;
       }
-      if (!FindTabByte()) return m_Result;
       SeekTo(m_SourceFile, 0);
       // Without a copy beside the file (a folder the user cannot write to) the
       // source is still read and counted; only the replacement fails.
@@ -224,9 +226,27 @@ class CStreamConversion {
 
   // A file with hard links: replacing it by a new file would leave its other
   // names with the old text.
+  // The standard information where the system has it (from Windows Vista
+  // on): GetFileInformationByHandle also asks the volume for its serial
+  // number, which under Wine costs more than reading a small file.
   bool HasOtherNames() {
-    BY_HANDLE_FILE_INFORMATION information;
-    return GetFileInformationByHandle(m_SourceFile.GetHandle(), &information) && information.nNumberOfLinks > 1;
+    // FILE_STANDARD_INFO and its class, 1, which the headers of this build
+    // (for older systems) do not declare.
+    struct StandardInformation {
+      LARGE_INTEGER allocationSize;
+      LARGE_INTEGER endOfFile;
+      DWORD numberOfLinks;
+      BOOLEAN deletePending;
+      BOOLEAN directory;
+    };
+    using InformationProc = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+    static const InformationProc information = reinterpret_cast<InformationProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+    StandardInformation standard;
+    if (information != nullptr && information(m_SourceFile.GetHandle(), 1, &standard, sizeof standard))
+      return standard.numberOfLinks > 1;
+    BY_HANDLE_FILE_INFORMATION byHandle;
+    return GetFileInformationByHandle(m_SourceFile.GetHandle(), &byHandle) && byHandle.nNumberOfLinks > 1;
   }
 
   // Reads the source for a byte 09 (every tab, and a part of some UTF-16
