@@ -18,10 +18,19 @@ bool EqualsUpper(const std::string& text, const char* upper) {
 }  // namespace
 
 bool IsDeviceName(const std::string& name) {
-  // "\\.\COM1", "\\?\C:\x" and "//./PhysicalDrive0": the device namespaces.
+  // "\\.\COM1" and "//./PhysicalDrive0": the device namespace. Behind
+  // "\\?\" a drive's path ("\\?\C:\...") or a share's ("\\?\UNC\...")
+  // names a file, a reserved name there too (the system takes the rest as it
+  // stands); anything else there ("\\?\GLOBALROOT", "\\?\Volume{...}") is
+  // no file of a folder.
   if (name.size() >= 4 && IsSeparator(name[0]) && IsSeparator(name[1]) && (name[2] == '.' || name[2] == '?') &&
-      IsSeparator(name[3]))
-    return true;
+      IsSeparator(name[3])) {
+    if (name[2] == '.') return true;
+    const std::string rest = name.substr(4);
+    const bool drivePath = rest.size() >= 2 && rest[1] == ':' && Upper(rest[0]) >= 'A' && Upper(rest[0]) <= 'Z';
+    const bool sharePath = rest.size() >= 4 && EqualsUpper(rest.substr(0, 3), "UNC") && IsSeparator(rest[3]);
+    return !drivePath && !sharePath;
+  }
   // The last part, after any folder or drive.
   size_t start = name.find_last_of("\\/");
   start = start == std::string::npos ? 0 : start + 1;

@@ -7,6 +7,7 @@
 // True when `name` names a device: CON, NUL, PRN, AUX, COM1 to COM9, LPT1 to
 // LPT9, CONIN$ or CONOUT$ as its last part, in any case, with or without a
 // folder before it, an extension, a stream or trailing dots and spaces
-// ("C:\texts\nul.txt", "com1:", "Aux . "); or any name in the device
-// namespaces "\\.\" and "\\?\" (and their forms with forward slashes).
+// ("C:\texts\nul.txt", "com1:", "Aux . "); any name in the device namespace
+// "\\.\" (or "//./"); and a "\\?\" name that is not a drive's or a share's
+// path ("\\?\C:\texts\nul.txt" is a file of that name).
 bool IsDeviceName(const std::string& name);
