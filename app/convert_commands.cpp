@@ -15,6 +15,7 @@
 #include "app/history.h"
 #include "app/main_dlg.h"
 #include "engine/convert.h"
+#include "engine/device_names.h"
 #include "engine/expand_text.h"
 #include "engine/file_names.h"
 #include "framework/ascii.h"
@@ -36,10 +37,23 @@ CComboBox Box(const CWnd& dlg, int id) { return CComboBox(::GetDlgItem(dlg, id))
 // The entries a search for the pattern finds, in the search's order. Taken
 // whole before any file changes, so that files written meanwhile in the
 // folder cannot be met twice or added to the run.
+// A name that is a device ("nul.txt", written by another system) is no
+// file: a pattern never matches one.
 std::vector<std::string> FindEntries(const std::string& pattern) {
   std::vector<std::string> names;
-  for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next()) names.push_back(found.Name());
+  if (IsDeviceName(pattern)) return names;
+  for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next())
+    if (!IsDeviceName(found.Name())) names.push_back(found.Name());
   return names;
+}
+
+// Refuses a device typed as the source or the destination; true when it did.
+bool RefuseDevice(const CWnd& dlg, const std::string& text, const char* which, int box) {
+  if (!IsDeviceName(text) && !IsDeviceName(FullPathOf(text))) return false;
+  const std::string message = text + " is a device, not a file.  Please enter another " + which + " file name.";
+  AfxMessageBox(message.c_str(), MB_OK | MB_ICONEXCLAMATION);
+  FocusOn(dlg, box);
+  return true;
 }
 
 // A file's line in the results of Convert Multiple Files, after its name.
@@ -49,10 +63,22 @@ std::string ReportLine(const ConvertResult& result) {
     case ConvertOutcome::kNotText: return "Not a text file. Tabs not converted.";
     case ConvertOutcome::kCopyFailed:
       return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
-    case ConvertOutcome::kConverted: break;
+    case ConvertOutcome::kCopyKept:
+      return TabsConvertedText(result.m_nTabCount) +
+             " - The file could not be put back under its name. Its text is kept in " + result.m_strKept + ".";
+    case ConvertOutcome::kLink:
+      return "A link to a file elsewhere. Tabs not converted.";
+    case ConvertOutcome::kSeveralNames:
+      return "A file with more than one name (hard links). Tabs not converted.";
+    case ConvertOutcome::kConverted:
+      break;
   }
   return TabsConvertedText(result.m_nTabCount);
 }
+
+// How often, and how far apart, the clipboard is asked for.
+constexpr int kClipboardTries = 10;
+constexpr DWORD kClipboardPause = 50;
 
 // Clipboard failures: the step that failed, as the message shows it.
 enum ClipboardError {
@@ -120,7 +146,9 @@ int ConvertClipboardAs(HWND owner, const TabStopList& stops, const std::string& 
                        ClipboardBlockAllocator allocate, uint64_t& tabCount) {
   using Unit = typename Text::Unit;
   try {
-    CClipboard clipboard(owner);
+    // Another program (a clipboard manager, a remote desktop) may hold the
+    // clipboard for a moment: tried for about half a second.
+    CClipboard clipboard(owner, kClipboardTries, kClipboardPause);
     if (!clipboard.IsOpen()) return kOpenFailed;
     HANDLE data = GetClipboardData(Text::kFormat);
     if (data == nullptr) return kNoTextData;
@@ -185,6 +213,7 @@ void CMainDlg::OnConvertFile() {
     FocusOn(*this, IDC_MAIN_SOURCE);
     return;
   }
+  if (RefuseDevice(*this, sourceText, "source", IDC_MAIN_SOURCE)) return;
   std::string source;
   switch (m_pfnLookUpFile(sourceText, &source)) {
     case FileLookup::found: break;
@@ -207,6 +236,7 @@ void CMainDlg::OnConvertFile() {
     FocusOn(*this, IDC_MAIN_DESTINATION);
     return;
   }
+  if (RefuseDevice(*this, destinationText, "destination", IDC_MAIN_DESTINATION)) return;
   // An existing destination becomes its full path; a new one stays as typed.
   std::string destination = destinationText;
   const FileLookup destinationLookup = m_pfnLookUpFile(destinationText, &destination);

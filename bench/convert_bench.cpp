@@ -6,6 +6,14 @@
 //   convert_bench pieces FILE [WIDTH]                 the same work in its pieces, one
 //     line each: a new file beside it, the conversion into it, each step of
 //     the replacement; and other ways to replace, for comparison
+//   convert_bench multiple PATTERN                    ConvertFileInPlace on each match,
+//     as Convert Multiple Files does (VELMORA_BENCH_NO_FLUSH set: without the
+//     flush of each copy, to see its cost)
+//   convert_bench floor PATTERN                       the same file work for each match
+//     without converting: read it whole, a new file beside it, the same bytes
+//     written, flushed, ReplaceFileA
+//   convert_bench read PATTERN                        each match read whole, nothing written
+// The PATTERN modes print "timed SECONDS" for the whole loop.
 // With VELMORA_BENCH_TIME set, the time of the operation itself goes to stderr.
 // Wine starts its GUI side on the first cursor change of a process (0.1 s and
 // more); the program has done so long before its first conversion (its
@@ -17,9 +25,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/convert.h"
 #include "engine/replace_file.h"
+#include "framework/handle.h"
 #include "framework/wait_cursor.h"
 
 namespace {
@@ -48,6 +58,9 @@ std::string Describe(const ConvertResult& result) {
     case ConvertOutcome::kNotText: return "Not a text file. Tabs not converted.";
     case ConvertOutcome::kCopyFailed:
       return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
+    case ConvertOutcome::kCopyKept: return TabsConvertedText(result.m_nTabCount) + " - kept in " + result.m_strKept;
+    case ConvertOutcome::kLink: return "A link. Tabs not converted.";
+    case ConvertOutcome::kSeveralNames: return "Hard links. Tabs not converted.";
     case ConvertOutcome::kConverted: break;
   }
   return TabsConvertedText(result.m_nTabCount);
@@ -101,6 +114,88 @@ int Pieces(const char* path, const TabStopList& stops) {
   return replaced ? 0 : 1;
 }
 
+// The matches of a pattern, as full paths, listed before anything is timed.
+std::vector<std::string> Matches(const std::string& pattern) {
+  std::string folder = pattern;
+  folder.erase(folder.find_last_of("\\/") + 1);
+  std::vector<std::string> paths;
+  for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next())
+    if (!(found.Data().dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) paths.push_back(folder + found.Name());
+  return paths;
+}
+
+BOOL WINAPI NoFlush(HANDLE) { return TRUE; }
+
+int Multiple(const std::string& pattern) {
+  { CWaitCursor guiStart; }
+  const std::vector<std::string> paths = Matches(pattern);
+  if (std::getenv("VELMORA_BENCH_NO_FLUSH") != nullptr) {
+    CReplaceFileRoutines routines = ReplaceFileRoutines();
+    routines.flushFileBuffers = NoFlush;
+    SetReplaceFileRoutines(routines);
+  }
+  const TabStopList stops(8);
+  int failed = 0;
+  const double start = Seconds();
+  for (const std::string& path : paths) failed += ConvertFileInPlace(path, stops).m_Outcome != ConvertOutcome::kConverted;
+  std::printf("timed %.3f\n%zu files, %d not converted\n", Seconds() - start, paths.size(), failed);
+  return failed == 0 ? 0 : 1;
+}
+
+// Reads the whole file through a 64 KB buffer, handing each piece to `use`.
+template <typename Use>
+bool ReadWhole(const std::string& path, std::vector<char>& buffer, Use use) {
+  const CHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.IsValid()) return false;
+  DWORD got = 0;
+  while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0)
+    if (!use(buffer.data(), got)) return false;
+  return true;
+}
+
+int Floor(const std::string& pattern) {
+  { CWaitCursor guiStart; }
+  const std::vector<std::string> paths = Matches(pattern);
+  std::vector<char> buffer(64 * 1024);
+  int failed = 0;
+  const double start = Seconds();
+  for (const std::string& path : paths) {
+    std::string folder = path;
+    folder.erase(folder.find_last_of("\\/") + 1);
+    std::string copy;
+    if (!CreateSiblingFile(folder, copy)) {
+      ++failed;
+      continue;
+    }
+    bool written = false;
+    {
+      const CHandle out(CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      written = out.IsValid() && ReadWhole(path, buffer, [&](const char* data, DWORD size) {
+                  DWORD put = 0;
+                  return WriteFile(out, data, size, &put, nullptr) && put == size;
+                }) && FlushFileBuffers(out);
+    }
+    if (!written || !ReplaceFileA(path.c_str(), copy.c_str(), nullptr, 0, nullptr, nullptr)) {
+      DeleteFileA(copy.c_str());
+      ++failed;
+    }
+  }
+  std::printf("timed %.3f\n%zu files, %d failed\n", Seconds() - start, paths.size(), failed);
+  return failed == 0 ? 0 : 1;
+}
+
+int ReadAll(const std::string& pattern) {
+  { CWaitCursor guiStart; }
+  const std::vector<std::string> paths = Matches(pattern);
+  std::vector<char> buffer(64 * 1024);
+  uint64_t bytes = 0;
+  const double start = Seconds();
+  for (const std::string& path : paths) ReadWhole(path, buffer, [&](const char*, DWORD size) { return (bytes += size), true; });
+  std::printf("timed %.3f\n%zu files, %llu bytes\n", Seconds() - start, paths.size(),
+              static_cast<unsigned long long>(bytes));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +212,9 @@ int main(int argc, char** argv) {
     return InPlace(argv[2], TabStopList(TabWidthFromText(argc == 4 ? argv[3] : "8")));
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "pieces") == 0)
     return Pieces(argv[2], TabStopList(TabWidthFromText(argc == 4 ? argv[3] : "8")));
+  if (argc == 3 && std::strcmp(argv[1], "multiple") == 0) return Multiple(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "floor") == 0) return Floor(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "read") == 0) return ReadAll(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) {
     const double start = Seconds();
     const BOOL copied = CopyFileA(argv[2], argv[3], FALSE);
@@ -129,6 +227,7 @@ int main(int argc, char** argv) {
                "usage: convert_bench convert SOURCE DESTINATION [WIDTH]\n"
                "       convert_bench copy SOURCE DESTINATION\n"
                "       convert_bench inplace FILE [WIDTH]\n"
-               "       convert_bench pieces FILE [WIDTH]\n");
+               "       convert_bench pieces FILE [WIDTH]\n"
+               "       convert_bench multiple|floor|read PATTERN\n");
   return 2;
 }

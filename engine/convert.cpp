@@ -11,6 +11,7 @@
 #include "engine/text_encoding.h"
 #include "engine/unicode_expanders.h"
 #include "framework/file.h"
+#include "framework/handle.h"
 
 namespace {
 
@@ -18,6 +19,74 @@ namespace {
 // copies in and out of them faster than with larger ones.
 constexpr DWORD kReadSize = 64 * 1024;
 constexpr size_t kWriteSize = 64 * 1024;
+
+// The reparse tag of a symbolic link made by the Linux subsystem.
+constexpr DWORD kReparseTagUnixSymlink = 0xA000001D;
+
+// Where a file lies: its volume and index; false when it cannot be opened.
+bool IdentityOf(const std::wstring& path, DWORD* volume, uint64_t* index) {
+  const CHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!file.IsValid() || !GetFileInformationByHandle(file, &information)) return false;
+  *volume = information.dwVolumeSerialNumber;
+  *index = (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+  return true;
+}
+
+std::wstring FolderPart(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? L"." : path.substr(0, separator + 1);
+}
+
+std::wstring NamePart(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? path : path.substr(separator + 1);
+}
+
+// A symbolic link or junction by its reparse point, for a system without
+// final paths. Other reparse points (a file kept in the cloud, a
+// deduplicated one) are files of their own.
+bool IsLinkReparsePoint(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  const CFindFile entry(path.c_str());
+  if (!entry.IsValid()) return true;
+  const DWORD tag = entry.Data().dwReserved0;
+  return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT || tag == kReparseTagUnixSymlink;
+}
+
+// Whether `path`, opened as `file`, is a symbolic link or a junction: a name
+// that stands for a file elsewhere. The system's final path of the open file
+// (GetFinalPathNameByHandleW, from Windows Vista on) says where it really
+// is; a link of the host's file system under Wine shows only there, with no
+// reparse point. A final path that differs as text only (a short name, a
+// mapped drive, a linked folder above) names the same folder.
+bool IsLink(HANDLE file, const std::string& path) {
+  using FinalPathProc = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const FinalPathProc finalPath = reinterpret_cast<FinalPathProc>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+  if (finalPath == nullptr) return IsLinkReparsePoint(path);
+  WCHAR named[MAX_PATH];
+  WCHAR full[MAX_PATH];
+  std::wstring real(4 * MAX_PATH, L'\0');
+  const DWORD length = finalPath(file, &real[0], static_cast<DWORD>(real.size()), 0);
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, named, MAX_PATH) == 0 ||
+      GetFullPathNameW(named, MAX_PATH, full, nullptr) - 1 >= MAX_PATH - 1 || length == 0 || length >= real.size())
+    return IsLinkReparsePoint(path);
+  real.resize(length);
+  if (real.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+    real.replace(0, 8, L"\\\\");
+  else if (real.compare(0, 4, L"\\\\?\\") == 0)
+    real.erase(0, 4);
+  if (lstrcmpiW(full, real.c_str()) == 0) return false;
+  if (lstrcmpiW(NamePart(full).c_str(), NamePart(real).c_str()) != 0) return true;
+  DWORD namedVolume = 0, realVolume = 0;
+  uint64_t namedFolder = 0, realFolder = 0;
+  return IdentityOf(FolderPart(full), &namedVolume, &namedFolder) &&
+         IdentityOf(FolderPart(real), &realVolume, &realFolder) &&
+         (namedVolume != realVolume || namedFolder != realFolder);
+}
 
 // Writes the expansion to the destination. A sink that is soft keeps the
 // first failure to write instead of throwing it and drops the rest, so that
@@ -68,11 +137,13 @@ enum class Target {
   // opened and emptied. Any file failure ends the conversion; a binary
   // source converts like any other.
   kDestination,
-  // The converted copy, a new empty file of the caller's (or an empty name
-  // when there is none): one that cannot be opened, written or closed is no
-  // failure of the conversion, the source is read to its end all the same
-  // and the result says the copy failed. A NUL byte outside UTF-16 text
-  // stops the conversion as not text (the copy is thrown away then).
+  // The converted copy, a new file made beside the source once the source
+  // shows a tab byte (a source without one is only read): one that cannot
+  // be made, written, flushed or closed is no failure of the conversion, the
+  // source is read to its end all the same and the result says the copy
+  // failed. A NUL byte outside UTF-16 text stops the conversion as not text
+  // (the copy is thrown away then). A link, or a source with more than one
+  // name, is left as it is once a tab byte shows.
   kConvertedCopy,
 };
 
@@ -97,11 +168,31 @@ class CStreamConversion {
         m_Sink(m_DestinationFile, m_bCopy),
         m_Bytes(stops, m_Sink, kWriteSize) {}
 
-  ConvertResult Run(const std::string& source, const std::string& destination) {
+  // For the converted copy, `destination` is the folder to make it in, and
+  // *copy receives its name once it is made.
+  ConvertResult Run(const std::string& source, const std::string& destination, std::string* copy) {
     // The source first: when it cannot be opened the destination stays untouched.
     m_SourceFile.Open(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
-    if (m_bCopy) OpenConvertedCopy(destination);
-    else OpenDestination(destination);
+    if (m_bCopy) {
+      // A file without a tab is only read, whatever it is; the others are
+      // written only where a new file may take the name's place.
+      if (!FindTabByte()) return m_Result;
+      if (IsLink(m_SourceFile.GetHandle(), source)) {
+        m_Result.m_Outcome = ConvertOutcome::kLink;
+        return m_Result;
+      }
+      if (HasOtherNames()) {
+        m_Result.m_Outcome = ConvertOutcome::kSeveralNames;
+        return m_Result;
+      }
+      SeekTo(m_SourceFile, 0);
+      // Without a copy beside the file (a folder the user cannot write to) the
+      // source is still read and counted; only the replacement fails.
+      if (!CreateSiblingFile(destination, *copy)) copy->clear();
+      OpenConvertedCopy(*copy);
+    } else {
+      OpenDestination(destination);
+    }
     Step step = ExpandAsciiStart();
     if (step == Step::kUtf8) step = ExpandUtf8Checked();
     if (step == Step::kRest) step = ExpandRest();
@@ -131,6 +222,53 @@ class CStreamConversion {
     const UINT mode = CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate;
     if (!m_DestinationFile.Open(destination.c_str(), mode | CFile::modeCreateNew, nullptr))
       m_DestinationFile.Open(destination.c_str(), mode);
+  }
+
+  // A file with hard links: replacing it by a new file would leave its other
+  // names with the old text.
+  // The standard information where the system has it (from Windows Vista
+  // on): GetFileInformationByHandle also asks the volume for its serial
+  // number, which under Wine costs more than reading a small file.
+  bool HasOtherNames() {
+    // FILE_STANDARD_INFO and its class, 1, which the headers of this build
+    // (for older systems) do not declare.
+    struct StandardInformation {
+      LARGE_INTEGER allocationSize;
+      LARGE_INTEGER endOfFile;
+      DWORD numberOfLinks;
+      BOOLEAN deletePending;
+      BOOLEAN directory;
+    };
+    using InformationProc = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+    static const InformationProc information = reinterpret_cast<InformationProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+    StandardInformation standard;
+    if (information != nullptr && information(m_SourceFile.GetHandle(), 1, &standard, sizeof standard))
+      return standard.numberOfLinks > 1;
+    BY_HANDLE_FILE_INFORMATION byHandle;
+    return GetFileInformationByHandle(m_SourceFile.GetHandle(), &byHandle) && byHandle.nNumberOfLinks > 1;
+  }
+
+  // Reads the source for a byte 09 (every tab, and a part of some UTF-16
+  // characters). Without one the conversion changes nothing, and no copy is
+  // made: the result is 0 tabs converted, or not text for a NUL byte outside
+  // UTF-16 text, as the conversion itself would find.
+  bool FindTabByte() {
+    EncodingDetector detector;
+    bool nul = false;
+    bool first = true;
+    while (const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize)) {
+      if (HoldsTabByte(m_Input.data(), got)) return true;
+      // The first piece decides a mark.
+      if (first) detector.Feed(m_Input.data(), got);
+      first = false;
+      nul = nul || HoldsNul(m_Input.data(), got);
+    }
+    detector.Finish();
+    const TextEncoding encoding = detector.GetEncoding();
+    if (nul && encoding != TextEncoding::kUtf16Le && encoding != TextEncoding::kUtf16Be)
+      m_Result.m_Outcome = ConvertOutcome::kNotText;
+    return false;
   }
 
   // The converted copy is opened as it is, and emptied only when it holds
@@ -248,13 +386,20 @@ class CStreamConversion {
     m_Sink.Fail();
   }
 
-  // A converted copy that cannot be closed (its last data not written) is
-  // a copy that failed.
+  // A converted copy that cannot be flushed to the disk or closed (its last
+  // data not written) is a copy that failed. The flush comes before the
+  // copy takes the file's place: the system writes a rename to the disk at
+  // once and the data later, so that a power cut after a run would leave
+  // the file's name on a copy not yet written. A copy with no tab converted
+  // is thrown away, not flushed.
   void Close() {
     m_SourceFile.Close();
     if (!m_bCopy) {
       m_DestinationFile.Close();
     } else {
+      if (!m_Sink.Failed() && m_Result.m_nTabCount != 0 &&
+          !ReplaceFileRoutines().flushFileBuffers(m_DestinationFile.GetHandle()))
+        m_Sink.Fail();
       try {
         m_DestinationFile.Close();
       } catch (const CFileException&) {
@@ -281,11 +426,11 @@ class CStreamConversion {
 // Runs a conversion; a file failure, or memory that runs out, comes back as
 // the result's error.
 ConvertResult Convert(const std::string& source, const std::string& destination, const TabStopList& stops,
-                      Target target) {
+                      Target target, std::string* copy = nullptr) {
   ConvertResult failure;
   failure.m_Outcome = ConvertOutcome::kFailed;
   try {
-    return CStreamConversion(stops, target).Run(source, destination);
+    return CStreamConversion(stops, target).Run(source, destination, copy);
   } catch (const CFileException& e) {
     failure.m_strError = e.GetErrorMessage();
   } catch (const std::bad_alloc&) {
@@ -304,16 +449,23 @@ ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& sto
   const size_t separator = path.find_last_of("\\/:");
   const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
   std::string copy;
-  // Without a copy beside the file (a folder the user cannot write to) the
-  // source is still read and counted; only the replacement fails.
-  if (!CreateSiblingFile(folder, copy)) copy.clear();
-  ConvertResult result = Convert(path, copy, stops, Target::kConvertedCopy);
-  bool replaced = false;
-  if (result.m_Outcome == ConvertOutcome::kConverted) {
-    replaced = ReplaceWithConverted(copy, path);
-    if (!replaced) result.m_Outcome = ConvertOutcome::kCopyFailed;
+  ConvertResult result = Convert(path, folder, stops, Target::kConvertedCopy, &copy);
+  // A conversion that changed nothing leaves the file as it was.
+  if (result.m_Outcome == ConvertOutcome::kConverted && result.m_nTabCount != 0) {
+    switch (ReplaceWithConverted(copy, path, &result.m_strKept)) {
+      case ReplaceOutcome::kReplaced:
+        return result;
+      case ReplaceOutcome::kCopyKept:
+        // Never removed: it may be the only whole text of the file.
+        result.m_Outcome = ConvertOutcome::kCopyKept;
+        return result;
+      case ReplaceOutcome::kRefused:
+        result.m_Outcome = ConvertOutcome::kCopyFailed;
+        break;
+    }
   }
-  if (!replaced && !copy.empty()) {
+  // The file is there under its name: the copy goes.
+  if (!copy.empty()) {
     SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(copy.c_str());
   }

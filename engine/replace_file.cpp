@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "framework/handle.h"
 #include "framework/path.h"
 
@@ -12,83 +14,177 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
                                   FILE_ATTRIBUTE_TEMPORARY;
 
-using ReplaceFileProc = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup,
-                                      DWORD flags, LPVOID exclude, LPVOID reserved);
+// The pauses before each new try of a file another program holds: about a
+// second in all, the time a scanner or an indexer keeps a new file open.
+constexpr DWORD kPauses[] = {20, 50, 100, 200, 250, 350};
+
+// The copy's name: this program's name, four hex digits and ".tmp".
+constexpr char kCopyStem[] = "orvanezenvero-";
+constexpr size_t kCopyNameLength = sizeof kCopyStem - 1 + 4 + 4;
+
+using ReplaceFileProc = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
+                                      LPVOID exclude, LPVOID reserved);
 
 // ReplaceFileA where the system has it: Windows 95, 98 and Me do not.
 ReplaceFileProc FindReplaceFile() {
-  static const ReplaceFileProc proc = [] {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    return kernel != nullptr ? reinterpret_cast<ReplaceFileProc>(reinterpret_cast<void (*)()>(
-                                   GetProcAddress(kernel, "ReplaceFileA")))
-                             : nullptr;
-  }();
-  return proc;
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  return kernel != nullptr ? reinterpret_cast<ReplaceFileProc>(
+                                 reinterpret_cast<void (*)()>(GetProcAddress(kernel, "ReplaceFileA")))
+                           : nullptr;
+}
+
+CReplaceFileRoutines g_routines = DefaultReplaceFileRoutines();
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A failure that another program's handle on the file, held for a moment,
+// explains.
+bool IsPassing(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Renames `from` to `to`, where nothing is, trying again while another
+// program holds it.
+bool MoveToFreeName(const std::string& from, const std::string& to) {
+  for (size_t attempt = 0;; ++attempt) {
+    if (g_routines.moveFileEx(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    if (attempt == sizeof kPauses / sizeof kPauses[0] || !IsPassing(GetLastError())) return false;
+    g_routines.sleep(kPauses[attempt]);
+  }
+}
+
+void Remove(const std::string& path) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(path.c_str());
+}
+
+// After a ReplaceFileA that failed: whatever it left, the target's name gets
+// a whole content back (the converted one first, as the user asked), and
+// the backup goes once it does. Decided by what is there, not by the error
+// code alone, since the documented states differ between versions.
+ReplaceOutcome Recover(const std::string& converted, const std::string& target, const std::string& backup,
+                       DWORD error, std::string* kept) {
+  if (Exists(target)) {
+    // The target's name holds a whole file: the old one while the copy is
+    // still there, else the new one.
+    if (Exists(backup)) Remove(backup);
+    SetLastError(error);
+    return Exists(converted) ? ReplaceOutcome::kRefused : ReplaceOutcome::kReplaced;
+  }
+  if (Exists(converted) && MoveToFreeName(converted, target)) {
+    if (Exists(backup)) Remove(backup);
+    return ReplaceOutcome::kReplaced;
+  }
+  if (Exists(backup) && MoveToFreeName(backup, target)) {
+    SetLastError(error);
+    return ReplaceOutcome::kRefused;
+  }
+  if (kept != nullptr) {
+    *kept = Exists(converted) ? converted : std::string();
+    if (Exists(backup)) *kept += (kept->empty() ? "" : " and ") + backup;
+  }
+  SetLastError(error);
+  return ReplaceOutcome::kCopyKept;
 }
 
 }  // namespace
 
+CReplaceFileRoutines DefaultReplaceFileRoutines() { return {FindReplaceFile(), MoveFileExA, FlushFileBuffers, Sleep}; }
+
+const CReplaceFileRoutines& ReplaceFileRoutines() { return g_routines; }
+
+CReplaceFileRoutines SetReplaceFileRoutines(const CReplaceFileRoutines& routines) {
+  const CReplaceFileRoutines previous = g_routines;
+  g_routines = routines;
+  return previous;
+}
+
+std::string BackupNameOf(const std::string& converted) {
+  const size_t dot = converted.find_last_of('.');
+  return (dot == std::string::npos ? converted : converted.substr(0, dot)) + ".bak";
+}
+
 bool CreateSiblingFile(const std::string& folder, std::string& path) {
-  // GetTempFileName creates the file, so the name is ours alone. Its name
-  // takes up to 14 more units than the folder's.
-  const std::string where = folder.empty() ? "." : folder;
-  if (PathUnits(where) > MAX_PATH - 14) {
+  std::string where = folder.empty() ? "." : folder;
+  if (where.back() != '\\' && where.back() != '/') where += '\\';
+  if (PathUnits(where) + kCopyNameLength >= MAX_PATH) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
-  // The wide call where there is one: the 8-bit one hands its result back
-  // through a MAX_PATH-byte buffer, too small for a long name in UTF-8.
-  WCHAR wideFolder[MAX_PATH];
-  WCHAR wideSibling[MAX_PATH];
-  char sibling[kPathBufferBytes];
-  if (MultiByteToWideChar(CP_ACP, 0, where.c_str(), -1, wideFolder, MAX_PATH) > 0 &&
-      GetTempFileNameW(wideFolder, L"vlm", 0, wideSibling) != 0) {
-    if (WideCharToMultiByte(CP_ACP, 0, wideSibling, -1, sibling, sizeof sibling, nullptr, nullptr) > 0) {
-      path = sibling;
+  // CREATE_NEW makes the name ours alone; the numbers start where the clock
+  // and the process put them, so that runs side by side rarely meet.
+  const DWORD start = GetTickCount() ^ (GetCurrentProcessId() << 8);
+  for (DWORD n = 0; n < 0x10000; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%04lX.tmp", kCopyStem, static_cast<unsigned long>((start + n) & 0xFFFF));
+    const std::string candidate = where + name;
+    if (Exists(BackupNameOf(candidate))) continue;
+    CHandle file(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsValid()) {
+      path = candidate;
       return true;
     }
-    DeleteFileW(wideSibling);
-    return false;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
   }
-  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
-  // The Windows 95 family: names in its ANSI code page, which fit.
-  if (!GetTempFileNameA(where.c_str(), "vlm", 0, sibling)) return false;
-  path = sibling;
-  return true;
+  SetLastError(ERROR_FILE_EXISTS);
+  return false;
 }
 
-bool ReplaceWithConverted(const std::string& converted, const std::string& target) {
+ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target, std::string* kept) {
+  if (kept != nullptr) kept->clear();
   const DWORD attributes = GetFileAttributesA(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ReplaceOutcome::kRefused;
   // Checked here because a rename (and Wine run as root) would not refuse.
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
     SetLastError(ERROR_ACCESS_DENIED);
-    return false;
+    return ReplaceOutcome::kRefused;
   }
-  if (GetFileAttributesA(converted.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  if (!Exists(converted)) return ReplaceOutcome::kRefused;
   // A file the user may not write is not the user's to replace, even in a
-  // folder the user may write (where a rename would go through).
-  {
-    CHandle writable(CreateFileA(target.c_str(), GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!writable.IsValid()) return false;
+  // folder the user may write (where a rename would go through). A file
+  // another program holds for a moment is waited for.
+  for (size_t attempt = 0;; ++attempt) {
+    CHandle writable(CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (writable.IsValid()) break;
+    if (attempt == sizeof kPauses / sizeof kPauses[0] || GetLastError() != ERROR_SHARING_VIOLATION)
+      return ReplaceOutcome::kRefused;
+    g_routines.sleep(kPauses[attempt]);
   }
   // The target's attributes first: ReplaceFileA gives them too, a rename not.
-  const DWORD kept = attributes & kKeptAttributes;
-  if (!SetFileAttributesA(converted.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) return false;
+  const DWORD keptAttributes = attributes & kKeptAttributes;
+  if (!SetFileAttributesA(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
+    return ReplaceOutcome::kRefused;
 
-  if (ReplaceFileProc replaceFile = FindReplaceFile()) {
-    if (replaceFile(target.c_str(), converted.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
-                    nullptr))
-      return true;
-    const DWORD error = GetLastError();
-    // Only a system that has the call but cannot do it here (no such
-    // support on the volume) falls back to the rename.
-    if (error != ERROR_CALL_NOT_IMPLEMENTED && error != ERROR_NOT_SUPPORTED &&
-        error != ERROR_INVALID_FUNCTION)
-      return false;
+  if (g_routines.replaceFile != nullptr) {
+    // With a backup name, ReplaceFileA's failures leave the old content
+    // under a name known here; without one the old content may be left
+    // under a name of the system's choosing. Permissions that cannot be
+    // merged (some network shares) do not stop the replacement.
+    const std::string backup = BackupNameOf(converted);
+    for (size_t attempt = 0;; ++attempt) {
+      if (g_routines.replaceFile(target.c_str(), converted.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                 nullptr, nullptr)) {
+        Remove(backup);
+        return ReplaceOutcome::kReplaced;
+      }
+      const DWORD error = GetLastError();
+      // Only a system that has the call but cannot do it here (no such
+      // support on the volume) falls back to the rename.
+      if (error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION)
+        break;
+      // Both files keep their names after these: try again while it may help.
+      if (IsPassing(error) && attempt < sizeof kPauses / sizeof kPauses[0] && Exists(target) &&
+          Exists(converted) && !Exists(backup)) {
+        g_routines.sleep(kPauses[attempt]);
+        continue;
+      }
+      return Recover(converted, target, backup, error, kept);
+    }
   }
-  return MoveFileExA(converted.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (g_routines.moveFileEx(converted.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return ReplaceOutcome::kReplaced;
+  return ReplaceOutcome::kRefused;
 }

@@ -25,6 +25,23 @@ bool HoldsNul(const char* data, size_t size) {
   return p < end && std::memchr(p, 0, static_cast<size_t>(end - p)) != nullptr;
 }
 
+bool HoldsTabByte(const char* data, size_t size) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+  const unsigned char* const end = p + size;
+#if defined(__SSE2__)
+  const __m128i tab = _mm_set1_epi8('\t');
+  for (; end - p >= 64; p += 64) {
+    const __m128i any = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), tab),
+                     _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), tab)),
+        _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), tab),
+                     _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)), tab)));
+    if (_mm_movemask_epi8(any) != 0) return true;
+  }
+#endif
+  return p < end && std::memchr(p, '\t', static_cast<size_t>(end - p)) != nullptr;
+}
+
 namespace {
 
 bool HoldsNulBetween(const unsigned char* p, const unsigned char* end) {

@@ -15,6 +15,8 @@ enum class TextEncoding {
 // Whether the bytes hold a 0 byte (a binary file's mark), many bytes at a
 // time: the system's memchr under Wine goes a byte at a time.
 bool HoldsNul(const char* data, size_t size);
+// Whether the bytes hold a byte 09: a tab, or a part of a UTF-16 character.
+bool HoldsTabByte(const char* data, size_t size);
 
 // Decides the encoding of a text fed to it from its first byte on, in pieces
 // that may split it anywhere, in memory that does not depend on its length.

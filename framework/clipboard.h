@@ -5,6 +5,14 @@
 class CClipboard {
  public:
   explicit CClipboard(HWND owner) : m_bOpen(OpenClipboard(owner) != FALSE) {}
+  // Asks up to `tries` times, `pause` ms apart, while another program holds
+  // the clipboard.
+  CClipboard(HWND owner, int tries, DWORD pause) : m_bOpen(false) {
+    for (int attempt = 0; attempt < tries && !m_bOpen; ++attempt) {
+      if (attempt > 0) Sleep(pause);
+      m_bOpen = OpenClipboard(owner) != FALSE;
+    }
+  }
   ~CClipboard() { Close(); }
   CClipboard(const CClipboard&) = delete;
   CClipboard& operator=(const CClipboard&) = delete;

@@ -6,6 +6,7 @@
 // Message boxes of the commands (caption "Orvane Zenvero"):
 //   Convert File (1018)
 //     48 "Please enter a source file name."                          focus 1005
+//     48 "<typed> is a device, not a file.  Please enter another source file name."   focus 1005 (also destination, 1006)
 //     48 "The source file name is too long.  Please enter a shorter source file name."   focus 1005
 //     48 "Unable to open <typed>.  Please enter another source file name."   focus 1005, name leaves "Source"
 //     48 "Please enter a destination file name."                     focus 1006
@@ -22,6 +23,10 @@
 //        "<full path>: <n> tabs converted\r\n"
 //        "<full path>: Error converting file: <cause>\r\n"
 //        "<full path>: <n> tabs converted - Copy failed. Tabs not converted.\r\n"
+//        "<full path>: <n> tabs converted - The file could not be put back under its name. Its text is kept in <names>.\r\n"
+//        "<full path>: A link to a file elsewhere. Tabs not converted.\r\n"
+//        "<full path>: A file with more than one name (hard links). Tabs not converted.\r\n"
+//        (a pattern never matches a device name)
 //     Yes (IDOK) keeps the window, No (IDCANCEL) ends the program
 //   Convert Clipboard (1010)
 //     64 "The clipboard does not contain any text."

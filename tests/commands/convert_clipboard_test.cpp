@@ -402,4 +402,32 @@ TEST_F(ConvertClipboard, AClipboardHeldOpenElsewhereIsErrorOne) {
   EXPECT_TRUE(IsOpen());
 }
 
+// A clipboard manager or a remote desktop holds the clipboard for a moment:
+// the command asks again for a short while before it gives error 1.
+TEST_F(ConvertClipboard, AClipboardHeldForAMomentIsWaitedFor) {
+  PutText("a\tb");
+  CHandle opened(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    HWND window = CreateWindowExA(0, "STATIC", "holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    BOOL ok = OpenClipboard(window);
+    SetEvent(opened);
+    Sleep(200);
+    if (ok) CloseClipboard();
+    DestroyWindow(window);
+  });
+  WaitForSingleObject(opened, 10000);
+  SetText(IDC_MAIN_TABS, "8");
+  CScriptedBoxes boxes({IDYES}, IDYES);
+  const DWORD start = GetTickCount();
+  Press(IDC_MAIN_CONVERT_CLIPBOARD);
+  const DWORD took = GetTickCount() - start;
+  holder.join();
+  ASSERT_EQ(1u, boxes.m_Boxes.size());
+  EXPECT_EQ("1 tabs converted.\n\nDo you want to continue to use Orvane Zenvero?", boxes.m_Boxes[0].text);
+  EXPECT_EQ("a       b", ClipboardText());
+  EXPECT_LT(took, 2000u) << "the wait is bounded";
+  EXPECT_TRUE(IsOpen());
+}
+
 }  // namespace

@@ -414,4 +414,40 @@ TEST_F(ConvertFileCommand, NamesInAnyLanguageReachTheFilesAndTheHistories) {
   EXPECT_EQ("Unable to open \xD0\x96\xD0\x96.txt.  Please enter another source file name.", missing.m_Boxes[0].text);
 }
 
+TEST_F(ConvertFileCommand, RefusesADeviceAsSourceOrDestinationAndWritesNothing) {
+  CCurrentDirectory here(m_Dir.GetPath());
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  const struct Case {
+    std::string source, destination;
+    std::string named;  // as the message names it
+    int focus;
+  } cases[] = {
+      {"COM1", "out.txt", "COM1", IDC_MAIN_SOURCE},
+      {"nul.txt", "out.txt", "nul.txt", IDC_MAIN_SOURCE},
+      {"\\\\.\\CONIN$", "out.txt", "\\\\.\\CONIN$", IDC_MAIN_SOURCE},
+      {"a.txt", "COM1", "COM1", IDC_MAIN_DESTINATION},
+      {"a.txt", "lpt9.log", "lpt9.log", IDC_MAIN_DESTINATION},
+      {"a.txt", m_Dir / "Con . ", m_Dir / "Con . ", IDC_MAIN_DESTINATION},
+      {"a.txt", "\\\\.\\NUL", "\\\\.\\NUL", IDC_MAIN_DESTINATION},
+      {"a.txt", "conout$", "conout$", IDC_MAIN_DESTINATION},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source + " -> " + c.destination);
+    SetText(IDC_MAIN_SOURCE, c.source);
+    SetText(IDC_MAIN_DESTINATION, c.destination);
+    SetFocus(GetDlgItem(m_Dlg, IDC_MAIN_TABS));
+    CScriptedBoxes boxes({IDYES}, IDYES);
+    Press(IDC_MAIN_CONVERT_FILE);
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ(c.named + " is a device, not a file.  Please enter another " +
+                  (c.focus == IDC_MAIN_SOURCE ? "source" : "destination") + " file name.",
+              boxes.m_Boxes[0].text);
+    EXPECT_EQ(kRefusal, boxes.m_Boxes[0].type);
+    EXPECT_TRUE(HasFocus(c.focus));
+    EXPECT_TRUE(IsOpen());
+    EXPECT_EQ(kTabbed, Content(m_Dir / "a.txt"));
+    EXPECT_FALSE(FileExists(m_Dir / "out.txt"));
+  }
+}
+
 }  // namespace

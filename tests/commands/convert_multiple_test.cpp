@@ -332,4 +332,34 @@ TEST_F(ConvertMultipleFiles, ACopyBackThatRunsOutOfDiskLeavesTheFileWhole) {
   RemoveTree(folder);
 }
 
+TEST_F(ConvertMultipleFiles, APatternThatNamesADeviceMatchesNothing) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  CCurrentDirectory there(m_Folder);
+  for (const std::string& pattern : Names{"nul", "COM1", "\\\\.\\nul", "lpt1.txt", m_Dir / "con"}) {
+    SCOPED_TRACE(pattern);
+    CScriptedBoxes boxes;
+    EXPECT_EQ("", Run(pattern));
+    ASSERT_EQ(1u, boxes.m_Boxes.size());
+    EXPECT_EQ("No files were converted. Check the source files path.", boxes.m_Boxes[0].text);
+  }
+  EXPECT_EQ(kTabbed, Content(m_Dir / "a.txt"));
+  EXPECT_EQ(Names{"a.txt"}, FolderContent(m_Folder));
+}
+
+TEST_F(ConvertMultipleFiles, AFileWithSeveralNamesAndAFileWithoutTabsHaveTheirLines) {
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "a.txt", kTabbed));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "plain.txt", "no tabs\r\n"));
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "linked.txt", kTabbed));
+  if (!CreateHardLinkA((m_Dir / "linked.dat").c_str(), (m_Dir / "linked.txt").c_str(), nullptr))
+    GTEST_SKIP() << "the file system makes no hard links";
+  EXPECT_EQ((Names{Line("a.txt", "2 tabs converted"),
+                   Line("linked.txt", "A file with more than one name (hard links). Tabs not converted."),
+                   Line("plain.txt", "0 tabs converted")}),
+            SortedLines(Run(m_Dir / "*.txt")));
+  EXPECT_EQ(kExpanded, Content(m_Dir / "a.txt"));
+  EXPECT_EQ(kTabbed, Content(m_Dir / "linked.txt"));
+  EXPECT_EQ(kTabbed, Content(m_Dir / "linked.dat"));
+  EXPECT_EQ((Names{"a.txt", "linked.dat", "linked.txt", "plain.txt"}), FolderContent(m_Folder));
+}
+
 }  // namespace

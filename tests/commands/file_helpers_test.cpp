@@ -90,7 +90,7 @@ TEST(ReplaceWithConverted, ReplacesWholeAndRefusesReadOnly) {
   const std::string target = dir / "target.txt";
 
   ASSERT_TRUE(WriteWholeFile(target, "old content, longer than the new"));
-  EXPECT_TRUE(ReplaceWithConverted(copy, target));
+  EXPECT_EQ(ReplaceOutcome::kReplaced, ReplaceWithConverted(copy, target));
   EXPECT_EQ("new content", Content(target));
   EXPECT_FALSE(FileExists(copy));  // it took the target's place
 
@@ -98,7 +98,7 @@ TEST(ReplaceWithConverted, ReplacesWholeAndRefusesReadOnly) {
   ASSERT_TRUE(WriteWholeFile(target, "old"));
   ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
   SetLastError(0xdeadbeef);
-  EXPECT_FALSE(ReplaceWithConverted(copy, target));
+  EXPECT_EQ(ReplaceOutcome::kRefused, ReplaceWithConverted(copy, target));
   EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
   EXPECT_EQ("old", Content(target));
   EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
@@ -107,9 +107,9 @@ TEST(ReplaceWithConverted, ReplacesWholeAndRefusesReadOnly) {
 
   // A folder, a target that is gone and a copy that is missing are refused.
   ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
-  EXPECT_FALSE(ReplaceWithConverted(copy, dir / "sub"));
-  EXPECT_FALSE(ReplaceWithConverted(copy, dir / "gone.txt"));
-  EXPECT_FALSE(ReplaceWithConverted(dir / "missing.tmp", target));
+  EXPECT_EQ(ReplaceOutcome::kRefused, ReplaceWithConverted(copy, dir / "sub"));
+  EXPECT_EQ(ReplaceOutcome::kRefused, ReplaceWithConverted(copy, dir / "gone.txt"));
+  EXPECT_EQ(ReplaceOutcome::kRefused, ReplaceWithConverted(dir / "missing.tmp", target));
   EXPECT_EQ("old", Content(target));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "gone.txt").c_str()));
   // A refused replacement leaves the copy to its caller.
@@ -135,7 +135,7 @@ TEST(ReplaceWithConverted, AHiddenFileStaysHiddenAndKeepsItsCreationTime) {
   const bool keepsCreationTimes = CompareFileTime(&created, &before.ftCreationTime) == 0;
   ASSERT_TRUE(WriteWholeFile(copy, "new content"));
   if (!MakeHidden(target)) GTEST_SKIP() << kNoHiddenBit;
-  EXPECT_TRUE(ReplaceWithConverted(copy, target));
+  EXPECT_EQ(ReplaceOutcome::kReplaced, ReplaceWithConverted(copy, target));
   EXPECT_EQ("new content", Content(target));
   EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN);
   WIN32_FILE_ATTRIBUTE_DATA data;

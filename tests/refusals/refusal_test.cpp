@@ -46,7 +46,7 @@ TEST_F(Refusals, AFileOfAnotherOwnerStaysUnchangedWithTheCopyFailedLine) {
   EXPECT_EQ("copy failed: 1 tabs converted", Summary(result));
   EXPECT_EQ("theirs\r\n\tline\r\n", Content(Work() + "\\others.txt"));
   // No converted copy is left beside it.
-  EXPECT_FALSE(CFindFile((Work() + "\\vlm*.tmp").c_str()).IsValid());
+  EXPECT_FALSE(CFindFile((Work() + "\\orvanezenvero-*.tmp").c_str()).IsValid());
 }
 
 TEST_F(Refusals, AFolderOfAnotherOwnerKeepsItsFileWithTheCopyFailedLine) {
