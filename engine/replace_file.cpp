@@ -33,6 +33,16 @@ ReplaceFileProc FindReplaceFile() {
                            : nullptr;
 }
 
+using CreateHardLinkProc = BOOL(WINAPI*)(LPCSTR link, LPCSTR existing, LPSECURITY_ATTRIBUTES security);
+
+// CreateHardLinkA where the system has it (Windows 2000 on).
+CreateHardLinkProc FindCreateHardLink() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  return kernel != nullptr ? reinterpret_cast<CreateHardLinkProc>(
+                                 reinterpret_cast<void (*)()>(GetProcAddress(kernel, "CreateHardLinkA")))
+                           : nullptr;
+}
+
 CReplaceFileRoutines g_routines = DefaultReplaceFileRoutines();
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -88,9 +98,58 @@ ReplaceOutcome Recover(const std::string& converted, const std::string& target, 
   return ReplaceOutcome::kCopyKept;
 }
 
+// The replacement through a second name of the target's, `second`, which
+// the caller has just made: ReplaceFileA gives the copy the target's
+// attributes, permissions and streams under that name (`spare` takes the
+// old second name meanwhile), and one rename puts it over the target. The
+// target keeps its name throughout. Whatever fails, the names of ours are
+// taken away again, but never the converted copy while it is the only place
+// of the new text before it stands under the target's name.
+ReplaceOutcome ReplaceThroughSecondName(const std::string& converted, const std::string& target,
+                                        const std::string& second, const std::string& spare) {
+  for (size_t attempt = 0;; ++attempt) {
+    if (g_routines.replaceFile(second.c_str(), converted.c_str(), spare.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                               nullptr, nullptr))
+      break;
+    const DWORD error = GetLastError();
+    if (IsPassing(error) && attempt < sizeof kPauses / sizeof kPauses[0] && Exists(second) && Exists(converted) &&
+        !Exists(spare)) {
+      g_routines.sleep(kPauses[attempt]);
+      continue;
+    }
+    // The target is whole under its name whatever ReplaceFileA left: the
+    // second and spare names are only names of it, or the copy under one.
+    if (Exists(spare)) DeleteFileA(spare.c_str());
+    if (Exists(second)) {
+      if (Exists(converted)) DeleteFileA(second.c_str());
+      else MoveToFreeName(second, converted);  // the copy under the second name goes back to its own
+    }
+    SetLastError(error);
+    return ReplaceOutcome::kRefused;
+  }
+  // The old second name under `spare` is a name of the target's: it goes.
+  DeleteFileA(spare.c_str());
+  for (size_t attempt = 0;; ++attempt) {
+    if (g_routines.moveFileEx(second.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return ReplaceOutcome::kReplaced;
+    const DWORD error = GetLastError();
+    if (IsPassing(error) && attempt < sizeof kPauses / sizeof kPauses[0]) {
+      g_routines.sleep(kPauses[attempt]);
+      continue;
+    }
+    // The target as it was; the new text, with the target's permissions,
+    // under the second name goes back to the copy's for the caller.
+    MoveToFreeName(second, converted);
+    SetLastError(error);
+    return ReplaceOutcome::kRefused;
+  }
+}
+
 }  // namespace
 
-CReplaceFileRoutines DefaultReplaceFileRoutines() { return {FindReplaceFile(), MoveFileExA, FlushFileBuffers, Sleep}; }
+CReplaceFileRoutines DefaultReplaceFileRoutines() {
+  return {FindReplaceFile(), MoveFileExA, FlushFileBuffers, Sleep, FindCreateHardLink()};
+}
 
 const CReplaceFileRoutines& ReplaceFileRoutines() { return g_routines; }
 
@@ -103,6 +162,11 @@ CReplaceFileRoutines SetReplaceFileRoutines(const CReplaceFileRoutines& routines
 std::string BackupNameOf(const std::string& converted) {
   const size_t dot = converted.find_last_of('.');
   return (dot == std::string::npos ? converted : converted.substr(0, dot)) + ".bak";
+}
+
+std::string SpareNameOf(const std::string& converted) {
+  const size_t dot = converted.find_last_of('.');
+  return (dot == std::string::npos ? converted : converted.substr(0, dot)) + ".old";
 }
 
 bool CreateSiblingFile(const std::string& folder, std::string& path) {
@@ -119,7 +183,7 @@ bool CreateSiblingFile(const std::string& folder, std::string& path) {
     char name[32];
     std::snprintf(name, sizeof name, "%s%04lX.tmp", kCopyStem, static_cast<unsigned long>((start + n) & 0xFFFF));
     const std::string candidate = where + name;
-    if (Exists(BackupNameOf(candidate))) continue;
+    if (Exists(BackupNameOf(candidate)) || Exists(SpareNameOf(candidate))) continue;
     CHandle file(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.IsValid()) {
       path = candidate;
@@ -158,6 +222,13 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
   if (!SetFileAttributesA(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
     return ReplaceOutcome::kRefused;
 
+  if (g_routines.replaceFile != nullptr && g_routines.createHardLink != nullptr) {
+    const std::string second = BackupNameOf(converted);
+    const std::string spare = SpareNameOf(converted);
+    if (!Exists(spare) && g_routines.createHardLink(second.c_str(), target.c_str(), nullptr))
+      return ReplaceThroughSecondName(converted, target, second, spare);
+    // No second name here (a volume without hard links): ReplaceFileA itself.
+  }
   if (g_routines.replaceFile != nullptr) {
     // With a backup name, ReplaceFileA's failures leave the old content
     // under a name known here; without one the old content may be left

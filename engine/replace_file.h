@@ -23,9 +23,18 @@ enum class ReplaceOutcome {
 // folder, or a target that is gone is refused, as a plain copy over it would
 // be (with the system's error code as last error).
 //
-// ReplaceFileA is given a backup name beside the copy (BackupNameOf), so
-// that each of its documented failures leaves both contents under names
-// known here: a target that another program holds for a moment (sharing
+// Where the volume takes a second name for a file (hard links, NTFS), the
+// target never leaves its name: ReplaceFileA puts the converted copy, with
+// the target's attributes, permissions and streams, in the place of a second
+// name of the target's (BackupNameOf), and one rename then puts that over
+// the target at once. A run ended at any moment leaves the target whole
+// under its name, and beside it at most the converted copy and a name of
+// ours (the second name, or the copy's under it).
+//
+// Elsewhere ReplaceFileA is given a backup name beside the copy
+// (BackupNameOf), so that each of its documented failures leaves both
+// contents under names known here (a run ended inside it may leave the old
+// content under the backup name only): a target that another program holds for a moment (sharing
 // violation, access denied) is tried again for about a second; when the
 // target's name is left empty, the converted copy takes it, or else the
 // backup; the backup is removed once the target's name holds either. On
@@ -41,8 +50,9 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
 bool CreateSiblingFile(const std::string& folder, std::string& path);
 
 // The backup name that goes with a converted copy's name: the same with
-// ".bak" for its extension.
+// ".bak" for its extension; and the spare name, with ".old".
 std::string BackupNameOf(const std::string& converted);
+std::string SpareNameOf(const std::string& converted);
 
 // Where the in-place conversion meets the system. Tests replace them to
 // script what only Windows does (the documented failures of ReplaceFileA, a
@@ -56,6 +66,9 @@ struct CReplaceFileRoutines {
   BOOL(WINAPI* flushFileBuffers)(HANDLE file);
   // The pause between two tries.
   void(WINAPI* sleep)(DWORD milliseconds);
+  // Null where the system has no CreateHardLinkA (before Windows 2000); a
+  // set without it replaces the file directly.
+  BOOL(WINAPI* createHardLink)(LPCSTR link, LPCSTR existing, LPSECURITY_ATTRIBUTES security) = nullptr;
 };
 // The system's routines.
 CReplaceFileRoutines DefaultReplaceFileRoutines();

@@ -350,4 +350,59 @@ TEST_F(InPlaceSafety, ALinkIsLeftAsItIsAndItsTargetUntouched) {
   }
 }
 
+// Where the volume takes a second name for a file, the file never leaves its
+// name: the copy goes in through a second name of the file's and one rename
+// puts it over the file. Whatever step fails, the file is whole under its
+// name and nothing of ours is left.
+TEST_F(InPlaceSafety, ThroughASecondNameTheFileNeverLeavesItsName) {
+  const struct Case {
+    const char* name;
+    std::function<BOOL(LPCSTR, LPCSTR, LPCSTR)> replace;
+    std::function<BOOL(LPCSTR, LPCSTR, DWORD)> move;
+    const char* summary;
+    std::string content;
+  } cases[] = {
+      {"every step done", nullptr, nullptr, "converted: 2 tabs converted", kExpanded},
+      {"the replace refused", [](LPCSTR, LPCSTR, LPCSTR) { return Fail(ERROR_UNABLE_TO_REMOVE_REPLACED); }, nullptr,
+       "copy failed: 2 tabs converted", kTabbed},
+      // The second name moved to the spare one, then the copy not moved in.
+      {"1177 on the second name",
+       [](LPCSTR replaced, LPCSTR, LPCSTR backup) {
+         MoveFileExA(replaced, backup, 0);
+         return Fail(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+       },
+       nullptr, "copy failed: 2 tabs converted", kTabbed},
+      // The second name gone and the copy not moved in.
+      {"1176 on the second name",
+       [](LPCSTR replaced, LPCSTR, LPCSTR) {
+         DeleteFileA(replaced);
+         return Fail(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+       },
+       nullptr, "copy failed: 2 tabs converted", kTabbed},
+      // Everything in place but the last rename.
+      {"the rename over the file refused", nullptr,
+       [](LPCSTR from, LPCSTR to, DWORD flags) {
+         return (flags & MOVEFILE_REPLACE_EXISTING) ? Fail(ERROR_ACCESS_DENIED) : MoveFileExA(from, to, flags);
+       },
+       "copy failed: 2 tabs converted", kTabbed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_Script = CScript();
+    m_Script.replace = c.replace;
+    m_Script.move = c.move;
+    CReplaceFileRoutines routines = ReplaceFileRoutines();
+    routines.createHardLink = CreateHardLinkA;
+    CScopedRoutines<CReplaceFileRoutines> linked(SetReplaceFileRoutines, routines);
+    const std::string path = MakeFile(kTabbed);
+    EXPECT_EQ(c.summary, Summary(ConvertFileInPlace(path, TabStopList{8})));
+    EXPECT_EQ(c.content, Text(path));
+    EXPECT_EQ(std::vector<std::string>{"file.txt"}, FolderContent(m_Dir.GetPath()));
+    // ReplaceFileA was given the file's second name, not the file's own.
+    ASSERT_FALSE(m_Script.calls.empty());
+    EXPECT_NE(std::string::npos, m_Script.backup.find("orvanezenvero-")) << m_Script.backup;
+    EXPECT_EQ(".old", m_Script.backup.substr(m_Script.backup.size() - 4));
+  }
+}
+
 }  // namespace
