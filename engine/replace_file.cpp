@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "framework/file_system.h"
 #include "framework/handle.h"
 #include "framework/path.h"
 
@@ -25,17 +26,12 @@ constexpr size_t kCopyNameLength = sizeof kCopyStem - 1 + 4 + 4;
 using ReplaceFileProc = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
                                       LPVOID exclude, LPVOID reserved);
 
-// ReplaceFileA where the system has it: Windows 95, 98 and Me do not.
-ReplaceFileProc FindReplaceFile() {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  return kernel != nullptr ? reinterpret_cast<ReplaceFileProc>(
-                                 reinterpret_cast<void (*)()>(GetProcAddress(kernel, "ReplaceFileA")))
-                           : nullptr;
-}
+// ReplaceFile where the system has it: Windows 95, 98 and Me do not.
+ReplaceFileProc FindReplaceFile() { return HasReplaceFile() ? ReplaceFileNamed : nullptr; }
 
 CReplaceFileRoutines g_routines = DefaultReplaceFileRoutines();
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A failure that another program's handle on the file, held for a moment,
 // explains.
@@ -55,8 +51,8 @@ bool MoveToFreeName(const std::string& from, const std::string& to) {
 }
 
 void Remove(const std::string& path) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(path.c_str());
+  SetFileAttributesNamed(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileNamed(path.c_str());
 }
 
 // After a ReplaceFileA that failed: whatever it left, the target's name gets
@@ -90,7 +86,7 @@ ReplaceOutcome Recover(const std::string& converted, const std::string& target, 
 
 }  // namespace
 
-CReplaceFileRoutines DefaultReplaceFileRoutines() { return {FindReplaceFile(), MoveFileExA, FlushFileBuffers, Sleep}; }
+CReplaceFileRoutines DefaultReplaceFileRoutines() { return {FindReplaceFile(), MoveFileNamed, FlushFileBuffers, Sleep}; }
 
 const CReplaceFileRoutines& ReplaceFileRoutines() { return g_routines; }
 
@@ -120,7 +116,7 @@ bool CreateSiblingFile(const std::string& folder, std::string& path) {
     std::snprintf(name, sizeof name, "%s%04lX.tmp", kCopyStem, static_cast<unsigned long>((start + n) & 0xFFFF));
     const std::string candidate = where + name;
     if (Exists(BackupNameOf(candidate))) continue;
-    CHandle file(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle file(CreateFileNamed(candidate.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
     if (file.IsValid()) {
       path = candidate;
       return true;
@@ -134,7 +130,7 @@ bool CreateSiblingFile(const std::string& folder, std::string& path) {
 
 ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target, std::string* kept) {
   if (kept != nullptr) kept->clear();
-  const DWORD attributes = GetFileAttributesA(target.c_str());
+  const DWORD attributes = GetFileAttributesNamed(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return ReplaceOutcome::kRefused;
   // Checked here because a rename (and Wine run as root) would not refuse.
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
@@ -146,8 +142,8 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
   // folder the user may write (where a rename would go through). A file
   // another program holds for a moment is waited for.
   for (size_t attempt = 0;; ++attempt) {
-    CHandle writable(CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle writable(CreateFileNamed(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
     if (writable.IsValid()) break;
     if (attempt == sizeof kPauses / sizeof kPauses[0] || GetLastError() != ERROR_SHARING_VIOLATION)
       return ReplaceOutcome::kRefused;
@@ -155,7 +151,7 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
   }
   // The target's attributes first: ReplaceFileA gives them too, a rename not.
   const DWORD keptAttributes = attributes & kKeptAttributes;
-  if (!SetFileAttributesA(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
+  if (!SetFileAttributesNamed(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
     return ReplaceOutcome::kRefused;
 
   if (g_routines.replaceFile != nullptr) {
