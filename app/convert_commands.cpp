@@ -21,6 +21,7 @@
 #include "framework/ascii.h"
 #include "framework/clipboard.h"
 #include "framework/file.h"
+#include "framework/file_system.h"
 #include "framework/handle.h"
 #include "framework/message_box.h"
 #include "framework/path.h"
@@ -128,12 +129,7 @@ struct UnicodeClipboardText {
 // Windows 95 and 98 keep no Unicode text on the clipboard: there the 8-bit
 // text is the clipboard's own. Everywhere else the system offers the Unicode
 // text for 8-bit text too, and only the Unicode text keeps every character.
-bool HasUnicodeClipboard() {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  if (!GetVersionExA(&version)) return true;
-  return version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
-}
+bool HasUnicodeClipboard() { return !IsWindows9x(); }
 
 // Converts the clipboard's text in place with `stops`, opening the clipboard
 // for `owner`; `tabText`, the tab box's text the stops come from, is stored
@@ -261,8 +257,7 @@ void CMainDlg::OnConvertFile() {
     // Created empty as a test that it can be written, and only if nothing is
     // there: a name the lookup does not match but the file system opens
     // ("notes.txt::$DATA" for notes.txt) must never empty a file unasked.
-    CHandle test(
-        CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle test(CreateFileNamed(destination.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
     const DWORD error = test.IsValid() ? ERROR_SUCCESS : GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
       // Something is there after all: it is an existing destination.

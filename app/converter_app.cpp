@@ -65,11 +65,14 @@ const MessageMapEntry CConverterApp::kMessageEntries[] = {
 const MessageMap CConverterApp::kMessageMap =
     MakeMessageMap(&CCmdTarget::kMessageMap, kMessageEntries);
 
-CConverterApp::CConverterApp() : CWinApp(nullptr) {
-  std::vector<HtmlHelpTopic> topics;
+// The help file's pages for the help contexts.
+std::vector<CWinApp::HtmlHelpTopic> HelpTopics() {
+  std::vector<CWinApp::HtmlHelpTopic> topics;
   for (const HelpPage& page : kHelpPages) topics.push_back({page.context, page.page});
-  SetHtmlHelp(HtmlHelpFile(), std::move(topics), kHelpContentsPage);
+  return topics;
 }
+
+CConverterApp::CConverterApp() : CWinApp(nullptr) { SetHtmlHelp(HtmlHelpFile(), HelpTopics(), kHelpContentsPage); }
 
 CConverterApp::~CConverterApp() = default;
 
@@ -104,6 +107,12 @@ BOOL CConverterApp::InitializeInstance() {
   SetProfileLocation(m_strRegistryKey.c_str(), m_strProfileName.c_str());
 
   if (RunSelfInstall()) return FALSE;
+
+  // The program's text is UTF-8 from here on: names in any script reach the
+  // boxes, the files and the histories (the installer above still keeps to
+  // the process's code page).
+  UseUtf8Text();
+  SetHtmlHelp(HtmlHelpFile(), HelpTopics(), kHelpContentsPage);
 
   CMainDlg dlg(this);
   CCommandLineInfo cmdInfo;

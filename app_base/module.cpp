@@ -4,15 +4,10 @@
 
 #include <vector>
 
+#include "framework/file_system.h"
 #include "framework/handle.h"
 
-std::string GetModulePath() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  // 259 or more may be cut short: no path is better than a wrong one.
-  if (length == 0 || length >= MAX_PATH - 1) return std::string();
-  return std::string(path, length);
-}
+std::string GetModulePath() { return ModuleFilePath(); }
 
 std::string GetModuleFolder() { return FolderOfPath(GetModulePath()); }
 

@@ -11,6 +11,7 @@
 #include "engine/text_encoding.h"
 #include "engine/unicode_expanders.h"
 #include "framework/file.h"
+#include "framework/file_system.h"
 #include "framework/handle.h"
 
 namespace {
@@ -48,7 +49,7 @@ std::wstring NamePart(const std::wstring& path) {
 // final paths. Other reparse points (a file kept in the cloud, a
 // deduplicated one) are files of their own.
 bool IsLinkReparsePoint(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesNamed(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
   const CFindFile entry(path.c_str());
   if (!entry.IsValid()) return true;
@@ -67,12 +68,12 @@ bool IsLink(HANDLE file, const std::string& path) {
   static const FinalPathProc finalPath = reinterpret_cast<FinalPathProc>(reinterpret_cast<void (*)()>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
   if (finalPath == nullptr) return IsLinkReparsePoint(path);
-  WCHAR named[MAX_PATH];
+  const std::wstring named = TextToWide(path);
   WCHAR full[MAX_PATH];
   std::wstring real(4 * MAX_PATH, L'\0');
   const DWORD length = finalPath(file, &real[0], static_cast<DWORD>(real.size()), 0);
-  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, named, MAX_PATH) == 0 ||
-      GetFullPathNameW(named, MAX_PATH, full, nullptr) - 1 >= MAX_PATH - 1 || length == 0 || length >= real.size())
+  if (named.empty() || GetFullPathNameW(named.c_str(), MAX_PATH, full, nullptr) - 1 >= MAX_PATH - 1 || length == 0 ||
+      length >= real.size())
     return IsLinkReparsePoint(path);
   real.resize(length);
   if (real.compare(0, 8, L"\\\\?\\UNC\\") == 0)
@@ -466,8 +467,8 @@ ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& sto
   }
   // The file is there under its name: the copy goes.
   if (!copy.empty()) {
-    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(copy.c_str());
+    SetFileAttributesNamed(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileNamed(copy.c_str());
   }
   return result;
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "framework/file_system.h"
 #include "framework/handle.h"
 #include "framework/path.h"
 
@@ -27,34 +28,41 @@ std::string RootOfPath(const std::string& path) {
 }  // namespace
 
 FileLookup LookUpFile(const std::string& name, std::string* fullPath) {
-  char path[kPathBufferBytes];
-  char* filePart = nullptr;
+  std::string path;
+  size_t filePart = std::string::npos;
   SetLastError(0);
-  const DWORD length = GetFullPathNameA(name.c_str(), kPathBufferBytes, path, &filePart);
-  // Longer than the buffer: the call returns the size it would need (or,
-  // in Wine, fails with ERROR_FILENAME_EXCED_RANGE for a long typed name).
-  // The system's limit counts UTF-16 units, not the bytes of a UTF-8 name.
-  if (length >= kPathBufferBytes || (length == 0 && GetLastError() == ERROR_FILENAME_EXCED_RANGE) ||
-      !FitsMaxPath(std::string(path, length)))
+  const bool resolved = GetFullPathNamed(name, path, &filePart);
+  // In Wine a long typed name fails with ERROR_FILENAME_EXCED_RANGE. The
+  // system's limit counts UTF-16 units, not the bytes of a UTF-8 name.
+  if ((!resolved && GetLastError() == ERROR_FILENAME_EXCED_RANGE) || (resolved && !FitsMaxPath(path)))
     return FileLookup::tooLong;
-  if (length == 0) return FileLookup::missing;
+  if (!resolved) return FileLookup::missing;
 
   DWORD flags = 0;
   const std::string root = RootOfPath(path);
-  if (root.empty() ||
-      !GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
-    return FileLookup::missing;
+  if (root.empty() || !GetVolumeFlagsNamed(root.c_str(), flags)) return FileLookup::missing;
 
-  const CFindFile search(path);
+  const CFindFile search(path.c_str());
   if (!search.IsValid()) return FileLookup::missing;
 
-  std::string result(path, length);
-  if (!(flags & FILE_CASE_PRESERVED_NAMES)) CharUpperBuffA(&result[0], static_cast<DWORD>(result.size()));
+  std::string result = path;
+  if (!(flags & FILE_CASE_PRESERVED_NAMES)) {
+    // Upper case as the system has it, in the system's text.
+    std::wstring wide = UseWideCalls() ? Utf8ToWide(result) : std::wstring();
+    std::string ansi;
+    if (!wide.empty()) {
+      CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+      result = WideToUtf8(wide);
+    } else if (TextToAnsi(result, ansi) && !ansi.empty()) {
+      CharUpperBuffA(&ansi[0], static_cast<DWORD>(ansi.size()));
+      result = AnsiToText(ansi);
+    }
+  }
   // A wildcard name keeps its wildcards: it names no one file, and opening
   // it must fail rather than pick whichever entry the search met first.
-  const bool wildcards = filePart != nullptr && std::strpbrk(filePart, "*?") != nullptr;
-  if (!(flags & FILE_UNICODE_ON_DISK) && filePart != nullptr && !wildcards) {
-    result = result.substr(0, static_cast<size_t>(filePart - path)) + search.Name();
+  const bool wildcards = filePart != std::string::npos && path.find_first_of("*?", filePart) != std::string::npos;
+  if (!(flags & FILE_UNICODE_ON_DISK) && filePart != std::string::npos && !wildcards) {
+    result = result.substr(0, filePart) + search.Name();
     if (!FitsMaxPath(result)) return FileLookup::tooLong;
   }
   *fullPath = result;

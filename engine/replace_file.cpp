@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "framework/file_system.h"
 #include "framework/handle.h"
 #include "framework/path.h"
 
@@ -25,27 +26,17 @@ constexpr size_t kCopyNameLength = sizeof kCopyStem - 1 + 4 + 4;
 using ReplaceFileProc = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
                                       LPVOID exclude, LPVOID reserved);
 
-// ReplaceFileA where the system has it: Windows 95, 98 and Me do not.
-ReplaceFileProc FindReplaceFile() {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  return kernel != nullptr ? reinterpret_cast<ReplaceFileProc>(
-                                 reinterpret_cast<void (*)()>(GetProcAddress(kernel, "ReplaceFileA")))
-                           : nullptr;
-}
+// ReplaceFile where the system has it: Windows 95, 98 and Me do not.
+ReplaceFileProc FindReplaceFile() { return HasReplaceFile() ? ReplaceFileNamed : nullptr; }
 
-using CreateHardLinkProc = BOOL(WINAPI*)(LPCSTR link, LPCSTR existing, LPSECURITY_ATTRIBUTES security);
-
-// CreateHardLinkA where the system has it (Windows 2000 on).
-CreateHardLinkProc FindCreateHardLink() {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  return kernel != nullptr ? reinterpret_cast<CreateHardLinkProc>(
-                                 reinterpret_cast<void (*)()>(GetProcAddress(kernel, "CreateHardLinkA")))
-                           : nullptr;
+// CreateHardLink where the system has it (Windows 2000 on).
+decltype(CReplaceFileRoutines::createHardLink) FindCreateHardLink() {
+  return HasCreateHardLink() ? CreateHardLinkNamed : nullptr;
 }
 
 CReplaceFileRoutines g_routines = DefaultReplaceFileRoutines();
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A failure that another program's handle on the file, held for a moment,
 // explains.
@@ -65,8 +56,8 @@ bool MoveToFreeName(const std::string& from, const std::string& to) {
 }
 
 void Remove(const std::string& path) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(path.c_str());
+  SetFileAttributesNamed(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileNamed(path.c_str());
 }
 
 // After a ReplaceFileA that failed: whatever it left, the target's name gets
@@ -119,16 +110,16 @@ ReplaceOutcome ReplaceThroughSecondName(const std::string& converted, const std:
     }
     // The target is whole under its name whatever ReplaceFileA left: the
     // second and spare names are only names of it, or the copy under one.
-    if (Exists(spare)) DeleteFileA(spare.c_str());
+    if (Exists(spare)) DeleteFileNamed(spare.c_str());
     if (Exists(second)) {
-      if (Exists(converted)) DeleteFileA(second.c_str());
+      if (Exists(converted)) DeleteFileNamed(second.c_str());
       else MoveToFreeName(second, converted);  // the copy under the second name goes back to its own
     }
     SetLastError(error);
     return ReplaceOutcome::kRefused;
   }
   // The old second name under `spare` is a name of the target's: it goes.
-  DeleteFileA(spare.c_str());
+  DeleteFileNamed(spare.c_str());
   for (size_t attempt = 0;; ++attempt) {
     if (g_routines.moveFileEx(second.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return ReplaceOutcome::kReplaced;
@@ -148,7 +139,7 @@ ReplaceOutcome ReplaceThroughSecondName(const std::string& converted, const std:
 }  // namespace
 
 CReplaceFileRoutines DefaultReplaceFileRoutines() {
-  return {FindReplaceFile(), MoveFileExA, FlushFileBuffers, Sleep, FindCreateHardLink()};
+  return {FindReplaceFile(), MoveFileNamed, FlushFileBuffers, Sleep, FindCreateHardLink()};
 }
 
 const CReplaceFileRoutines& ReplaceFileRoutines() { return g_routines; }
@@ -184,7 +175,7 @@ bool CreateSiblingFile(const std::string& folder, std::string& path) {
     std::snprintf(name, sizeof name, "%s%04lX.tmp", kCopyStem, static_cast<unsigned long>((start + n) & 0xFFFF));
     const std::string candidate = where + name;
     if (Exists(BackupNameOf(candidate)) || Exists(SpareNameOf(candidate))) continue;
-    CHandle file(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle file(CreateFileNamed(candidate.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
     if (file.IsValid()) {
       path = candidate;
       return true;
@@ -198,7 +189,7 @@ bool CreateSiblingFile(const std::string& folder, std::string& path) {
 
 ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target, std::string* kept) {
   if (kept != nullptr) kept->clear();
-  const DWORD attributes = GetFileAttributesA(target.c_str());
+  const DWORD attributes = GetFileAttributesNamed(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return ReplaceOutcome::kRefused;
   // Checked here because a rename (and Wine run as root) would not refuse.
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
@@ -210,8 +201,8 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
   // folder the user may write (where a rename would go through). A file
   // another program holds for a moment is waited for.
   for (size_t attempt = 0;; ++attempt) {
-    CHandle writable(CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle writable(CreateFileNamed(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
     if (writable.IsValid()) break;
     if (attempt == sizeof kPauses / sizeof kPauses[0] || GetLastError() != ERROR_SHARING_VIOLATION)
       return ReplaceOutcome::kRefused;
@@ -219,7 +210,7 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
   }
   // The target's attributes first: ReplaceFileA gives them too, a rename not.
   const DWORD keptAttributes = attributes & kKeptAttributes;
-  if (!SetFileAttributesA(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
+  if (!SetFileAttributesNamed(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
     return ReplaceOutcome::kRefused;
 
   if (g_routines.replaceFile != nullptr && g_routines.createHardLink != nullptr) {

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "framework/wide.h"
+
 namespace {
 
 CModalScope* g_modalTop = nullptr;  // innermost running modal loop
@@ -96,9 +98,13 @@ UINT CDialog::HelpIdMessage() {
 }
 
 INT_PTR CDialog::DoModal() {
+  // A Unicode dialog where the framework uses the W calls: its boxes take
+  // and give their text in UTF-16.
   return RunModal([&] {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndParent, DialogProc,
-                           reinterpret_cast<LPARAM>(this));
+    return UseWideCalls() ? DialogBoxParamW(GetModuleHandleA(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), m_hWndParent,
+                                            DialogProc, reinterpret_cast<LPARAM>(this))
+                          : DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndParent,
+                                            DialogProc, reinterpret_cast<LPARAM>(this));
   });
 }
 
@@ -106,8 +112,10 @@ bool CDialog::Create(HWND parent) {
   if (m_hWnd != nullptr) return false;
   if (parent != nullptr) m_hWndParent = parent;
   m_bModal = false;
-  HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndParent, DialogProc,
-                                 reinterpret_cast<LPARAM>(this));
+  HWND hwnd = UseWideCalls() ? CreateDialogParamW(GetModuleHandleA(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
+                                                  m_hWndParent, DialogProc, reinterpret_cast<LPARAM>(this))
+                             : CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
+                                                  m_hWndParent, DialogProc, reinterpret_cast<LPARAM>(this));
   return hwnd != nullptr;
 }
 

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "framework/file_system.h"
+
 CFileException::CFileException(Cause cause, LONG osError, std::string fileName)
     : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
 
@@ -110,7 +112,7 @@ bool CFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
   if (openFlags & modeCreate)
     disposition = (openFlags & modeCreateNew) ? CREATE_NEW : (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
-  HANDLE handle = CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileNamed(fileName, access, share, disposition, FILE_ATTRIBUTE_NORMAL);
   if (handle == INVALID_HANDLE_VALUE) {
     const LONG osError = static_cast<LONG>(GetLastError());
     if (error != nullptr) *error = CFileException(CFileException::OsErrorToCause(osError), osError, fileName);
@@ -118,10 +120,8 @@ bool CFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
   }
   m_hFile = handle;
   m_strFileName = fileName;
-  char path[MAX_PATH];
-  char* namePart = nullptr;
-  const DWORD length = GetFullPathNameA(fileName, MAX_PATH, path, &namePart);
-  m_strFilePath = (length > 0 && length < MAX_PATH) ? path : fileName;
+  std::string path;
+  m_strFilePath = GetFullPathNamed(fileName, path) && path.size() < MAX_PATH ? path : fileName;
   return true;
 }
 

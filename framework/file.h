@@ -41,7 +41,8 @@ class CFileException : public std::exception {
   std::string m_strFileName;
 };
 
-// A file handle that closes itself. Open, Read, Write and Close throw
+// A file handle that closes itself. Names are the framework's text
+// (framework/wide.h). Open, Read, Write and Close throw
 // CFileException. A failed open names the file as given, a failed write the
 // file's full path; read and close failures name no file.
 class CFile {

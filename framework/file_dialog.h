@@ -7,7 +7,10 @@
 #include "framework/dialog.h"
 #include "framework/path.h"
 
-// The system's Open and Save As dialogs (GetOpenFileNameA/GetSaveFileNameA).
+// The system's Open and Save As dialogs (GetOpenFileNameW/GetSaveFileNameW
+// where the framework uses the W calls, framework/wide.h, with m_ofn's
+// request in UTF-16; else GetOpenFileNameA/GetSaveFileNameA). Names are the
+// framework's text.
 // m_ofn may be adjusted before DoModal: clearing OFN_EXPLORER gives the
 // old-style dialog, OFN_ENABLETEMPLATE with lpTemplateName a template of the
 // program's resources reshapes it. With a template, this object hooks the
@@ -41,6 +44,8 @@ class CFileDialog : public CDialog {
 
  private:
   static UINT_PTR CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  // The dialog through the W calls.
+  BOOL RunWide();
 
   bool m_bOpenFileDialog;
   std::string m_strFilter;

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "framework/wide.h"
+
 // Owners of kernel handles, find handles and the handles of a started process;
 // each closes what it holds exactly once.
 
@@ -65,23 +67,23 @@ class CFindFile {
  public:
   // Searches with the wide calls where the system has them: the 8-bit ones
   // hand names back through a MAX_PATH-byte buffer, too small for a long
-  // name in the UTF-8 code page. Name() is the whole name in the process's
-  // code page; Data() has the rest (its cFileName cut to what fits).
+  // name in UTF-8. The pattern and Name() are the framework's text
+  // (framework/wide.h), Name() whole; Data() has the rest (its cFileName
+  // cut to what fits).
   explicit CFindFile(const char* pattern) {
-    WCHAR widePattern[MAX_PATH * 2];
-    if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, MAX_PATH * 2) > 0) {
+    if (!IsWindows9x()) {
+      const std::wstring widePattern = TextToWide(pattern != nullptr ? pattern : "");
       m_bWide = true;
-      m_hFind = FindFirstFileW(widePattern, &m_wideData);
-      if (m_hFind != INVALID_HANDLE_VALUE) {
-        TakeWideEntry();
-        return;
-      }
-      if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return;
+      m_hFind = FindFirstFileW(widePattern.c_str(), &m_wideData);
+      if (m_hFind != INVALID_HANDLE_VALUE) TakeWideEntry();
+      return;
     }
-    // The Windows 95 family.
+    // The Windows 95 family; a pattern its code page cannot hold finds nothing.
     m_bWide = false;
-    m_hFind = FindFirstFileA(pattern, &m_data);
-    if (m_hFind != INVALID_HANDLE_VALUE) m_strName = m_data.cFileName;
+    std::string ansi;
+    if (!TextToAnsi(pattern != nullptr ? pattern : "", ansi)) return;
+    m_hFind = FindFirstFileA(ansi.c_str(), &m_data);
+    if (m_hFind != INVALID_HANDLE_VALUE) m_strName = AnsiToText(m_data.cFileName);
   }
   ~CFindFile() { Close(); }
 
@@ -116,7 +118,7 @@ class CFindFile {
         return true;
       }
       if (!m_bWide && FindNextFileA(m_hFind, &m_data)) {
-        m_strName = m_data.cFileName;
+        m_strName = AnsiToText(m_data.cFileName);
         return true;
       }
     }
@@ -161,13 +163,10 @@ class CFindFile {
     m_data.nFileSizeLow = m_wideData.nFileSizeLow;
     m_data.dwReserved0 = m_wideData.dwReserved0;
     m_data.dwReserved1 = m_wideData.dwReserved1;
-    char name[3 * MAX_PATH];
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, m_wideData.cFileName, -1, name, sizeof name,
-                                          nullptr, nullptr);
-    m_strName = bytes > 0 ? std::string(name) : std::string();
+    m_strName = WideToText(m_wideData.cFileName);
     lstrcpynA(m_data.cFileName, m_strName.c_str(), MAX_PATH);
-    WideCharToMultiByte(CP_ACP, 0, m_wideData.cAlternateFileName, -1, m_data.cAlternateFileName,
-                        sizeof m_data.cAlternateFileName, nullptr, nullptr);
+    lstrcpynA(m_data.cAlternateFileName, WideToText(m_wideData.cAlternateFileName).c_str(),
+              sizeof m_data.cAlternateFileName);
   }
 
   WIN32_FIND_DATAA m_data = {};

@@ -14,9 +14,11 @@ class CMessageBoxRoutine {
 };
 
 // Installs the routine every box goes through; returns the previous one.
-// Null restores the plain default (MessageBoxA).
+// Null restores the plain default (the system's message box).
 CMessageBoxRoutine* SetMessageBoxRoutine(CMessageBoxRoutine* routine);
 
 // Shows a box with this owner, caption and style through the installed
-// routine (MessageBoxA itself when none is installed).
+// routine (MessageBoxW, or MessageBoxA where the framework uses the 8-bit
+// calls, when none is installed). Text and caption are the framework's text
+// (framework/wide.h).
 int AfxOwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type);

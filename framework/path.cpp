@@ -2,6 +2,15 @@
 
 #include <vector>
 
+#include "framework/file_system.h"
+#include "framework/wide.h"
+
+size_t PathUnits(const std::string& path) {
+  if (path.empty()) return 0;
+  const std::wstring wide = TextToWide(path);
+  return !wide.empty() ? wide.size() : path.size();
+}
+
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string WithSeparator(std::string folder) {
@@ -31,26 +40,20 @@ std::string WithExtension(const std::string& path, const char* extension) {
 }
 
 std::string FullPathOf(const std::string& name) {
-  char path[kPathBufferBytes];
-  const DWORD length = GetFullPathNameA(name.c_str(), kPathBufferBytes, path, nullptr);
-  return length > 0 && length < kPathBufferBytes ? std::string(path, length) : name;
+  std::string full;
+  return GetFullPathNamed(name, full) ? full : name;
 }
 
 std::string FullFolderOf(const std::string& pattern) {
-  std::vector<char> path(MAX_PATH);
-  char* filePart = nullptr;
-  DWORD length = GetFullPathNameA(pattern.c_str(), static_cast<DWORD>(path.size()), path.data(), &filePart);
-  if (length >= path.size()) {
-    path.resize(length + 1);
-    length = GetFullPathNameA(pattern.c_str(), static_cast<DWORD>(path.size()), path.data(), &filePart);
-  }
-  if (length == 0 || length >= path.size()) return {};
-  std::string folder = filePart != nullptr ? std::string(path.data(), filePart) : std::string(path.data(), length);
+  std::string full;
+  size_t filePart = std::string::npos;
+  if (!GetFullPathNamed(pattern, full, &filePart)) return {};
+  std::string folder = filePart != std::string::npos ? full.substr(0, filePart) : full;
   if (folder.empty() || !IsPathSeparator(folder.back())) folder += '\\';
   return folder;
 }
 
 bool IsMissingFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesNamed(path.c_str());
   return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }

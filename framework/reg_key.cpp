@@ -1,6 +1,9 @@
 #include "framework/reg_key.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "framework/wide.h"
 
 LONG CRegKey::Close() {
   LONG result = ERROR_SUCCESS;
@@ -44,6 +47,29 @@ LONG CRegKey::QueryValue(const char* name, DWORD& type, std::vector<char>& data)
 }
 
 LONG CRegKey::QueryStringValue(const char* name, std::string& text) const {
+  if (UseWideCalls()) {
+    // On the NT family the registry keeps text in UTF-16, whichever call
+    // stored it: the W call reads a value that an 8-bit call wrote as well.
+    const std::wstring wideName = Utf8ToWide(name != nullptr ? name : "");
+    std::vector<wchar_t> data(256);
+    DWORD type = REG_NONE;
+    for (;;) {
+      DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+      LONG result = RegQueryValueExW(m_hKey, name != nullptr ? wideName.c_str() : nullptr, nullptr, &type,
+                                     reinterpret_cast<BYTE*>(data.data()), &size);
+      if (result == ERROR_MORE_DATA) {
+        data.resize(std::max<size_t>(data.size() * 2, size / sizeof(wchar_t) + 1));
+        continue;
+      }
+      if (result != ERROR_SUCCESS) return result;
+      if (type != REG_SZ) return ERROR_INVALID_DATA;
+      const size_t units = size / sizeof(wchar_t);
+      size_t end = 0;
+      while (end < units && data[end] != L'\0') ++end;
+      text = WideToUtf8(std::wstring(data.data(), end));
+      return ERROR_SUCCESS;
+    }
+  }
   DWORD type = REG_NONE;
   std::vector<char> data;
   LONG result = QueryValue(name, type, data);
@@ -51,7 +77,7 @@ LONG CRegKey::QueryStringValue(const char* name, std::string& text) const {
   if (type != REG_SZ) return ERROR_INVALID_DATA;
   const char* begin = data.data();
   const char* end = static_cast<const char*>(std::memchr(begin, 0, data.size()));
-  text.assign(begin, end != nullptr ? end : begin + data.size());
+  text = AnsiToText(std::string(begin, end != nullptr ? end : begin + data.size()));
   return ERROR_SUCCESS;
 }
 
@@ -70,8 +96,19 @@ LONG CRegKey::QueryDWORDValue(const char* name, DWORD& value) const {
 
 LONG CRegKey::SetStringValue(const char* name, const char* text) const {
   if (text == nullptr) return ERROR_INVALID_PARAMETER;
-  return RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                        static_cast<DWORD>(std::strlen(text) + 1));
+  if (UseWideCalls()) {
+    const std::wstring wideName = Utf8ToWide(name != nullptr ? name : "");
+    const std::wstring wide = Utf8ToWide(text);
+    return RegSetValueExW(m_hKey, name != nullptr ? wideName.c_str() : nullptr, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(wide.c_str()),
+                          static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+  }
+  // The 8-bit path keeps to the system's code page: a text it cannot hold
+  // is not stored as another text.
+  std::string ansi;
+  if (!TextToAnsi(text, ansi)) return ERROR_NO_UNICODE_TRANSLATION;
+  return RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(ansi.c_str()),
+                        static_cast<DWORD>(ansi.size() + 1));
 }
 
 LONG CRegKey::SetDWORDValue(const char* name, DWORD value) const {

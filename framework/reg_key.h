@@ -49,12 +49,15 @@ class CRegKey {
   // A value's type and bytes, however long (it is read again if it grows
   // between the size query and the read).
   LONG QueryValue(const char* name, DWORD& type, std::vector<char>& data) const;
-  // A REG_SZ value's text up to its first zero byte (a value stored without
-  // one is taken whole); ERROR_INVALID_DATA for another type.
+  // A REG_SZ value's text up to its first zero (a value stored without one
+  // is taken whole), as the framework's text (framework/wide.h: read in
+  // UTF-16 where the framework uses the W calls); ERROR_INVALID_DATA for
+  // another type.
   LONG QueryStringValue(const char* name, std::string& text) const;
   // A REG_DWORD value of exactly four bytes; ERROR_INVALID_DATA otherwise.
   LONG QueryDWORDValue(const char* name, DWORD& value) const;
-  // Stores text as REG_SZ; the stored size counts the terminating zero.
+  // Stores the framework's text as REG_SZ (in UTF-16 where the framework
+  // uses the W calls); the stored size counts the terminating zero.
   LONG SetStringValue(const char* name, const char* text) const;
   LONG SetDWORDValue(const char* name, DWORD value) const;
   LONG DeleteValue(const char* name) const;

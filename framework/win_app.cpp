@@ -6,7 +6,9 @@
 #include <exception>
 #include <utility>
 
+#include "framework/file_system.h"
 #include "framework/path.h"
+#include "framework/wide.h"
 
 namespace {
 
@@ -49,9 +51,14 @@ UINT AddDefaultIcon(UINT type) {
 }
 
 std::string AfxLoadString(UINT id) {
+  if (UseWideCalls()) {
+    wchar_t wide[1024];
+    const int units = LoadStringW(GetModuleHandleA(nullptr), id, wide, sizeof wide / sizeof wide[0]);
+    return WideToUtf8(std::wstring(wide, units > 0 ? units : 0));
+  }
   char buffer[1024];
   int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-  return std::string(buffer, length > 0 ? length : 0);
+  return AnsiToText(std::string(buffer, length > 0 ? length : 0));
 }
 
 std::string AfxGetAppTitle() {
@@ -85,11 +92,8 @@ bool CWinApp::InitApplication(HINSTANCE instance, const char* commandLine) {
   m_strCommandLine = commandLine != nullptr ? commandLine : "";
   m_strCmdLineTail = CommandLineTail(m_strCommandLine.c_str());
 
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) {
-    m_strHelpFilePath = WithExtension(std::string(path, length), ".HLP");
-  }
+  const std::string modulePath = ModuleFilePath();
+  if (!modulePath.empty()) m_strHelpFilePath = WithExtension(modulePath, ".HLP");
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
@@ -128,12 +132,32 @@ LRESULT CALLBACK CWinApp::HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam) 
 
 int CWinApp::Run() {
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  // Unicode windows get their typed characters in UTF-16 only through the W loop.
+  const bool wide = UseWideCalls();
+  while ((wide ? GetMessageW(&msg, nullptr, 0, 0) : GetMessageA(&msg, nullptr, 0, 0)) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    if (wide) {
+      DispatchMessageW(&msg);
+    } else {
+      DispatchMessageA(&msg);
+    }
   }
   ExitInstance();
   return static_cast<int>(msg.wParam);
+}
+
+void CWinApp::UseUtf8Text() {
+  if (UsesUtf8Text()) return;
+  if (m_bSystemCommandLine && !IsWindows9x()) {
+    ::UseUtf8Text(true);
+    m_strCommandLine = WideToUtf8(GetCommandLineW());
+  } else {
+    ::UseUtf8Text(true);
+    m_strCommandLine = AnsiToText(m_strCommandLine);
+  }
+  m_strCmdLineTail = CommandLineTail(m_strCommandLine.c_str());
+  const std::string modulePath = ModuleFilePath();
+  if (!modulePath.empty()) m_strHelpFilePath = WithExtension(modulePath, ".HLP");
 }
 
 void CWinApp::SetRegistryKey(const char* key) {
@@ -183,7 +207,7 @@ std::string CWinApp::HtmlHelpTarget(ULONG_PTR data, UINT command) const {
   if (command != HELP_CONTEXT && command != HELP_CONTENTS && command != HELP_FINDER) {
     return std::string();
   }
-  DWORD attributes = GetFileAttributesA(m_strHtmlHelpFile.c_str());
+  DWORD attributes = GetFileAttributesNamed(m_strHtmlHelpFile.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return std::string();
   }
@@ -231,6 +255,7 @@ int AfxWinMain(HINSTANCE instance, int cmdShow) {
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return -1;
   try {
+    app->m_bSystemCommandLine = true;
     if (!app->InitApplication(instance, GetCommandLineA())) return -1;
     if (app->InitializeInstance()) return app->Run();
     return app->ExitInstance();

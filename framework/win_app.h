@@ -29,6 +29,10 @@ class CWinApp : public CCmdTarget {
   // tail, common controls and the F1 key. The entry point calls it; tests
   // may call it too.
   bool InitApplication(HINSTANCE instance, const char* commandLine);
+  // From now on the program's text is UTF-8 (framework/wide.h): the command
+  // line and the help file's path are taken again as UTF-8 (the system's
+  // command line from GetCommandLineW, when InitApplication had it).
+  void UseUtf8Text();
   // The program's start-up; TRUE runs the message loop (Run), FALSE ends.
   virtual BOOL InitializeInstance() { return FALSE; }
   virtual int Run();
@@ -74,6 +78,7 @@ class CWinApp : public CCmdTarget {
   std::string m_strHelpFilePath;   // the program's path with ".HLP"
   std::string m_strCommandLine;    // the whole command line
   std::string m_strCmdLineTail;    // the command line without the program's name
+  bool m_bSystemCommandLine = false;  // m_strCommandLine is the process's own
   CWnd* m_pMainWnd = nullptr;      // the main window; none while its m_hWnd is null
   // The shell command the application was started for, once someone records
   // one. Exit processing writes nothing to the profile; with AppUnregister

@@ -7,7 +7,17 @@
 #include <utility>
 #include <vector>
 
+#include "framework/wide.h"
+
 namespace {
+
+// Sets a window's procedure as one that takes the W messages or the 8-bit
+// ones; returns the one it had, as the same kind.
+WNDPROC SetProcedure(HWND hwnd, WNDPROC procedure, bool wide) {
+  const LONG_PTR value = reinterpret_cast<LONG_PTR>(procedure);
+  return reinterpret_cast<WNDPROC>(wide ? SetWindowLongPtrW(hwnd, GWLP_WNDPROC, value)
+                                        : SetWindowLongPtrA(hwnd, GWLP_WNDPROC, value));
+}
 
 // The window property that leads from a window to its object.
 const char kObjectProp[] = "FrameworkWndObject";
@@ -46,9 +56,7 @@ CWnd::~CWnd() {
   if (m_bOwnsWindow) {
     // The derived parts are gone: no message may reach this object any more.
     DetachObject();
-    if (m_pfnSuper != nullptr) {
-      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    }
+    if (m_pfnSuper != nullptr) SetProcedure(hwnd, m_pfnSuper, m_bSuperWide);
     ::DestroyWindow(hwnd);
   } else {
     UnsubclassWindow();
@@ -91,26 +99,60 @@ const char* CWnd::RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backg
   std::snprintf(name, sizeof name, "Fw:%x:%p:%p:%p", classStyle,
                 static_cast<void*>(cursor), static_cast<void*>(background),
                 static_cast<void*>(icon));
-  WNDCLASSA wc = {};
-  wc.style = classStyle;
-  wc.lpfnWndProc = StandardWndProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hIcon = icon;
-  wc.hCursor = cursor;
-  wc.hbrBackground = background;
-  wc.lpszClassName = name;
-  if (RegisterClassA(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+  ATOM atom = 0;
+  if (UseWideCalls()) {
+    // A Unicode class: its windows get their text in UTF-16.
+    const std::wstring wideName = Utf8ToWide(name);
+    WNDCLASSW wc = {};
+    wc.style = classStyle;
+    wc.lpfnWndProc = StandardWndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hIcon = icon;
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.lpszClassName = wideName.c_str();
+    atom = RegisterClassW(&wc);
+  } else {
+    WNDCLASSA wc = {};
+    wc.style = classStyle;
+    wc.lpfnWndProc = StandardWndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hIcon = icon;
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    atom = RegisterClassA(&wc);
+  }
+  if (atom == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
   return classes.emplace(key, name).first->second.c_str();
 }
 
 bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                     int x, int y, int width, int height, HWND parent, HMENU menuOrId) {
   if (className == nullptr || m_hWnd != nullptr) return false;
+  HWND hwnd = nullptr;
+  if (UseWideCalls()) {
+    const std::wstring wideClass = Utf8ToWide(className);
+    const std::wstring wideName = Utf8ToWide(windowName != nullptr ? windowName : "");
+    WNDCLASSW wc = {};
+    const bool ours = GetClassInfoW(GetModuleHandleA(nullptr), wideClass.c_str(), &wc) &&
+                      wc.lpfnWndProc == StandardWndProc;
+    hwnd = CreateWindowExW(exStyle, wideClass.c_str(), windowName != nullptr ? wideName.c_str() : nullptr, style,
+                           x, y, width, height, parent, menuOrId, GetModuleHandleA(nullptr), ours ? this : nullptr);
+    if (hwnd != nullptr && !ours && !SubclassWindow(hwnd)) {
+      ::DestroyWindow(hwnd);
+      return false;
+    }
+    if (hwnd == nullptr) return false;
+    m_bOwnsWindow = true;
+    return true;
+  }
+  const std::string ansiName = TextToAnsiForDisplay(windowName != nullptr ? windowName : "");
   WNDCLASSA wc = {};
   const bool ours = GetClassInfoA(GetModuleHandleA(nullptr), className, &wc) &&
                     wc.lpfnWndProc == StandardWndProc;
-  HWND hwnd = CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent,
-                              menuOrId, GetModuleHandleA(nullptr), ours ? this : nullptr);
+  hwnd = CreateWindowExA(exStyle, className, windowName != nullptr ? ansiName.c_str() : nullptr, style, x, y,
+                         width, height, parent, menuOrId, GetModuleHandleA(nullptr), ours ? this : nullptr);
   if (hwnd == nullptr) return false;
   if (!ours && !SubclassWindow(hwnd)) {
     ::DestroyWindow(hwnd);
@@ -123,8 +165,9 @@ bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName
 bool CWnd::SubclassWindow(HWND hwnd) {
   if (hwnd == nullptr || FromHandlePermanent(hwnd) != nullptr) return false;
   AttachObject(hwnd);
-  m_pfnSuper = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StandardWndProc)));
+  // The window's own procedure keeps getting the kind of messages it takes.
+  m_bSuperWide = IsWindowUnicode(hwnd) != FALSE;
+  m_pfnSuper = SetProcedure(hwnd, StandardWndProc, m_bSuperWide);
   return true;
 }
 
@@ -132,7 +175,7 @@ HWND CWnd::UnsubclassWindow() {
   HWND hwnd = m_hWnd;
   if (hwnd == nullptr) return nullptr;
   if (m_pfnSuper != nullptr) {
-    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    SetProcedure(hwnd, m_pfnSuper, m_bSuperWide);
     m_pfnSuper = nullptr;
   }
   DetachObject();
@@ -145,11 +188,26 @@ bool CWnd::DestroyWindow() {
 }
 
 std::string CWnd::GetWindowText() const {
+  if (UseWideCalls()) {
+    const int units = GetWindowTextLengthW(m_hWnd);
+    if (units <= 0) return std::string();
+    std::vector<wchar_t> buffer(static_cast<size_t>(units) + 1);
+    const int got = ::GetWindowTextW(m_hWnd, buffer.data(), units + 1);
+    return WideToUtf8(std::wstring(buffer.data(), got > 0 ? got : 0));
+  }
   int length = GetWindowTextLengthA(m_hWnd);
   if (length <= 0) return std::string();
   std::vector<char> buffer(length + 1);
   int got = ::GetWindowTextA(m_hWnd, buffer.data(), length + 1);
-  return std::string(buffer.data(), got > 0 ? got : 0);
+  return AnsiToText(std::string(buffer.data(), got > 0 ? got : 0));
+}
+
+void CWnd::SetWindowText(const char* text) const {
+  if (UseWideCalls()) {
+    ::SetWindowTextW(m_hWnd, Utf8ToWide(text != nullptr ? text : "").c_str());
+  } else {
+    ::SetWindowTextA(m_hWnd, TextToAnsiForDisplay(text != nullptr ? text : "").c_str());
+  }
 }
 
 std::string CWnd::GetDlgItemText(int id) const { return GetDlgItem(id).GetWindowText(); }
@@ -233,8 +291,12 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (m_pfnSuper != nullptr) return CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
-  return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+  if (m_pfnSuper != nullptr) {
+    return m_bSuperWide ? CallWindowProcW(m_pfnSuper, m_hWnd, msg, wParam, lParam)
+                        : CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
+  }
+  return IsWindowUnicode(m_hWnd) ? ::DefWindowProcW(m_hWnd, msg, wParam, lParam)
+                                 : ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
 LRESULT CWnd::Default() {
@@ -276,7 +338,7 @@ void CWnd::LetGoOfWindow(HWND hwnd) {
   WNDPROC super = std::exchange(m_pfnSuper, nullptr);
   DetachObject();
   m_bOwnsWindow = false;
-  if (super != nullptr) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
+  if (super != nullptr) SetProcedure(hwnd, super, m_bSuperWide);
   PostNcDestroy();
 }
 
@@ -287,6 +349,9 @@ LRESULT CALLBACK CWnd::StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     if (self != nullptr && FromHandlePermanent(hwnd) == nullptr) self->AttachObject(hwnd);
   }
   CWnd* self = FromHandlePermanent(hwnd);
-  if (self == nullptr) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (self == nullptr) {
+    return IsWindowUnicode(hwnd) ? ::DefWindowProcW(hwnd, msg, wParam, lParam)
+                                 : ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
   return ProcessMessage(self, hwnd, msg, wParam, lParam);
 }

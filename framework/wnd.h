@@ -53,11 +53,13 @@ class CWnd : public CCmdTarget {
     return ::PostMessageA(m_hWnd, msg, wParam, lParam) != FALSE;
   }
   std::string GetWindowText() const;
-  void SetWindowText(const char* text) const { ::SetWindowTextA(m_hWnd, text); }
+  // The window's text as the framework's text (framework/wide.h): in UTF-16
+  // through the W calls where the framework uses them.
+  void SetWindowText(const char* text) const;
   void SetWindowText(const std::string& text) const { SetWindowText(text.c_str()); }
   CWnd GetDlgItem(int id) const { return CWnd(::GetDlgItem(m_hWnd, id)); }
   std::string GetDlgItemText(int id) const;
-  void SetDlgItemText(int id, const char* text) const { ::SetDlgItemTextA(m_hWnd, id, text); }
+  void SetDlgItemText(int id, const char* text) const { GetDlgItem(id).SetWindowText(text); }
   bool EnableWindow(bool enable = true) const { return ::EnableWindow(m_hWnd, enable) != FALSE; }
   bool IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd) != FALSE; }
   bool ShowWindow(int cmdShow) const { return ::ShowWindow(m_hWnd, cmdShow) != FALSE; }
@@ -88,7 +90,7 @@ class CWnd : public CCmdTarget {
   // then DefWindowProc. Exceptions are caught by ProcessMessage.
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
   // The default processing: the subclassed window's own procedure, or
-  // DefWindowProcA.
+  // DefWindowProcW for a Unicode window, DefWindowProcA for another.
   virtual LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
   // Inside a handler: the default processing of the message being handled.
   virtual LRESULT Default();
@@ -131,5 +133,6 @@ class CWnd : public CCmdTarget {
 
  private:
   WNDPROC m_pfnSuper = nullptr;  // the subclassed window's own procedure
+  bool m_bSuperWide = false;     // ...which takes the W messages
   bool m_bOwnsWindow = false;    // created by CreateEx: destroyed with the object
 };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,84 @@ std::wstring WideOf(const std::string& ansi) {
   return wide;
 }
 
+// Puts UTF-16 text on the clipboard, as another program of any language does.
+bool PutWideClipboard(const std::wstring& text) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  if (memory == nullptr) return false;
+  std::memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
+  EmptyClipboard();
+  const bool taken = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  CloseClipboard();
+  if (!taken) GlobalFree(memory);
+  return taken;
+}
+
+// The edit field of combo box `id`.
+HWND EditOf(HWND main, int id) { return FindWindowExW(GetDlgItem(main, id), nullptr, L"Edit", nullptr); }
+
+// Pastes text into box `id` as a user does: Ctrl+V sends WM_PASTE to its edit field.
+void PasteWide(HWND main, int id, const std::wstring& text) {
+  HWND edit = EditOf(main, id);
+  ASSERT_NE(nullptr, edit);
+  ASSERT_TRUE(PutWideClipboard(text));
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_NORMAL, 5000, &result);
+  ASSERT_TRUE(SendMessageTimeoutW(edit, WM_PASTE, 0, 0, SMTO_NORMAL, 5000, &result));
+}
+
+// Types text into box `id` key by key: each UTF-16 unit a WM_CHAR.
+void TypeChars(HWND main, int id, const std::wstring& text) {
+  HWND edit = EditOf(main, id);
+  ASSERT_NE(nullptr, edit);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_NORMAL, 5000, &result);
+  for (wchar_t unit : text)
+    ASSERT_TRUE(SendMessageTimeoutW(edit, WM_CHAR, unit, 1, SMTO_NORMAL, 5000, &result));
+}
+
+// The text of box `id` read in UTF-16.
+std::wstring WideText(HWND main, int id) {
+  wchar_t text[1024] = {};
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(GetDlgItem(main, id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                      &result);
+  return text;
+}
+
 using ConvertFileCommand = ProgramTest;
+
+TEST_F(ConvertFileCommand, PastedAndTypedNamesInAnyScriptReachTheFilesAndComeBackAfterARestart) {
+  // Cyrillic, Greek and Japanese in the folder, an emoji in the file names.
+  const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
+  const std::wstring source = folder + L"\u0416\u0443\u043A \U0001F600.txt";
+  const std::wstring destination = folder + L"\u8A9E \u03B3 \U0001F600.txt";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  {
+    CHandle file(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.Get(), "a\tb", 3, &written, nullptr));
+  }
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
+  ASSERT_NO_FATAL_FAILURE(PasteWide(m_hMain, kSource, source));
+  ASSERT_NO_FATAL_FAILURE(TypeChars(m_hMain, kDestination, destination));
+  EXPECT_TRUE(WideText(m_hMain, kSource) == source);
+  EXPECT_TRUE(WideText(m_hMain, kDestination) == destination);
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("1") + kAnother, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("a   b", ReadNamed(destination));
+  EXPECT_TRUE(WideSetting(L"Source1") == source);
+  EXPECT_TRUE(WideSetting(L"Destination1") == destination);
+
+  // After a restart the histories show the names unchanged.
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  EXPECT_TRUE(WideText(m_hMain, kSource) == source);
+  EXPECT_TRUE(WideText(m_hMain, kDestination) == destination);
+}
 
 TEST_F(ConvertFileCommand, NamesInAnyLanguageReachTheFilesAndTheHistories) {
   const std::wstring source = L"\u0416\u0443\u043A \u65E5\u672C.txt";  // Cyrillic, Japanese

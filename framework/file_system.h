@@ -1,0 +1,31 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The system's file calls on names in the framework's text (framework/wide.h):
+// in UTF-16 through the W calls where the framework uses them, else through
+// the 8-bit calls. On the 8-bit path a name that the system's code page
+// cannot hold fails with ERROR_NO_UNICODE_TRANSLATION; it is never turned
+// into another name. Each returns what the system call returns.
+
+HANDLE CreateFileNamed(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD attributes);
+DWORD GetFileAttributesNamed(const char* name);
+BOOL SetFileAttributesNamed(const char* name, DWORD attributes);
+BOOL DeleteFileNamed(const char* name);
+BOOL WINAPI MoveFileNamed(LPCSTR from, LPCSTR to, DWORD flags);
+// ReplaceFile, where the system has it (not Windows 95, 98 and Me).
+bool HasReplaceFile();
+BOOL WINAPI ReplaceFileNamed(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude,
+                             LPVOID reserved);
+// CreateHardLink, where the system has it (Windows 2000 on): a second name
+// `link` for the file `existing`.
+bool HasCreateHardLink();
+BOOL WINAPI CreateHardLinkNamed(LPCSTR link, LPCSTR existing, LPSECURITY_ATTRIBUTES security);
+// The volume's flags (FILE_CASE_PRESERVED_NAMES...) of a root ("C:\").
+bool GetVolumeFlagsNamed(const char* root, DWORD& flags);
+// GetFullPathName: the full path, and where its last part starts (npos when
+// it names a folder); false when it fails (the last error says why).
+bool GetFullPathNamed(const std::string& name, std::string& full, size_t* namePart = nullptr);
+// The program's own path; empty when it cannot be had whole.
+std::string ModuleFilePath();
