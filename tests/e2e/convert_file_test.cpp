@@ -109,7 +109,23 @@ std::wstring WideText(HWND main, int id) {
 
 using ConvertFileCommand = ProgramTest;
 
-TEST_F(ConvertFileCommand, PastedAndTypedNamesInAnyScriptReachTheFilesAndComeBackAfterARestart) {
+// The program as it is, and built without the UTF-8 code page in its
+// manifest, as Windows before 10 version 1903 (and its long-term editions)
+// run it: there the process's 8-bit code page is the system's, and names
+// outside it reach their files only as Unicode text.
+class NamesInAnyScript : public ProgramTest, public testing::WithParamInterface<bool> {
+ protected:
+  NamesInAnyScript() {
+    if (GetParam()) m_strProgramFolder = LegacyCodePageFolder();
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(CodePages, NamesInAnyScript, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                           return info.param ? "WithoutTheUtf8CodePage" : "AsBuilt";
+                         });
+
+TEST_P(NamesInAnyScript, PastedAndTypedNamesReachTheFilesAndComeBackAfterARestart) {
   // Cyrillic, Greek and Japanese in the folder, an emoji in the file names.
   const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
   const std::wstring source = folder + L"\u0416\u0443\u043A \U0001F600.txt";
@@ -138,6 +154,30 @@ TEST_F(ConvertFileCommand, PastedAndTypedNamesInAnyScriptReachTheFilesAndComeBac
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   EXPECT_TRUE(WideText(m_hMain, kSource) == source);
   EXPECT_TRUE(WideText(m_hMain, kDestination) == destination);
+}
+
+TEST_P(NamesInAnyScript, APastedPatternFindsTheFilesOfItsFolder) {
+  constexpr int kPattern = 1015, kConvertMultiple = 3;
+  const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
+  const std::wstring file = folder + L"\u8A9E \U0001F600.txt";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  {
+    CHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle.Get());
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(handle.Get(), "\tx", 2, &written, nullptr));
+  }
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  const std::wstring pattern = folder + L"*.txt";
+  ASSERT_NO_FATAL_FAILURE(PasteWide(m_hMain, kPattern, pattern));
+  EXPECT_TRUE(WideText(m_hMain, kPattern) == pattern);
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertMultiple));
+  HWND results = m_app.WaitForWindow({"Convert Multiple Files", "#32770"});
+  ASSERT_NE(nullptr, results) << "no results";
+  ASSERT_TRUE(PressButton(results, IDCANCEL));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("        x", ReadNamed(file));
+  EXPECT_TRUE(WideSetting(L"MultipleFiles1") == pattern);
 }
 
 TEST_F(ConvertFileCommand, NamesInAnyLanguageReachTheFilesAndTheHistories) {

@@ -73,7 +73,9 @@ class KilledRun : public ProgramTest {
       others.push_back(name);
     }
     EXPECT_LE(others.size(), 2u) << "more than the copy and one name left beside the files";
-    if (others.size() == 2) EXPECT_EQ(others[0].substr(0, 18), others[1].substr(0, 18)) << "not of one file in hand";
+    if (others.size() == 2) {
+      EXPECT_EQ(others[0].substr(0, 18), others[1].substr(0, 18)) << "not of one file in hand";
+    }
     for (const std::string& name : others) {
       EXPECT_EQ(0u, name.find("orvanezenvero-")) << name;
       std::printf("left beside the files: %s\n", name.c_str());

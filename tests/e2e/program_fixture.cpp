@@ -9,7 +9,6 @@ namespace {
 
 constexpr const char kSelfInstallPath[] = "Software\\Orvane\\Zenvero\\SelfInstall";
 
-std::string ProgramPath() { return GetDistFolder() + "Velmora.exe"; }
 
 // "major.minor" as the program shows its own version ("%d.%02d", plus
 // " Beta n" for a third field of 1 to 99).
@@ -46,8 +45,8 @@ void ProgramTest::SetUp() {
   DeleteTree(HKEY_CURRENT_USER, "Software\\Orvane");
   DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvane");
   // Installed here, this version: the start is an ordinary start.
-  SetRawString(HKEY_LOCAL_MACHINE, kSelfInstallPath, "Version", VersionTextOf(ProgramPath()));
-  SetRawString(HKEY_LOCAL_MACHINE, kSelfInstallPath, "Directory", GetDistFolder());
+  SetRawString(HKEY_LOCAL_MACHINE, kSelfInstallPath, "Version", VersionTextOf(m_strProgramFolder + "Velmora.exe"));
+  SetRawString(HKEY_LOCAL_MACHINE, kSelfInstallPath, "Directory", m_strProgramFolder);
 }
 
 void ProgramTest::TearDown() {
@@ -61,7 +60,7 @@ void ProgramTest::TearDown() {
 }
 
 void ProgramTest::StartProgram(const std::string& arguments) {
-  std::string commandLine = "\"" + ProgramPath() + "\"";
+  std::string commandLine = "\"" + m_strProgramFolder + "Velmora.exe\"";
   if (!arguments.empty()) commandLine += " " + arguments;
   ASSERT_TRUE(m_app.Start(commandLine, m_work.GetPath())) << commandLine << ": " << GetLastError();
   m_hMain = m_app.WaitForWindow({kAppTitle, "#32770"});
@@ -161,4 +160,10 @@ std::string ProgramTest::ReadWorkFile(const std::string& name) const {
   std::string data;
   EXPECT_TRUE(ReadWholeFile(WorkFile(name), &data)) << name;
   return data;
+}
+
+std::string LegacyCodePageFolder() {
+  std::string folder = GetDistFolder();
+  folder.erase(folder.size() - 5);  // "dist\\"
+  return folder + "legacy-code-page\\";
 }

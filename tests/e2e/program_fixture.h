@@ -52,7 +52,15 @@ class ProgramTest : public ::testing::Test {
   std::string WorkFile(const std::string& name) const { return m_work / name; }
   std::string ReadWorkFile(const std::string& name) const;
 
+  // The folder of the Velmora.exe the test runs: the distribution folder,
+  // or (set by a test's constructor) another build of the program.
+  std::string m_strProgramFolder = GetDistFolder();
+
   CTempDir m_work;
   CDrivenProcess m_app;
   HWND m_hMain = nullptr;
 };
+
+// The build of the program without the UTF-8 code page in its manifest: the
+// program as Windows before Windows 10 version 1903 runs it.
+std::string LegacyCodePageFolder();
