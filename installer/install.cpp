@@ -170,8 +170,9 @@ bool CopyProgramFiles(CInstallRun& run, const std::string& installFolder, CCopyU
     // A copy made from a read-only distribution (a CD, some zip tools) would
     // be read-only too, and refuse the next install and the uninstall.
     ClearReadOnly(target);
-    if (CopyFileA((names.moduleFolder + name).c_str(), target.c_str(), FALSE)) {
+    if (InstallerRoutines().copyFile((names.moduleFolder + name).c_str(), target.c_str(), FALSE)) {
       ClearReadOnly(target);
+      RemoveZoneMark(target);
       if (!existed) undo.newFiles.push_back(target);
       LogInstallStep("Copy " + name + " to " + target + ": done");
       continue;

@@ -28,6 +28,8 @@ void ClearReadOnly(const std::string& path) {
     SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
+void RemoveZoneMark(const std::string& path) { DeleteFileA((path + ":Zone.Identifier").c_str()); }
+
 std::string QuotedCommand(const std::string& program, const std::string& arguments) {
   return "\"" + program + "\" " + arguments;
 }

@@ -26,6 +26,7 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.startElevated = StartElevated;
   routines.ensureMachineKey = MachineKeyDefault;
   routines.exitWindowsEx = ExitWindowsEx;
+  routines.copyFile = CopyFileA;
   routines.moveFileEx = MoveFileExA;
   routines.winInitFolder = std::string();
   routines.messageTimeout = 5000;

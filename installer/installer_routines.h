@@ -39,6 +39,9 @@ struct CInstallerRoutines {
   // ExitWindowsEx: it really ends every program (under Wine every windowed
   // process of the prefix), so code under test must never reach it.
   BOOL(WINAPI* exitWindowsEx)(UINT flags, DWORD reason);
+  // CopyFileA, for the program's files. On NTFS it copies a file's streams
+  // too, the download's zone mark among them.
+  BOOL(WINAPI* copyFile)(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
   // MoveFileExA; a failing one takes the WinInit.Ini way.
   BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR newName, DWORD flags);
   // The folder that holds WinInit.Ini, without a final backslash; empty

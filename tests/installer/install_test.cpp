@@ -205,6 +205,34 @@ TEST_F(SelfInstallTest, AReadOnlyDistributionInstallsFilesThatAreNotReadOnly) {
     SetFileAttributesA((m_dist + name).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// CopyFile as on NTFS, where a file's streams go with it: Wine keeps no
+// streams, and takes "name:Zone.Identifier" for a file of that name beside
+// it, which stands for the stream here.
+BOOL WINAPI CopyWithStreams(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
+  if (!CopyFileA(existing, newName, failIfExists)) return FALSE;
+  const std::string stream = ":Zone.Identifier";
+  if (FileExists(existing + stream)) CopyFileA((existing + stream).c_str(), (newName + stream).c_str(), FALSE);
+  return TRUE;
+}
+
+TEST_F(SelfInstallTest, InstalledCopiesCarryNoZoneMarkOfTheDownload) {
+  const char* const names[] = {"Velmora.exe", "Readme.txt", "Velmora.hlp"};
+  for (const char* name : names)
+    ASSERT_TRUE(WriteWholeFile(m_dist + name + ":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n")) << name;
+  CInstallerRoutines routines = InstallerRoutines();
+  routines.copyFile = CopyWithStreams;
+  CScopedRoutines<CInstallerRoutines> streams(SetInstallerRoutines, routines);
+  m_world.destination = m_install;
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/install"));
+  const std::string folder = Folder(m_install);
+  for (const char* name : names) {
+    EXPECT_TRUE(FileExists(folder + name)) << name;
+    EXPECT_FALSE(FileExists(folder + name + ":Zone.Identifier")) << name;
+    EXPECT_TRUE(FileExists(m_dist + name + ":Zone.Identifier")) << name;  // the download keeps its own
+  }
+}
+
 TEST_F(SelfInstallTest, StepOneOverAnOlderVersionProposesItsFolderAndUpdatesTheVersion) {
   WriteMachineRecord("1.10", Folder(m_install));
   CScriptedBoxes boxes({IDYES});
