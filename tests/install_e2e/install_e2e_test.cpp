@@ -778,6 +778,43 @@ TEST_F(InstallE2eSilent, ADriveRootIsRefused) {
   EXPECT_TRUE(Has(Log(), "Install folder C:\\: refused (the root of a drive)")) << Log();
 }
 
+// An installation for this user beside one for all users: each one's quiet
+// uninstall removes its own and leaves the other's.
+TEST_F(InstallE2eSilent, PerUserBesideAllUsersEachUninstallsItsOwn) {
+  ClearMachine();
+  RemoveTree(kDeployRoot);
+  CDistributionCopy copy;
+  ASSERT_EQ(0u, RunJob("\"" + copy.Folder() + "setup.exe\" /VERYSILENT /ALLUSERS /DIR=\"" + kDeployFolder + "\"",
+                       copy.Folder()));
+  ASSERT_EQ(0u, RunJob("\"" + copy.Folder() + "setup.exe\" /VERYSILENT /CURRENTUSER", copy.Folder()));
+  const std::string userFolder = Text(HKEY_CURRENT_USER, kRecordKey, "Directory");
+  ASSERT_TRUE(Has(userFolder, "\\AppData\\Local\\Programs\\Orvane Zenvero\\")) << userFolder;
+  ASSERT_EQ(kDeployFolder, Text(HKEY_LOCAL_MACHINE, kRecordKey, "Directory"));
+
+  // The user's own entry.
+  DWORD code = RunJob(Text(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString") + LogSwitch(), userFolder);
+  EXPECT_TRUE(code == 0 || code == 3010) << code << "\n" << Log();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecordKey));
+  EXPECT_FALSE(FileExists(UserLinkFolder()));
+  EXPECT_FALSE(FileExists(userFolder + "Readme.txt"));
+  EXPECT_EQ(kDeployFolder, Text(HKEY_LOCAL_MACHINE, kRecordKey, "Directory"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(FileExists(LinkFolder() + "\\Orvane Zenvero.lnk"));
+  EXPECT_TRUE(FileExists(kDeployFolder + "Readme.txt"));
+  if (code == 3010) ASSERT_NO_FATAL_FAILURE(RestartToFinish(userFolder));
+
+  // The machine's entry.
+  code = RunJob(Text(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString") + LogSwitch(), kDeployFolder);
+  EXPECT_TRUE(code == 0 || code == 3010) << code << "\n" << Log();
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_FALSE(FileExists(LinkFolder()));
+  EXPECT_FALSE(FileExists(kDeployFolder + "Readme.txt"));
+  if (code == 3010) ASSERT_NO_FATAL_FAILURE(RestartToFinish(kDeployFolder));
+  RemoveTree(kDeployRoot);
+}
+
 // For this user only, and its own silent uninstall.
 TEST_F(InstallE2eSilent, PerUserInstallAndUninstall) {
   ClearMachine();
