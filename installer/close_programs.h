@@ -6,7 +6,9 @@
 
 // Closing running copies of a program before its files are replaced or
 // removed. Copies are found by the class name or, when that is empty, the
-// caption of their top-level windows (exact, case-sensitive). Each is asked
+// caption of their top-level windows (exact, case-sensitive), in processes
+// that run a program of this process's file name (where the system can tell
+// a window's program). Each is asked
 // the way Windows asks before it shuts down (WM_QUERYENDSESSION, then
 // WM_CLOSE); one that cannot be closed that way makes the user answer
 // "Please exit the program <name>." with OK (look again) or Cancel.

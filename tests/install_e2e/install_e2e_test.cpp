@@ -711,6 +711,32 @@ TEST_F(InstallE2eSilent, OverARunningCopyShowsOnlyProgress) {
   EXPECT_TRUE(Has(log, "Exit code 0: done")) << log;
 }
 
+// A window of another program with the program's caption (Explorer titles
+// its window on the install folder so) is never asked to close.
+TEST_F(InstallE2eSilent, AnotherProgramsWindowWithTheCaptionStays) {
+  ASSERT_TRUE(FileExists(kDeployFolder + "Velmora.exe")) << "the installation of the test before";
+  // The program under another file name opens the very same main window.
+  const std::string other = kDeployFolder + "Other.exe";
+  ASSERT_TRUE(CopyFileA((kDeployFolder + "Velmora.exe").c_str(), other.c_str(), FALSE));
+  {
+    CDrivenProcess running;
+    ASSERT_TRUE(running.Start("\"" + other + "\"", kDeployFolder));
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (main = FindTop(kTitle, "#32770", false)) != nullptr; }));
+    CDistributionCopy copy;
+    const DWORD code = RunJob("\"" + copy.Folder() + "Velmora.exe\" /install /VERYSILENT" + LogSwitch(),
+                              copy.Folder());
+    EXPECT_EQ(0u, code) << Log();
+    EXPECT_TRUE(running.IsRunning());
+    EXPECT_TRUE(IsWindow(main));
+    const std::string log = Log();
+    EXPECT_TRUE(Has(log, "Leave the window \"Orvane Zenvero\" of Other.exe (process ")) << log;
+    EXPECT_FALSE(Has(log, "Close the running copy")) << log;
+    running.Kill();
+  }
+  EXPECT_TRUE(DeleteFileA(other.c_str()));
+}
+
 // A copy that refuses to close: code 1, and nothing is changed.
 TEST_F(InstallE2eSilent, OverACopyThatWillNotCloseChangesNothing) {
   ASSERT_TRUE(WriteWholeFile(kDeployFolder + "Readme.txt", "the installed Readme, changed"));
