@@ -10,6 +10,7 @@
 #include "installer/installer_routines.h"
 #include "installer/program_of_process.h"
 #include "installer/progress_box.h"
+#include "installer/restart_manager.h"
 
 namespace {
 
@@ -153,14 +154,15 @@ CloseResult CloseProgramWindows(HWND owner, const std::string& windowClass,
   }
 }
 
-CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass,
-                                 const std::string& windowTitle, const std::string& programName,
-                                 const std::vector<CSelfInstallProgram>& more) {
+CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass, const std::string& windowTitle,
+                                 const std::string& programName, const std::vector<CSelfInstallProgram>& more,
+                                 const std::vector<std::string>& files) {
   CWaitCursor wait;
   CProgressBox progress("Closing programs...", owner);
   CloseResult result = CloseProgramWindows(owner, windowClass, windowTitle, programName);
   for (size_t i = 0; result == CloseResult::kClosed && i < more.size(); ++i)
     result = CloseProgramWindows(owner, more[i].WindowClass, more[i].WindowTitle,
                                  more[i].ProgramName);
+  if (result == CloseResult::kClosed) result = CloseFileUsers(owner, files, programName);
   return result;
 }

@@ -52,7 +52,7 @@ bool HandOverOrAsk(const CInstallRun& run, const CInstallRecord& record, const s
 // Step 1 up to the install folder: the program's own folder is known, the
 // running copies are closed and the licence is accepted. False when the run
 // ends (its code set).
-bool CloseCopiesAndAcceptLicence(CInstallRun& run) {
+bool CloseCopiesAndAcceptLicence(CInstallRun& run, const CInstallRecord& record) {
   const CInstallNames& names = run.names;
   const CInstallManifest& manifest = run.manifest;
   HWND backdrop = run.backdrop.GetSafeHwnd();
@@ -69,8 +69,14 @@ bool CloseCopiesAndAcceptLicence(CInstallRun& run) {
     run.End(InstallExitCode::kFailed);
     return false;
   }
+  // The installed copy's files, which copies in other sessions may use:
+  // those of the installation this one replaces.
+  const std::string installed = run.perUser && record.forMachine
+                                    ? ReadInstallRecordOf(false, names.selfInstallKey).installFolder
+                                    : record.installFolder;
   if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle,
-                                               names.appTitle, manifest.ProgramsToClose) == CloseResult::kCancelled) {
+                                               names.appTitle, manifest.ProgramsToClose,
+                                               FilesIn(installed, manifest.FilesToCopy)) == CloseResult::kCancelled) {
     // A silent job asks nobody: a copy that did not close fails it.
     LogInstallStep("Close running copies: failed (a running copy did not close)");
     run.End(silent ? InstallExitCode::kFailed : InstallExitCode::kCancelled);
@@ -228,7 +234,7 @@ RunResult StartStepTwo(CInstallRun& run, const std::string& installFolder, const
 }
 
 RunResult RunInstallStep1(CInstallRun& run, const CInstallRecord& record) {
-  if (!CloseCopiesAndAcceptLicence(run)) return RunResult::kEndProcess;
+  if (!CloseCopiesAndAcceptLicence(run, record)) return RunResult::kEndProcess;
   std::string installFolder;
   if (!ChooseInstallFolder(run, record, installFolder)) return RunResult::kEndProcess;
   AskDesktopShortcut(run);

@@ -23,6 +23,9 @@ void ClearReadOnly(const std::string& path);
 // the help's pages. Nothing to do where the file system has no streams.
 void RemoveZoneMark(const std::string& path);
 
+// The paths of the files `names` in `folder`; none without a folder.
+std::vector<std::string> FilesIn(const std::string& folder, const std::vector<std::string>& names);
+
 // The command-line text of a program path in double quotes, a blank and the
 // arguments.
 std::string QuotedCommand(const std::string& program, const std::string& arguments);

@@ -21,6 +21,7 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.showLicenseAgreement = ShowLicenseAgreement;
   routines.chooseDestinationFolder = ChooseDestinationFolder;
   routines.closeRunningPrograms = CloseRunningPrograms;
+  routines.restartManager = SystemRestartManager;
   routines.getModulePath = GetModulePath;
   routines.needsElevation = ProcessNeedsElevation;
   routines.startElevated = StartElevated;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "installer/close_programs.h"
+#include "installer/restart_manager.h"
 
 // Where the installer meets the system in a way a test must not reach for
 // real: starting processes, the dialogs that wait for a user, elevation,
@@ -24,7 +25,11 @@ struct CInstallerRoutines {
                                   const std::string& appTitle, const std::vector<std::string>& fileNames);
   // Closing running copies (CloseRunningPrograms).
   CloseResult (*closeRunningPrograms)(HWND owner, const std::string& windowClass, const std::string& windowTitle,
-                                      const std::string& programName, const std::vector<CSelfInstallProgram>& more);
+                                      const std::string& programName, const std::vector<CSelfInstallProgram>& more,
+                                      const std::vector<std::string>& files);
+  // The Restart Manager's routines (SystemRestartManager); all null where
+  // the system lacks them.
+  CRestartManagerRoutines (*restartManager)();
   // The running program's full path (GetModulePath).
   std::string (*getModulePath)();
   // True when the system separates administrators from elevated processes

@@ -1,5 +1,7 @@
 #include "installer/program_of_process.h"
 
+#include <tlhelp32.h>
+
 #include "framework/handle.h"
 #include "framework/system_library.h"
 
@@ -55,4 +57,23 @@ bool MayRunProgram(DWORD processId, const std::string& ownProgram) {
   if (ownProgram.empty()) return true;
   const std::string program = ProgramFileOfProcess(processId);
   return program.empty() || lstrcmpiA(program.c_str(), ownProgram.c_str()) == 0;
+}
+
+DWORD ParentProcessId() {
+  // The tool help routines: Windows 95 and 2000 on, not NT 4.
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
+  using WalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+  const auto snapshot = RoutineOf<SnapshotFunction>(kernel, "CreateToolhelp32Snapshot");
+  const auto first = RoutineOf<WalkFunction>(kernel, "Process32First");
+  const auto next = RoutineOf<WalkFunction>(kernel, "Process32Next");
+  if (snapshot == nullptr || first == nullptr || next == nullptr) return 0;
+  CHandle processes(snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!processes.IsValid()) return 0;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  const DWORD own = GetCurrentProcessId();
+  for (BOOL more = first(processes, &entry); more; more = next(processes, &entry))
+    if (entry.th32ProcessID == own) return entry.th32ParentProcessID;
+  return 0;
 }

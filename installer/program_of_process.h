@@ -19,3 +19,6 @@ std::string OwnProgramFile();
 // Whether a window of the process may be a copy of the program `ownProgram`
 // names: its program has that file name, or the system cannot tell.
 bool MayRunProgram(DWORD processId, const std::string& ownProgram);
+
+// The id of the process that started this one; 0 when it cannot be told.
+DWORD ParentProcessId();

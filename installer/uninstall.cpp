@@ -102,8 +102,9 @@ bool MayUninstall(CInstallRun& run, const CUninstallScope& scope) {
     run.End(InstallExitCode::kCancelled);
     return false;
   }
-  if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle,
-                                               names.appTitle, manifest.ProgramsToClose) == CloseResult::kCancelled) {
+  if (InstallerRoutines().closeRunningPrograms(
+          backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle, names.appTitle, manifest.ProgramsToClose,
+          FilesIn(names.moduleFolder, manifest.FilesToCopy)) == CloseResult::kCancelled) {
     LogInstallStep("Close running copies: failed (a running copy did not close)");
     run.End(silent ? InstallExitCode::kFailed : InstallExitCode::kCancelled);
     return false;

@@ -558,44 +558,25 @@ class CWindowWatch {
 // to let Windows end it: the installer has to leave it running.
 class CRefusingCopy {
  public:
+  // The stand-in program as Velmora.exe in a folder of its own: only the
+  // windows of processes that run the program are asked to close.
   CRefusingCopy() {
-    m_hReady.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    m_hThread.Attach(CreateThread(nullptr, 0, &CRefusingCopy::Main, this, 0, &m_dwThread));
-    WaitForSingleObject(m_hReady, 10000);
+    const std::string path = m_Folder / "Velmora.exe";
+    if (!CopyFileA(COMMAND_RECORDER_EXE, path.c_str(), FALSE) || !m_Process.Start("\"" + path + "\" --refuse"))
+      return;
+    WaitUntil([this] {
+      m_hWnd = FindWindowA("VelmoraTestRefusingCopy", kTitle);
+      return m_hWnd != nullptr;
+    });
   }
-  ~CRefusingCopy() {
-    PostThreadMessageA(m_dwThread, WM_QUIT, 0, 0);
-    WaitForSingleObject(m_hThread, 10000);
-  }
+  ~CRefusingCopy() { m_Process.Kill(); }
   CRefusingCopy(const CRefusingCopy&) = delete;
   CRefusingCopy& operator=(const CRefusingCopy&) = delete;
   HWND Window() const { return m_hWnd; }
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_QUERYENDSESSION) return FALSE;
-    if (msg == WM_CLOSE) return 0;
-    return DefWindowProcA(window, msg, wParam, lParam);
-  }
-  static DWORD WINAPI Main(void* self) {
-    CRefusingCopy& copy = *static_cast<CRefusingCopy*>(self);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Procedure;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "VelmoraTestRefusingCopy";
-    RegisterClassA(&wc);
-    copy.m_hWnd = CreateWindowA(wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                nullptr, nullptr, wc.hInstance, nullptr);
-    ShowWindow(copy.m_hWnd, SW_SHOWNOACTIVATE);
-    SetEvent(copy.m_hReady);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    DestroyWindow(copy.m_hWnd);
-    return 0;
-  }
-  CHandle m_hReady;
-  CHandle m_hThread;
-  DWORD m_dwThread = 0;
+  CTempDir m_Folder;
+  CDrivenProcess m_Process;
   HWND m_hWnd = nullptr;
 };
 

@@ -99,7 +99,7 @@ inline bool FakeDestination(HWND, std::string& folder, const std::string&, const
   return false;
 }
 inline CloseResult FakeClose(HWND, const std::string&, const std::string&, const std::string&,
-                      const std::vector<CSelfInstallProgram>&) {
+                             const std::vector<CSelfInstallProgram>&, const std::vector<std::string>&) {
   ++g_world->closeCalls;
   return g_world->closeResult == 1 ? CloseResult::kCancelled : CloseResult::kClosed;
 }
