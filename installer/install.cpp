@@ -92,6 +92,36 @@ bool CloseCopiesAndAcceptLicence(CInstallRun& run, const CInstallRecord& record)
   return true;
 }
 
+// Whether an installation for all users may go into `installFolder`: no
+// folder of its path that exists is a junction or other reparse point (the
+// files would land wherever it points), and an existing install folder may
+// be changed by nobody but administrators and the system (anyone else could
+// replace the program that administrators run). False when the run ends.
+bool MayInstallForAllUsersIn(CInstallRun& run, const std::string& installFolder) {
+  const CInstallerRoutines& routines = InstallerRoutines();
+  std::string folder = installFolder;
+  while (folder.size() > 3 && IsPathSeparator(folder.back())) folder.pop_back();
+  std::string reason;
+  for (std::string path = folder; path.size() > 3 && reason.empty();) {
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && routines.isReparsePoint(path))
+      reason = path + " is a link to another place (a junction or symbolic link)";
+    const size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) break;
+    path.erase(separator);
+  }
+  if (reason.empty() && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      routines.othersMayChangeFolder(folder))
+    reason = "users other than administrators may change the files in that folder";
+  if (reason.empty()) return true;
+  LogInstallStep("Install folder " + installFolder + ": refused for all users (" + reason + ")");
+  InstallerMessageBox(run.backdrop.GetSafeHwnd(),
+                      run.names.appTitle + " cannot be installed for all users in " + folder + ", because " + reason +
+                          ".\n\nPlease choose another folder, such as one in Program Files.",
+                      MB_OK | MB_ICONEXCLAMATION);
+  run.End(InstallExitCode::kFailed);
+  return false;
+}
+
 // The install folder: /DIR=, else the recorded one, else this user's own
 // for a per-user installation; then the destination dialog, or for a silent
 // job that dialog's checks. False when the run ends (its code set).
@@ -121,6 +151,7 @@ bool ChooseInstallFolder(CInstallRun& run, const CInstallRecord& record, std::st
     return false;
   }
   LogInstallStep("Install folder " + installFolder);
+  if (!run.perUser && !MayInstallForAllUsersIn(run, installFolder)) return false;
 
   // Files that the next start of Windows deletes must not be replaced by
   // the new ones first.
@@ -169,7 +200,20 @@ void AskDesktopShortcut(const CInstallRun& run) {
 bool CopyProgramFiles(CInstallRun& run, const std::string& installFolder, CCopyUndo& undo) {
   const CInstallNames& names = run.names;
   CreateFolderPath(installFolder, &undo.madeFolders);
-  for (const std::string& folder : undo.madeFolders) LogInstallStep("Create the folder " + folder + ": done");
+  for (const std::string& folder : undo.madeFolders) {
+    LogInstallStep("Create the folder " + folder + ": done");
+    // For all users: only administrators and the system may change it,
+    // whatever its parent lets users do.
+    if (run.perUser) continue;
+    const bool secured = InstallerRoutines().secureFolder(folder);
+    LogInstallResult("Give " + folder + " the permissions of an installation for all users", secured);
+    if (!secured) {
+      ShowLastErrorMessage(run.backdrop.GetSafeHwnd(), "Error setting the permissions of the folder " + folder + ".");
+      undo.Undo();
+      run.End(InstallExitCode::kFailed);
+      return false;
+    }
+  }
   for (const std::string& name : run.manifest.FilesToCopy) {
     const std::string target = installFolder + name;
     const bool existed = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -4,6 +4,7 @@
 #include "app_base/settings.h"
 #include "installer/destination_dlg.h"
 #include "installer/elevation.h"
+#include "installer/folder_security.h"
 #include "installer/license_dlg.h"
 
 namespace {
@@ -29,6 +30,9 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.exitWindowsEx = ExitWindowsEx;
   routines.copyFile = CopyFileA;
   routines.moveFileEx = MoveFileExA;
+  routines.othersMayChangeFolder = OthersMayChangeFolder;
+  routines.secureFolder = SecureFolderForAllUsers;
+  routines.isReparsePoint = IsReparsePoint;
   routines.winInitFolder = std::string();
   routines.messageTimeout = 5000;
   return routines;

@@ -52,6 +52,12 @@ struct CInstallerRoutines {
   // The folder that holds WinInit.Ini, without a final backslash; empty
   // means the Windows folder (GetWindowsDirectoryA).
   std::string winInitFolder;
+  // The permissions of an installation for all users (folder_security.h):
+  // whether others may change a folder, giving a made folder permissions of
+  // its own, and whether a path is a junction or other reparse point.
+  bool (*othersMayChangeFolder)(const std::string& folder);
+  bool (*secureFolder)(const std::string& folder);
+  bool (*isReparsePoint)(const std::string& path);
   // How long one message to another program's window may take, in ms
   // (the program's own: 5000).
   DWORD messageTimeout;

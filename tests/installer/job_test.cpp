@@ -131,6 +131,22 @@ TEST_F(SelfInstallJobTest, AFailedCopyTakesBackWhatItAdded) {
   RemoveDirectoryA((folder + "Velmora.hlp").c_str());
 }
 
+// A silent job for all users into a folder others may change: code 1, logged.
+TEST_F(SelfInstallJobTest, ASilentJobForAllUsersRefusesAFolderOthersMayChange) {
+  CreateFolderPath(m_install);
+  m_world.changeableByOthers = {m_install};
+  CScriptedBoxes boxes;
+  const JobResult job = RunJob("/install /VERYSILENT /DIR=\"" + m_install + "\"" + LogSwitch());
+  EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
+  EXPECT_TRUE(Has(Log(), "Install folder " + m_install +
+                             ": refused for all users (users other than administrators may change the files in "
+                             "that folder)"))
+      << Log();
+  EXPECT_TRUE(Has(Log(), "Exit code 1: failed")) << Log();
+}
+
 TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
   CScriptedBoxes boxes;
   // Not elevated, no scope: for this user, without the system's prompt.

@@ -67,6 +67,10 @@ struct World {
   std::function<void()> onElevated;  // what the elevated copy does
   bool machineWritable = true;
   std::vector<UINT> exitCalls;
+  std::vector<std::string> changeableByOthers;  // folders others may change
+  std::vector<std::string> reparsePoints;       // junctions and the like
+  std::vector<std::string> securedFolders;      // given the all-users permissions
+  bool secureSucceeds = true;
 };
 inline World* g_world = nullptr;
 
@@ -120,6 +124,18 @@ inline BOOL WINAPI FakeExitWindows(UINT flags, DWORD) {
   return TRUE;
 }
 
+inline bool NamesAny(const std::vector<std::string>& paths, const std::string& path) {
+  for (const std::string& p : paths)
+    if (lstrcmpiA(p.c_str(), path.c_str()) == 0) return true;
+  return false;
+}
+inline bool FakeOthersMayChange(const std::string& folder) { return NamesAny(g_world->changeableByOthers, folder); }
+inline bool FakeReparsePoint(const std::string& path) { return NamesAny(g_world->reparsePoints, path); }
+inline bool FakeSecureFolder(const std::string& folder) {
+  g_world->securedFolders.push_back(folder);
+  return g_world->secureSucceeds;
+}
+
 // A REG_MULTI_SZ value from its strings.
 inline std::string MultiString(const std::vector<std::string>& items) {
   std::string data;
@@ -142,6 +158,9 @@ inline CInstallerRoutines WorldRoutines() {
   routines.startElevated = FakeStartElevated;
   routines.ensureMachineKey = FakeMachineKey;
   routines.exitWindowsEx = FakeExitWindows;
+  routines.othersMayChangeFolder = FakeOthersMayChange;
+  routines.secureFolder = FakeSecureFolder;
+  routines.isReparsePoint = FakeReparsePoint;
   return routines;
 }
 
