@@ -129,9 +129,10 @@ bool ChooseInstallFolder(CInstallRun& run, const CInstallRecord& record, std::st
   const CInstallNames& names = run.names;
   const std::string& given = run.switches.installFolder;
   installFolder = run.switched && !given.empty() ? given : record.installFolder;
-  // A job for this user never goes into the folder of an installation for
+  // An installation for this user (a job's, or the one that follows a
+  // declined elevation) never goes into the folder of an installation for
   // all users (which it may not write, or would take over).
-  if (run.switched && run.perUser && given.empty() && record.forMachine)
+  if (run.perUser && given.empty() && record.forMachine)
     installFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
   if (installFolder.empty() && run.perUser) installFolder = PerUserInstallFolder(names.appTitle);
   if (InstallJobIsSilent()) {

@@ -25,6 +25,7 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.restartManager = SystemRestartManager;
   routines.getModulePath = GetModulePath;
   routines.needsElevation = ProcessNeedsElevation;
+  routines.runsAsLocalSystem = ProcessRunsAsLocalSystem;
   routines.startElevated = StartElevated;
   routines.ensureMachineKey = MachineKeyDefault;
   routines.exitWindowsEx = ExitWindowsEx;

@@ -35,6 +35,8 @@ struct CInstallerRoutines {
   // True when the system separates administrators from elevated processes
   // and this process is not elevated.
   bool (*needsElevation)();
+  // True when this process runs as the system account (LocalSystem).
+  bool (*runsAsLocalSystem)();
   // Starts the program elevated with these arguments; 0 when started,
   // otherwise the system error (ERROR_CANCELLED: the user declined). With
   // `exitCode`, waits until the elevated copy has ended and gives its code.

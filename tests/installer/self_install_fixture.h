@@ -71,6 +71,7 @@ struct World {
   std::vector<std::string> reparsePoints;       // junctions and the like
   std::vector<std::string> securedFolders;      // given the all-users permissions
   bool secureSucceeds = true;
+  bool localSystem = false;  // runs as the system account
 };
 inline World* g_world = nullptr;
 
@@ -129,6 +130,7 @@ inline bool NamesAny(const std::vector<std::string>& paths, const std::string& p
     if (lstrcmpiA(p.c_str(), path.c_str()) == 0) return true;
   return false;
 }
+inline bool FakeLocalSystem() { return g_world->localSystem; }
 inline bool FakeOthersMayChange(const std::string& folder) { return NamesAny(g_world->changeableByOthers, folder); }
 inline bool FakeReparsePoint(const std::string& path) { return NamesAny(g_world->reparsePoints, path); }
 inline bool FakeSecureFolder(const std::string& folder) {
@@ -158,6 +160,7 @@ inline CInstallerRoutines WorldRoutines() {
   routines.startElevated = FakeStartElevated;
   routines.ensureMachineKey = FakeMachineKey;
   routines.exitWindowsEx = FakeExitWindows;
+  routines.runsAsLocalSystem = FakeLocalSystem;
   routines.othersMayChangeFolder = FakeOthersMayChange;
   routines.secureFolder = FakeSecureFolder;
   routines.isReparsePoint = FakeReparsePoint;
