@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 std::string VersionTextFromFileVersion(DWORD versionMS, DWORD versionLS) {
   char text[64];
@@ -18,15 +17,25 @@ std::string VersionTextFromFileVersion(DWORD versionMS, DWORD versionLS) {
 }
 
 std::string VersionTextFromBlock(const void* block) {
+  // VS_VERSIONINFO read by hand (the version library is no system DLL that
+  // Windows always takes from the system folder): WORD length, WORD length
+  // of the value, WORD type, the key L"VS_VERSION_INFO" with its zero, then
+  // the value, VS_FIXEDFILEINFO, at the next 32-bit boundary.
   if (block == nullptr) return std::string();
-  void* value = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueA(block, "\\", &value, &length) || value == nullptr ||
-      length < sizeof(VS_FIXEDFILEINFO)) {
-    return std::string();
-  }
-  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
-  return VersionTextFromFileVersion(info->dwFileVersionMS, info->dwFileVersionLS);
+  const auto* bytes = static_cast<const unsigned char*>(block);
+  WORD header[3];
+  std::memcpy(header, bytes, sizeof header);
+  const size_t total = header[0];
+  const size_t valueLength = header[1];
+  static const wchar_t kKey[] = L"VS_VERSION_INFO";
+  const size_t keyOffset = sizeof header;
+  const size_t valueOffset = (keyOffset + sizeof kKey + 3) & ~static_cast<size_t>(3);
+  if (valueLength < sizeof(VS_FIXEDFILEINFO) || total < valueOffset + sizeof(VS_FIXEDFILEINFO)) return std::string();
+  if (std::memcmp(bytes + keyOffset, kKey, sizeof kKey) != 0) return std::string();
+  VS_FIXEDFILEINFO info;
+  std::memcpy(&info, bytes + valueOffset, sizeof info);
+  if (info.dwSignature != 0xFEEF04BD) return std::string();
+  return VersionTextFromFileVersion(info.dwFileVersionMS, info.dwFileVersionLS);
 }
 
 std::string GetVersionText() {
@@ -36,11 +45,11 @@ std::string GetVersionText() {
   HGLOBAL loaded = LoadResource(module, resource);
   if (loaded == nullptr) return std::string();
   const void* data = LockResource(loaded);
-  if (data == nullptr) return std::string();
-  // VerQueryValueA may write behind the block it is given: hand it a copy
-  // with room, never the read-only resource itself.
-  DWORD size = SizeofResource(module, resource);
-  std::vector<char> copy(static_cast<size_t>(size) * 2 + 16, 0);
-  std::memcpy(copy.data(), data, size);
-  return VersionTextFromBlock(copy.data());
+  // The block's own length must lie within the resource.
+  const DWORD size = SizeofResource(module, resource);
+  WORD length = 0;
+  if (data == nullptr || size < sizeof length) return std::string();
+  std::memcpy(&length, data, sizeof length);
+  if (length > size) return std::string();
+  return VersionTextFromBlock(data);
 }

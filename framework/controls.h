@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include "framework/system_library.h"
 #include "framework/wnd.h"
 
 // Wrappers of the standard controls this program uses. Each is a CWnd: a
@@ -58,10 +59,10 @@ class CSpinButtonCtrl : public CWnd {
 class CRichEditCtrl : public CWnd {
  public:
   CRichEditCtrl() = default;
-  // Loads RICHED32.DLL (once) and creates the control; this object then
-  // handles its messages through its message map.
+  // Loads RICHED32.DLL (once, from the system folder) and creates the
+  // control; this object then handles its messages through its message map.
   bool Create(DWORD style, const RECT& rect, HWND parent, UINT id) {
-    static HMODULE library = LoadLibraryA("RICHED32.DLL");
+    static HMODULE library = LoadSystemLibrary("RICHED32.DLL");
     if (library == nullptr) return false;
     return CreateEx(0, "RICHEDIT", "", style, rect.left, rect.top, rect.right - rect.left,
                     rect.bottom - rect.top, parent,

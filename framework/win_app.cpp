@@ -8,6 +8,7 @@
 
 #include "framework/file_system.h"
 #include "framework/path.h"
+#include "framework/system_library.h"
 #include "framework/wide.h"
 
 namespace {
@@ -184,9 +185,9 @@ BOOL CWinApp::CallWinHelp(HWND window, const char* helpFile, UINT command, ULONG
 HWND CWinApp::CallHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data) {
   using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
   // Loaded once and kept: the viewer's windows live on the library's threads
-  // until HH_CLOSE_ALL.
+  // until HH_CLOSE_ALL. From the system folder, never the program's own.
   static HtmlHelpFunction htmlHelp = [] {
-    HMODULE library = LoadLibraryA("hhctrl.ocx");
+    HMODULE library = LoadSystemLibrary("hhctrl.ocx");
     return library != nullptr
                ? reinterpret_cast<HtmlHelpFunction>(
                      reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")))

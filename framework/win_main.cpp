@@ -2,8 +2,11 @@
 // happens in the application object's InitializeInstance.
 #include <windows.h>
 
+#include "framework/system_library.h"
 #include "framework/win_app.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int cmdShow) {
+  // Before anything loads a DLL: none from the program's folder.
+  RestrictDllSearchToSystem();
   return AfxWinMain(instance, cmdShow);
 }

@@ -1,13 +1,16 @@
 #include "installer/close_programs.h"
 
 #include <map>
+#include <set>
 
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
 #include "installer/backdrop.h"
 #include "installer/install_job.h"
 #include "installer/installer_routines.h"
+#include "installer/program_of_process.h"
 #include "installer/progress_box.h"
+#include "installer/restart_manager.h"
 
 namespace {
 
@@ -27,10 +30,12 @@ struct CloseWindowsContext {
   std::string windowTitle;
   std::string programName;
   HWND ownWindow = nullptr;  // never closed
+  std::string ownProgram;    // the file name of the program whose copies are closed
   HWND owner = nullptr;
   int pass = 0;
   bool waiting = false;  // this pass met a window still going after WM_CLOSE
   std::map<HWND, DWORD> closeSent;  // window -> tick count of its WM_CLOSE
+  std::set<HWND> passedOver;        // another program's windows, logged once
 };
 
 // The caption as the system keeps it: unlike GetWindowTextA this sends no
@@ -44,13 +49,27 @@ std::string CaptionOf(HWND window) {
   return std::string(text, bytes > 0 ? bytes : 0);
 }
 
-bool Matches(HWND window, const CloseWindowsContext& context) {
+bool MatchesClassOrCaption(HWND window, const CloseWindowsContext& context) {
   if (!context.windowClass.empty()) {
     char name[257];  // class names have at most 256 characters
     int length = GetClassNameA(window, name, sizeof name);
     return length > 0 && context.windowClass == std::string(name, length);
   }
   if (!context.windowTitle.empty()) return CaptionOf(window) == context.windowTitle;
+  return false;
+}
+
+// A window of the class or caption whose process runs this program (by its
+// file name); where the system cannot tell a window's program, the class or
+// caption alone.
+bool Matches(HWND window, CloseWindowsContext& context) {
+  if (!MatchesClassOrCaption(window, context)) return false;
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (MayRunProgram(processId, context.ownProgram)) return true;
+  if (context.passedOver.insert(window).second)
+    LogInstallStep("Leave the window \"" + CaptionOf(window) + "\" of " + ProgramFileOfProcess(processId) +
+                 " (process " + std::to_string(processId) + "): not a copy of " + context.ownProgram);
   return false;
 }
 
@@ -123,6 +142,7 @@ CloseResult CloseProgramWindows(HWND owner, const std::string& windowClass,
   CWnd* mainWindow = AfxGetMainWnd();
   context.ownWindow = mainWindow != nullptr ? mainWindow->GetSafeHwnd() : nullptr;
   context.owner = owner;
+  context.ownProgram = OwnProgramFile();
   for (;;) {
     ++context.pass;
     context.found = 0;
@@ -134,14 +154,15 @@ CloseResult CloseProgramWindows(HWND owner, const std::string& windowClass,
   }
 }
 
-CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass,
-                                 const std::string& windowTitle, const std::string& programName,
-                                 const std::vector<CSelfInstallProgram>& more) {
+CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass, const std::string& windowTitle,
+                                 const std::string& programName, const std::vector<CSelfInstallProgram>& more,
+                                 const std::vector<std::string>& files) {
   CWaitCursor wait;
   CProgressBox progress("Closing programs...", owner);
   CloseResult result = CloseProgramWindows(owner, windowClass, windowTitle, programName);
   for (size_t i = 0; result == CloseResult::kClosed && i < more.size(); ++i)
     result = CloseProgramWindows(owner, more[i].WindowClass, more[i].WindowTitle,
                                  more[i].ProgramName);
+  if (result == CloseResult::kClosed) result = CloseFileUsers(owner, files, programName);
   return result;
 }

@@ -6,7 +6,9 @@
 
 // Closing running copies of a program before its files are replaced or
 // removed. Copies are found by the class name or, when that is empty, the
-// caption of their top-level windows (exact, case-sensitive). Each is asked
+// caption of their top-level windows (exact, case-sensitive), in processes
+// that run a program of this process's file name (where the system can tell
+// a window's program). Each is asked
 // the way Windows asks before it shuts down (WM_QUERYENDSESSION, then
 // WM_CLOSE); one that cannot be closed that way makes the user answer
 // "Please exit the program <name>." with OK (look again) or Cancel.
@@ -30,10 +32,12 @@ enum class CloseResult { kClosed, kCancelled };
 
 // Closes the program's windows and then those of each further program, in
 // order, under the wait cursor and the "Closing programs..." progress box
-// owned by `owner`. On kCancelled the rest is left alone.
-CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass,
-                         const std::string& windowTitle, const std::string& programName,
-                         const std::vector<CSelfInstallProgram>& more);
+// owned by `owner`; then, where the system has the Restart Manager, the
+// processes in any session that still use one of `files` (the installed
+// copy's files; CloseFileUsers). On kCancelled the rest is left alone.
+CloseResult CloseRunningPrograms(HWND owner, const std::string& windowClass, const std::string& windowTitle,
+                                 const std::string& programName, const std::vector<CSelfInstallProgram>& more,
+                                 const std::vector<std::string>& files = std::vector<std::string>());
 
 // Passes over the top-level windows until one pass meets no matching window
 // (kClosed) or the user cancels (kCancelled). Both class and title empty:

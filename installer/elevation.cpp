@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "app_base/module.h"
 #include "framework/handle.h"
 #include "installer/install_job.h"
@@ -30,6 +32,18 @@ bool ProcessNeedsElevation() {
   return ok && elevated == 0;
 }
 
+bool ProcessRunsAsLocalSystem() {
+  CHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
+  DWORD user[64];  // TOKEN_USER and its SID, DWORD-aligned
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenUser, user, sizeof user, &size)) return false;
+  // S-1-5-18: revision 1, one sub-authority, the NT authority (5), 18.
+  static const BYTE kLocalSystem[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+  const BYTE* sid = static_cast<const BYTE*>(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+  return sid != nullptr && std::memcmp(sid, kLocalSystem, sizeof kLocalSystem) == 0;
+}
+
 DWORD StartElevated(const std::string& program, const std::string& arguments, DWORD* exitCode) {
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof info;
@@ -54,6 +68,17 @@ DWORD StartElevated(const std::string& program, const std::string& arguments, DW
 Elevation ElevateIfNeeded(CInstallRun& run, const std::string& mode, bool install) {
   const CInstallerRoutines& routines = InstallerRoutines();
   if (run.switched && install && run.switches.scope == InstallScope::kCurrentUser) {
+    // The system account's profile is nobody's: no user would see the
+    // installation, its links or its uninstall entry.
+    if (routines.runsAsLocalSystem()) {
+      InstallerMessageBox(run.backdrop.GetSafeHwnd(),
+                          run.names.appTitle +
+                              " cannot be installed for the current user by the system account (LocalSystem): "
+                              "no user would find it.\n\nInstall it for all users instead.",
+                          MB_OK | MB_ICONEXCLAMATION);
+      run.End(InstallExitCode::kFailed);
+      return Elevation::kDeclined;
+    }
     run.perUser = true;
     LogInstallStep("Install for this user only");
     return Elevation::kNotNeeded;

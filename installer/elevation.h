@@ -28,4 +28,7 @@ Elevation ElevateIfNeeded(CInstallRun& run, const std::string& mode, bool instal
 
 // The real elevation routines (the installer's routines' defaults).
 bool ProcessNeedsElevation();
+// True when this process runs as the system account (LocalSystem), as
+// deployment tools run installations.
+bool ProcessRunsAsLocalSystem();
 DWORD StartElevated(const std::string& program, const std::string& arguments, DWORD* exitCode);

@@ -52,7 +52,7 @@ bool HandOverOrAsk(const CInstallRun& run, const CInstallRecord& record, const s
 // Step 1 up to the install folder: the program's own folder is known, the
 // running copies are closed and the licence is accepted. False when the run
 // ends (its code set).
-bool CloseCopiesAndAcceptLicence(CInstallRun& run) {
+bool CloseCopiesAndAcceptLicence(CInstallRun& run, const CInstallRecord& record) {
   const CInstallNames& names = run.names;
   const CInstallManifest& manifest = run.manifest;
   HWND backdrop = run.backdrop.GetSafeHwnd();
@@ -69,8 +69,14 @@ bool CloseCopiesAndAcceptLicence(CInstallRun& run) {
     run.End(InstallExitCode::kFailed);
     return false;
   }
+  // The installed copy's files, which copies in other sessions may use:
+  // those of the installation this one replaces.
+  const std::string installed = run.perUser && record.forMachine
+                                    ? ReadInstallRecordOf(false, names.selfInstallKey).installFolder
+                                    : record.installFolder;
   if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle,
-                                               names.appTitle, manifest.ProgramsToClose) == CloseResult::kCancelled) {
+                                               names.appTitle, manifest.ProgramsToClose,
+                                               FilesIn(installed, manifest.FilesToCopy)) == CloseResult::kCancelled) {
     // A silent job asks nobody: a copy that did not close fails it.
     LogInstallStep("Close running copies: failed (a running copy did not close)");
     run.End(silent ? InstallExitCode::kFailed : InstallExitCode::kCancelled);
@@ -86,6 +92,36 @@ bool CloseCopiesAndAcceptLicence(CInstallRun& run) {
   return true;
 }
 
+// Whether an installation for all users may go into `installFolder`: no
+// folder of its path that exists is a junction or other reparse point (the
+// files would land wherever it points), and an existing install folder may
+// be changed by nobody but administrators and the system (anyone else could
+// replace the program that administrators run). False when the run ends.
+bool MayInstallForAllUsersIn(CInstallRun& run, const std::string& installFolder) {
+  const CInstallerRoutines& routines = InstallerRoutines();
+  std::string folder = installFolder;
+  while (folder.size() > 3 && IsPathSeparator(folder.back())) folder.pop_back();
+  std::string reason;
+  for (std::string path = folder; path.size() > 3 && reason.empty();) {
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && routines.isReparsePoint(path))
+      reason = path + " is a link to another place (a junction or symbolic link)";
+    const size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) break;
+    path.erase(separator);
+  }
+  if (reason.empty() && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      routines.othersMayChangeFolder(folder))
+    reason = "users other than administrators may change the files in that folder";
+  if (reason.empty()) return true;
+  LogInstallStep("Install folder " + installFolder + ": refused for all users (" + reason + ")");
+  InstallerMessageBox(run.backdrop.GetSafeHwnd(),
+                      run.names.appTitle + " cannot be installed for all users in " + folder + ", because " + reason +
+                          ".\n\nPlease choose another folder, such as one in Program Files.",
+                      MB_OK | MB_ICONEXCLAMATION);
+  run.End(InstallExitCode::kFailed);
+  return false;
+}
+
 // The install folder: /DIR=, else the recorded one, else this user's own
 // for a per-user installation; then the destination dialog, or for a silent
 // job that dialog's checks. False when the run ends (its code set).
@@ -93,9 +129,10 @@ bool ChooseInstallFolder(CInstallRun& run, const CInstallRecord& record, std::st
   const CInstallNames& names = run.names;
   const std::string& given = run.switches.installFolder;
   installFolder = run.switched && !given.empty() ? given : record.installFolder;
-  // A job for this user never goes into the folder of an installation for
+  // An installation for this user (a job's, or the one that follows a
+  // declined elevation) never goes into the folder of an installation for
   // all users (which it may not write, or would take over).
-  if (run.switched && run.perUser && given.empty() && record.forMachine)
+  if (run.perUser && given.empty() && record.forMachine)
     installFolder = GetSettingString(kSelfInstallSection, kDirectoryEntry, "");
   if (installFolder.empty() && run.perUser) installFolder = PerUserInstallFolder(names.appTitle);
   if (InstallJobIsSilent()) {
@@ -115,6 +152,7 @@ bool ChooseInstallFolder(CInstallRun& run, const CInstallRecord& record, std::st
     return false;
   }
   LogInstallStep("Install folder " + installFolder);
+  if (!run.perUser && !MayInstallForAllUsersIn(run, installFolder)) return false;
 
   // Files that the next start of Windows deletes must not be replaced by
   // the new ones first.
@@ -163,15 +201,29 @@ void AskDesktopShortcut(const CInstallRun& run) {
 bool CopyProgramFiles(CInstallRun& run, const std::string& installFolder, CCopyUndo& undo) {
   const CInstallNames& names = run.names;
   CreateFolderPath(installFolder, &undo.madeFolders);
-  for (const std::string& folder : undo.madeFolders) LogInstallStep("Create the folder " + folder + ": done");
+  for (const std::string& folder : undo.madeFolders) {
+    LogInstallStep("Create the folder " + folder + ": done");
+    // For all users: only administrators and the system may change it,
+    // whatever its parent lets users do.
+    if (run.perUser) continue;
+    const bool secured = InstallerRoutines().secureFolder(folder);
+    LogInstallResult("Give " + folder + " the permissions of an installation for all users", secured);
+    if (!secured) {
+      ShowLastErrorMessage(run.backdrop.GetSafeHwnd(), "Error setting the permissions of the folder " + folder + ".");
+      undo.Undo();
+      run.End(InstallExitCode::kFailed);
+      return false;
+    }
+  }
   for (const std::string& name : run.manifest.FilesToCopy) {
     const std::string target = installFolder + name;
     const bool existed = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
     // A copy made from a read-only distribution (a CD, some zip tools) would
     // be read-only too, and refuse the next install and the uninstall.
     ClearReadOnly(target);
-    if (CopyFileA((names.moduleFolder + name).c_str(), target.c_str(), FALSE)) {
+    if (InstallerRoutines().copyFile((names.moduleFolder + name).c_str(), target.c_str(), FALSE)) {
       ClearReadOnly(target);
+      RemoveZoneMark(target);
       if (!existed) undo.newFiles.push_back(target);
       LogInstallStep("Copy " + name + " to " + target + ": done");
       continue;
@@ -227,7 +279,7 @@ RunResult StartStepTwo(CInstallRun& run, const std::string& installFolder, const
 }
 
 RunResult RunInstallStep1(CInstallRun& run, const CInstallRecord& record) {
-  if (!CloseCopiesAndAcceptLicence(run)) return RunResult::kEndProcess;
+  if (!CloseCopiesAndAcceptLicence(run, record)) return RunResult::kEndProcess;
   std::string installFolder;
   if (!ChooseInstallFolder(run, record, installFolder)) return RunResult::kEndProcess;
   AskDesktopShortcut(run);

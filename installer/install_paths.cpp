@@ -28,6 +28,15 @@ void ClearReadOnly(const std::string& path) {
     SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
+std::vector<std::string> FilesIn(const std::string& folder, const std::vector<std::string>& names) {
+  std::vector<std::string> files;
+  if (folder.empty()) return files;
+  for (const std::string& name : names) files.push_back(WithSeparator(folder) + name);
+  return files;
+}
+
+void RemoveZoneMark(const std::string& path) { DeleteFileA((path + ":Zone.Identifier").c_str()); }
+
 std::string QuotedCommand(const std::string& program, const std::string& arguments) {
   return "\"" + program + "\" " + arguments;
 }

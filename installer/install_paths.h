@@ -17,6 +17,15 @@ void CreateFolderPath(const std::string& path, std::vector<std::string>* made = 
 // Takes the read-only attribute off a file of the program's, if it has one.
 void ClearReadOnly(const std::string& path);
 
+// Removes the "from the Internet" mark (the Zone.Identifier stream) that a
+// copy of a downloaded file carries along; without it every start of the
+// installed program would show a security warning and HTML Help would refuse
+// the help's pages. Nothing to do where the file system has no streams.
+void RemoveZoneMark(const std::string& path);
+
+// The paths of the files `names` in `folder`; none without a folder.
+std::vector<std::string> FilesIn(const std::string& folder, const std::vector<std::string>& names);
+
 // The command-line text of a program path in double quotes, a blank and the
 // arguments.
 std::string QuotedCommand(const std::string& program, const std::string& arguments);

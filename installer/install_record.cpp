@@ -28,6 +28,10 @@ CInstallRecord ReadRecordOf(bool forMachine, const std::string& selfInstallKey) 
 
 }  // namespace
 
+CInstallRecord ReadInstallRecordOf(bool forMachine, const std::string& selfInstallKey) {
+  return ReadRecordOf(forMachine, selfInstallKey);
+}
+
 CInstallRecord ReadInstallRecord(const std::string& selfInstallKey) {
   CInstallRecord record = ReadRecordOf(true, selfInstallKey);
   if (record.version.empty()) record = ReadRecordOf(false, selfInstallKey);

@@ -22,6 +22,9 @@ struct CInstallRecord {
 // version is then empty too.
 CInstallRecord ReadInstallRecord(const std::string& selfInstallKey);
 
+// The machine's record, or this user's, as it is (no fallback to the other).
+CInstallRecord ReadInstallRecordOf(bool forMachine, const std::string& selfInstallKey);
+
 // The recorded install folder: the machine's, else this user's; empty when
 // neither names one.
 std::string RecordedInstallFolder(const std::string& selfInstallKey);

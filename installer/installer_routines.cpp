@@ -4,6 +4,7 @@
 #include "app_base/settings.h"
 #include "installer/destination_dlg.h"
 #include "installer/elevation.h"
+#include "installer/folder_security.h"
 #include "installer/license_dlg.h"
 
 namespace {
@@ -21,12 +22,18 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.showLicenseAgreement = ShowLicenseAgreement;
   routines.chooseDestinationFolder = ChooseDestinationFolder;
   routines.closeRunningPrograms = CloseRunningPrograms;
+  routines.restartManager = SystemRestartManager;
   routines.getModulePath = GetModulePath;
   routines.needsElevation = ProcessNeedsElevation;
+  routines.runsAsLocalSystem = ProcessRunsAsLocalSystem;
   routines.startElevated = StartElevated;
   routines.ensureMachineKey = MachineKeyDefault;
   routines.exitWindowsEx = ExitWindowsEx;
+  routines.copyFile = CopyFileA;
   routines.moveFileEx = MoveFileExA;
+  routines.othersMayChangeFolder = OthersMayChangeFolder;
+  routines.secureFolder = SecureFolderForAllUsers;
+  routines.isReparsePoint = IsReparsePoint;
   routines.winInitFolder = std::string();
   routines.messageTimeout = 5000;
   return routines;

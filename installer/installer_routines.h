@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "installer/close_programs.h"
+#include "installer/restart_manager.h"
 
 // Where the installer meets the system in a way a test must not reach for
 // real: starting processes, the dialogs that wait for a user, elevation,
@@ -24,12 +25,18 @@ struct CInstallerRoutines {
                                   const std::string& appTitle, const std::vector<std::string>& fileNames);
   // Closing running copies (CloseRunningPrograms).
   CloseResult (*closeRunningPrograms)(HWND owner, const std::string& windowClass, const std::string& windowTitle,
-                                      const std::string& programName, const std::vector<CSelfInstallProgram>& more);
+                                      const std::string& programName, const std::vector<CSelfInstallProgram>& more,
+                                      const std::vector<std::string>& files);
+  // The Restart Manager's routines (SystemRestartManager); all null where
+  // the system lacks them.
+  CRestartManagerRoutines (*restartManager)();
   // The running program's full path (GetModulePath).
   std::string (*getModulePath)();
   // True when the system separates administrators from elevated processes
   // and this process is not elevated.
   bool (*needsElevation)();
+  // True when this process runs as the system account (LocalSystem).
+  bool (*runsAsLocalSystem)();
   // Starts the program elevated with these arguments; 0 when started,
   // otherwise the system error (ERROR_CANCELLED: the user declined). With
   // `exitCode`, waits until the elevated copy has ended and gives its code.
@@ -39,11 +46,20 @@ struct CInstallerRoutines {
   // ExitWindowsEx: it really ends every program (under Wine every windowed
   // process of the prefix), so code under test must never reach it.
   BOOL(WINAPI* exitWindowsEx)(UINT flags, DWORD reason);
+  // CopyFileA, for the program's files. On NTFS it copies a file's streams
+  // too, the download's zone mark among them.
+  BOOL(WINAPI* copyFile)(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
   // MoveFileExA; a failing one takes the WinInit.Ini way.
   BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR newName, DWORD flags);
   // The folder that holds WinInit.Ini, without a final backslash; empty
   // means the Windows folder (GetWindowsDirectoryA).
   std::string winInitFolder;
+  // The permissions of an installation for all users (folder_security.h):
+  // whether others may change a folder, giving a made folder permissions of
+  // its own, and whether a path is a junction or other reparse point.
+  bool (*othersMayChangeFolder)(const std::string& folder);
+  bool (*secureFolder)(const std::string& folder);
+  bool (*isReparsePoint)(const std::string& path);
   // How long one message to another program's window may take, in ms
   // (the program's own: 5000).
   DWORD messageTimeout;

@@ -21,20 +21,53 @@ namespace {
 // How long the finishing copy waits for the installed copy to end.
 const DWORD kFinishWaitMs = 60000;
 
+// The installation an uninstall removes: the one whose record names the
+// folder the program runs from. An installation for this user beside one
+// for all users is the other's business: neither uninstall touches it.
+struct CUninstallScope {
+  bool forMachine = false;         // the installation for all users
+  bool recordsThisFolder = false;  // a record names the program's folder
+  bool otherKept = false;          // this user's own installation stays beside the machine's
+};
+
+bool SameFolder(const std::string& recorded, const std::string& folder) {
+  return !recorded.empty() && !folder.empty() && lstrcmpiA(WithSeparator(recorded).c_str(), folder.c_str()) == 0;
+}
+
+CUninstallScope UninstallScopeOf(const CInstallNames& names) {
+  const CInstallRecord machine = ReadInstallRecordOf(true, names.selfInstallKey);
+  const CInstallRecord user = ReadInstallRecordOf(false, names.selfInstallKey);
+  CUninstallScope scope;
+  if (SameFolder(machine.installFolder, names.moduleFolder)) {
+    scope.forMachine = scope.recordsThisFolder = true;
+  } else if (SameFolder(user.installFolder, names.moduleFolder)) {
+    scope.recordsThisFolder = true;
+  } else {
+    // No record names this folder: the machine's installation when there
+    // is any trace of one, as the start-up check reads the records.
+    scope.forMachine = !machine.installFolder.empty() ||
+                       RegistryKeyExists(HKEY_LOCAL_MACHINE, names.uninstallKey.c_str()) ||
+                       RegistryKeyExists(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str());
+  }
+  scope.otherKept = scope.forMachine && scope.recordsThisFolder && !user.installFolder.empty() &&
+                    !SameFolder(user.installFolder, names.moduleFolder);
+  return scope;
+}
+
 // Whether this run may remove the installation: elevated for one for all
 // users, a job only from the installed copy, and only after a Yes, with
 // the running copies closed. False when the run ends (its code set, unless
 // an elevated copy did the uninstall).
-bool MayUninstall(CInstallRun& run) {
+bool MayUninstall(CInstallRun& run, const CUninstallScope& scope) {
   const CInstallNames& names = run.names;
   const CInstallManifest& manifest = run.manifest;
   HWND backdrop = run.backdrop.GetSafeHwnd();
   const bool silent = InstallJobIsSilent();
   // Removing a machine-wide installation needs an elevated process. Without
   // one the machine-wide entries and the program's files would stay while
-  // the rest went, so nothing is removed and the user is told why.
-  if (RegistryKeyExists(HKEY_LOCAL_MACHINE, names.uninstallKey.c_str()) ||
-      RegistryKeyExists(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str())) {
+  // the rest went, so nothing is removed and the user is told why. A user's
+  // own installation never asks for elevation.
+  if (scope.forMachine) {
     const Elevation elevation = ElevateIfNeeded(run, kUninstallSwitch, false);
     if (elevation == Elevation::kRestarted) return false;
     if (elevation == Elevation::kDeclined) {
@@ -52,17 +85,15 @@ bool MayUninstall(CInstallRun& run) {
   run.backdrop.ShowWithTitle(SW_SHOW, "Uninstall");
   // Nobody confirms a job's uninstall: it removes only the installed copy,
   // never the files of whatever folder the program was started from.
-  if (run.switched) {
+  if (run.switched && !scope.recordsThisFolder) {
     const std::string recorded = RecordedInstallFolder(names.selfInstallKey);
-    if (recorded.empty() || lstrcmpiA(WithSeparator(recorded).c_str(), names.moduleFolder.c_str()) != 0) {
-      InstallerMessageBox(backdrop,
-                          names.appTitle + " is not installed in " + names.moduleFolder +
-                              (recorded.empty() ? std::string(".") : ", but in " + recorded + ".") +
-                              "\n\nNothing has been removed.",
-                          MB_OK | MB_ICONEXCLAMATION);
-      run.End(InstallExitCode::kFailed);
-      return false;
-    }
+    InstallerMessageBox(backdrop,
+                        names.appTitle + " is not installed in " + names.moduleFolder +
+                            (recorded.empty() ? std::string(".") : ", but in " + recorded + ".") +
+                            "\n\nNothing has been removed.",
+                        MB_OK | MB_ICONEXCLAMATION);
+    run.End(InstallExitCode::kFailed);
+    return false;
   }
   // Only Yes removes anything: a box closed from outside, or one that could
   // not be shown, is no consent.
@@ -71,8 +102,9 @@ bool MayUninstall(CInstallRun& run) {
     run.End(InstallExitCode::kCancelled);
     return false;
   }
-  if (InstallerRoutines().closeRunningPrograms(backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle,
-                                               names.appTitle, manifest.ProgramsToClose) == CloseResult::kCancelled) {
+  if (InstallerRoutines().closeRunningPrograms(
+          backdrop, manifest.CloseWindowClass, manifest.CloseWindowTitle, names.appTitle, manifest.ProgramsToClose,
+          FilesIn(names.moduleFolder, manifest.FilesToCopy)) == CloseResult::kCancelled) {
     LogInstallStep("Close running copies: failed (a running copy did not close)");
     run.End(silent ? InstallExitCode::kFailed : InstallExitCode::kCancelled);
     return false;
@@ -83,23 +115,31 @@ bool MayUninstall(CInstallRun& run) {
 
 // The links, wherever an earlier version put them, and the registry: the
 // program's keys, the uninstall entry, the Run and App Paths entries and the
-// manifest's values and keys.
-void RemoveLinksAndRecords(const CInstallRun& run) {
+// manifest's values and keys; of this user's installation only this user's,
+// of the one for all users the machine's (and this user's too, unless the
+// user has an installation of their own beside it).
+void RemoveLinksAndRecords(const CInstallRun& run, const CUninstallScope& scope) {
   const CInstallNames& names = run.names;
   const CInstallManifest& manifest = run.manifest;
+  const bool machine = scope.forMachine;
+  const bool user = !scope.forMachine || !scope.otherKept;
   // Wherever an earlier version put them: the user's folders or all users'.
   for (const CSelfInstallShortcut& shortcut : manifest.Shortcuts) {
-    shortcut.Remove();
-    shortcut.Remove(true);
+    if (user) shortcut.Remove();
+    if (machine) shortcut.Remove(true);
   }
 
-  DeleteRegKeyTree(HKEY_CURRENT_USER, names.appKey);
-  DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.appKey);
-  DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.uninstallKey);
-  DeleteRegKeyTree(HKEY_CURRENT_USER, names.uninstallKey);
-  for (const char* root : {"HKCU\\", "HKLM\\"}) {
-    LogInstallStep("Remove " + std::string(root) + names.appKey + ": done");
-    LogInstallStep("Remove " + std::string(root) + names.uninstallKey + ": done");
+  if (user) {
+    DeleteRegKeyTree(HKEY_CURRENT_USER, names.appKey);
+    DeleteRegKeyTree(HKEY_CURRENT_USER, names.uninstallKey);
+    LogInstallStep("Remove HKCU\\" + names.appKey + ": done");
+    LogInstallStep("Remove HKCU\\" + names.uninstallKey + ": done");
+  }
+  if (machine) {
+    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.appKey);
+    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, names.uninstallKey);
+    LogInstallStep("Remove HKLM\\" + names.appKey + ": done");
+    LogInstallStep("Remove HKLM\\" + names.uninstallKey + ": done");
   }
   if (manifest.RunAtStartup) SetRunAtStartup("", 0);
   if (manifest.AppPath) SetAppPath(manifest.ExeName, "", 0);
@@ -107,13 +147,13 @@ void RemoveLinksAndRecords(const CInstallRun& run) {
     DeleteRegistryValue(value.Root, value.SubKey.c_str(), value.ValueName.c_str());
   }
   for (const CSelfInstallRegKey& key : manifest.RegKeys) DeleteRegKeyTree(key.Root, key.SubKey);
-  DeleteRegKeyIfNoSubkeys(HKEY_CURRENT_USER, GetRegistryKeyPath());
-  DeleteRegKeyIfNoSubkeys(HKEY_LOCAL_MACHINE, GetRegistryKeyPath());
+  if (user) DeleteRegKeyIfNoSubkeys(HKEY_CURRENT_USER, GetRegistryKeyPath());
+  if (machine) DeleteRegKeyIfNoSubkeys(HKEY_LOCAL_MACHINE, GetRegistryKeyPath());
 
   // The framework writes no profile settings at exit once the shell command
   // says the application is being unregistered.
   CWinApp* app = AfxGetApp();
-  if (app != nullptr && app->m_pCmdInfo == nullptr) {
+  if (user && app != nullptr && app->m_pCmdInfo == nullptr) {
     app->m_pCmdInfo = std::make_unique<CCommandLineInfo>();
     app->m_pCmdInfo->m_nShellCommand = CCommandLineInfo::AppUnregister;
   }
@@ -177,13 +217,15 @@ bool StartUninstallFinisher(const CInstallRun& run) {
 }  // namespace
 
 RunResult RunUninstall(CInstallRun& run) {
-  if (!MayUninstall(run)) return RunResult::kEndProcess;
+  const CUninstallScope scope = UninstallScopeOf(run.names);
+  LogInstallStep(std::string("Uninstall the installation ") + (scope.forMachine ? "for all users" : "for this user"));
+  if (!MayUninstall(run, scope)) return RunResult::kEndProcess;
   const CInstallNames& names = run.names;
   HWND backdrop = run.backdrop.GetSafeHwnd();
   const bool silent = InstallJobIsSilent();
 
   auto progress = std::make_unique<CProgressBox>("Uninstalling the program...", backdrop);
-  RemoveLinksAndRecords(run);
+  RemoveLinksAndRecords(run, scope);
 
   bool deferred = false;
   std::vector<std::string> left;  // neither deleted nor put off to the next start

@@ -2,6 +2,11 @@
 // are passed on only when they are the installer's switches.
 #include <windows.h>
 
+#include "framework/system_library.h"
 #include "setup/launcher.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) { return RunSetupLauncher(arguments); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
+  // Before anything loads a DLL: none from the folder setup runs from.
+  RestrictDllSearchToSystem();
+  return RunSetupLauncher(arguments);
+}

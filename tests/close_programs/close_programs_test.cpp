@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "installer/installer_routines.h"
 #include "tests/support/scoped_routines.h"
 #include "tests/support/scripted_boxes.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -432,6 +434,127 @@ TEST_F(ClosePrograms, FurtherProgramsInOrder) {
     EXPECT_TRUE(helper.IsOpen());
     EXPECT_EQ(0, helper.m_nQueries);
   }
+}
+
+// A Restart Manager that lists processes as using the files until a
+// shutdown is asked for them, except those that refuse to end.
+struct FakeRestartManager {
+  std::vector<std::wstring> files;      // registered, over all sessions
+  std::vector<DWORD> users;             // the processes that use them
+  std::vector<DWORD> refusing;          // stay after a shutdown
+  std::vector<DWORD> shutDown;          // a shutdown was asked for these
+  std::vector<DWORD> sessionProcesses;  // registered in the open session
+  int openSessions = 0;
+};
+FakeRestartManager* g_rm = nullptr;
+
+bool Holds(const std::vector<DWORD>& ids, DWORD id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+
+DWORD WINAPI FakeRmStart(DWORD* session, DWORD, WCHAR[]) {
+  *session = 7;
+  ++g_rm->openSessions;
+  g_rm->sessionProcesses.clear();
+  return ERROR_SUCCESS;
+}
+DWORD WINAPI FakeRmEnd(DWORD) {
+  --g_rm->openSessions;
+  return ERROR_SUCCESS;
+}
+DWORD WINAPI FakeRmRegister(DWORD, UINT fileCount, LPCWSTR files[], UINT processCount, RM_UNIQUE_PROCESS processes[],
+                            UINT, LPCWSTR[]) {
+  for (UINT i = 0; i < fileCount; ++i) g_rm->files.push_back(files[i]);
+  for (UINT i = 0; i < processCount; ++i) g_rm->sessionProcesses.push_back(processes[i].dwProcessId);
+  return ERROR_SUCCESS;
+}
+DWORD WINAPI FakeRmList(DWORD, UINT* needed, UINT* count, RM_PROCESS_INFO processes[], LPDWORD reasons) {
+  const std::vector<DWORD>& listed = g_rm->sessionProcesses.empty() ? g_rm->users : g_rm->sessionProcesses;
+  *needed = static_cast<UINT>(listed.size());
+  *reasons = 0;
+  if (*count < listed.size()) {
+    *count = 0;
+    return ERROR_MORE_DATA;
+  }
+  for (size_t i = 0; i < listed.size(); ++i) {
+    processes[i] = RM_PROCESS_INFO();
+    processes[i].Process.dwProcessId = listed[i];
+    lstrcpyW(processes[i].strAppName, L"Orvane Zenvero");
+  }
+  *count = static_cast<UINT>(listed.size());
+  return ERROR_SUCCESS;
+}
+DWORD WINAPI FakeRmShutdown(DWORD, ULONG, RM_WRITE_STATUS_CALLBACK) {
+  bool all = true;
+  for (DWORD id : g_rm->sessionProcesses) {
+    g_rm->shutDown.push_back(id);
+    if (Holds(g_rm->refusing, id)) {
+      all = false;
+    } else {
+      g_rm->users.erase(std::remove(g_rm->users.begin(), g_rm->users.end(), id), g_rm->users.end());
+    }
+  }
+  return all ? ERROR_SUCCESS : 351;  // ERROR_FAIL_SHUTDOWN
+}
+CRestartManagerRoutines FakeRestartManagerRoutines() {
+  return {FakeRmStart, FakeRmEnd, FakeRmRegister, FakeRmList, FakeRmShutdown};
+}
+CRestartManagerRoutines NoRestartManager() { return CRestartManagerRoutines(); }
+
+class CloseFileUsersTest : public ClosePrograms {
+ protected:
+  void SetUp() override {
+    ClosePrograms::SetUp();
+    g_rm = &m_rm;
+    m_file = m_dir / "Velmora.exe";
+    ASSERT_TRUE(WriteWholeFile(m_file, "x"));
+  }
+  void TearDown() override {
+    g_rm = nullptr;
+    ClosePrograms::TearDown();
+  }
+  CloseResult CloseUsers(CRestartManagerRoutines (*restartManager)() = FakeRestartManagerRoutines) {
+    CInstallerRoutines routines = InstallerRoutines();
+    routines.restartManager = restartManager;
+    CScopedRoutines<CInstallerRoutines> scope(SetInstallerRoutines, routines);
+    return CloseRunningPrograms(m_hOwner, "", kTitle, kTitle, {}, {m_file, m_dir / "missing.txt"});
+  }
+
+  FakeRestartManager m_rm;
+  CTempDir m_dir;
+  std::string m_file;
+};
+
+// A copy in another session, seen only by the Restart Manager, is asked to
+// end; this process, which uses the files itself, never is.
+TEST_F(CloseFileUsersTest, ACopyInAnySessionIsAskedToEndAndThisProcessNever) {
+  CScriptedBoxes boxes(IDCANCEL);
+  m_rm.users = {4242, GetCurrentProcessId()};
+  EXPECT_EQ(CloseResult::kClosed, CloseUsers());
+  EXPECT_EQ(std::vector<DWORD>{4242}, m_rm.shutDown);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  ASSERT_FALSE(m_rm.files.empty());
+  for (const std::wstring& file : m_rm.files) EXPECT_EQ(L"Velmora.exe", file.substr(file.size() - 11));
+  EXPECT_EQ(0, m_rm.openSessions);
+}
+
+// One that will not end is the user's: OK looks again, Cancel stops.
+TEST_F(CloseFileUsersTest, ACopyThatWillNotEndIsLeftToTheUser) {
+  CScriptedBoxes boxes({IDOK}, IDCANCEL);
+  m_rm.users = {4343};
+  m_rm.refusing = {4343};
+  EXPECT_EQ(CloseResult::kCancelled, CloseUsers());
+  EXPECT_EQ((std::vector<std::string>{kQuestion, kQuestion}), boxes.Texts());
+  EXPECT_EQ(static_cast<UINT>(kQuestionStyle), boxes.m_Boxes[0].type);
+  EXPECT_EQ((std::vector<DWORD>{4343, 4343}), m_rm.shutDown);
+  EXPECT_EQ(0, m_rm.openSessions);
+}
+
+// Without the Restart Manager (Windows 95 to XP) the window search alone.
+TEST_F(CloseFileUsersTest, WithoutTheRestartManagerTheWindowsAlone) {
+  CScriptedBoxes boxes(IDCANCEL);
+  m_rm.users = {4242};
+  EXPECT_EQ(CloseResult::kClosed, CloseUsers(NoRestartManager));
+  EXPECT_TRUE(m_rm.shutDown.empty());
+  EXPECT_TRUE(boxes.m_Boxes.empty());
 }
 
 }  // namespace

@@ -2,13 +2,40 @@
 // current folder and the show fields of its start-up record ("flags 1 show 5")
 // to "recorded.txt" beside itself, one line each. With
 // "--wait" in its command line it then stays running (at most a minute) so
-// that a test can try to delete its file while it runs.
+// that a test can try to delete its file while it runs. With "--refuse" it
+// instead shows a window captioned "Orvane Zenvero" that refuses to end or to
+// close, for a minute or until it gets WM_QUIT: a running copy of the
+// program (under the program's name) that will not close.
 #include <windows.h>
 
 #include <cstring>
 #include <string>
 
 #include "framework/handle.h"
+
+namespace {
+
+LRESULT CALLBACK RefusingProcedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_QUERYENDSESSION) return FALSE;
+  if (msg == WM_CLOSE) return 0;
+  return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+void ShowRefusingWindow() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = RefusingProcedure;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "VelmoraTestRefusingCopy";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowA(wc.lpszClassName, "Orvane Zenvero", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                              nullptr, wc.hInstance, nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  SetTimer(nullptr, 0, 60000, nullptr);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER) DispatchMessageA(&msg);
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char path[MAX_PATH];
@@ -38,6 +65,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!MoveFileExA(temporary.c_str(), (folder + "recorded.txt").c_str(), MOVEFILE_REPLACE_EXISTING))
     return 1;
 
+  if (std::strstr(commandLine, "--refuse") != nullptr) ShowRefusingWindow();
   if (std::strstr(commandLine, "--wait") != nullptr) Sleep(60000);
   return 0;
 }

@@ -558,44 +558,25 @@ class CWindowWatch {
 // to let Windows end it: the installer has to leave it running.
 class CRefusingCopy {
  public:
+  // The stand-in program as Velmora.exe in a folder of its own: only the
+  // windows of processes that run the program are asked to close.
   CRefusingCopy() {
-    m_hReady.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    m_hThread.Attach(CreateThread(nullptr, 0, &CRefusingCopy::Main, this, 0, &m_dwThread));
-    WaitForSingleObject(m_hReady, 10000);
+    const std::string path = m_Folder / "Velmora.exe";
+    if (!CopyFileA(COMMAND_RECORDER_EXE, path.c_str(), FALSE) || !m_Process.Start("\"" + path + "\" --refuse"))
+      return;
+    WaitUntil([this] {
+      m_hWnd = FindWindowA("VelmoraTestRefusingCopy", kTitle);
+      return m_hWnd != nullptr;
+    });
   }
-  ~CRefusingCopy() {
-    PostThreadMessageA(m_dwThread, WM_QUIT, 0, 0);
-    WaitForSingleObject(m_hThread, 10000);
-  }
+  ~CRefusingCopy() { m_Process.Kill(); }
   CRefusingCopy(const CRefusingCopy&) = delete;
   CRefusingCopy& operator=(const CRefusingCopy&) = delete;
   HWND Window() const { return m_hWnd; }
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_QUERYENDSESSION) return FALSE;
-    if (msg == WM_CLOSE) return 0;
-    return DefWindowProcA(window, msg, wParam, lParam);
-  }
-  static DWORD WINAPI Main(void* self) {
-    CRefusingCopy& copy = *static_cast<CRefusingCopy*>(self);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Procedure;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "VelmoraTestRefusingCopy";
-    RegisterClassA(&wc);
-    copy.m_hWnd = CreateWindowA(wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                nullptr, nullptr, wc.hInstance, nullptr);
-    ShowWindow(copy.m_hWnd, SW_SHOWNOACTIVATE);
-    SetEvent(copy.m_hReady);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    DestroyWindow(copy.m_hWnd);
-    return 0;
-  }
-  CHandle m_hReady;
-  CHandle m_hThread;
-  DWORD m_dwThread = 0;
+  CTempDir m_Folder;
+  CDrivenProcess m_Process;
   HWND m_hWnd = nullptr;
 };
 
@@ -711,6 +692,32 @@ TEST_F(InstallE2eSilent, OverARunningCopyShowsOnlyProgress) {
   EXPECT_TRUE(Has(log, "Exit code 0: done")) << log;
 }
 
+// A window of another program with the program's caption (Explorer titles
+// its window on the install folder so) is never asked to close.
+TEST_F(InstallE2eSilent, AnotherProgramsWindowWithTheCaptionStays) {
+  ASSERT_TRUE(FileExists(kDeployFolder + "Velmora.exe")) << "the installation of the test before";
+  // The program under another file name opens the very same main window.
+  const std::string other = kDeployFolder + "Other.exe";
+  ASSERT_TRUE(CopyFileA((kDeployFolder + "Velmora.exe").c_str(), other.c_str(), FALSE));
+  {
+    CDrivenProcess running;
+    ASSERT_TRUE(running.Start("\"" + other + "\"", kDeployFolder));
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (main = FindTop(kTitle, "#32770", false)) != nullptr; }));
+    CDistributionCopy copy;
+    const DWORD code = RunJob("\"" + copy.Folder() + "Velmora.exe\" /install /VERYSILENT" + LogSwitch(),
+                              copy.Folder());
+    EXPECT_EQ(0u, code) << Log();
+    EXPECT_TRUE(running.IsRunning());
+    EXPECT_TRUE(IsWindow(main));
+    const std::string log = Log();
+    EXPECT_TRUE(Has(log, "Leave the window \"Orvane Zenvero\" of Other.exe (process ")) << log;
+    EXPECT_FALSE(Has(log, "Close the running copy")) << log;
+    running.Kill();
+  }
+  EXPECT_TRUE(DeleteFileA(other.c_str()));
+}
+
 // A copy that refuses to close: code 1, and nothing is changed.
 TEST_F(InstallE2eSilent, OverACopyThatWillNotCloseChangesNothing) {
   ASSERT_TRUE(WriteWholeFile(kDeployFolder + "Readme.txt", "the installed Readme, changed"));
@@ -776,6 +783,43 @@ TEST_F(InstallE2eSilent, ADriveRootIsRefused) {
   EXPECT_FALSE(FileExists("C:\\Readme.txt"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_TRUE(Has(Log(), "Install folder C:\\: refused (the root of a drive)")) << Log();
+}
+
+// An installation for this user beside one for all users: each one's quiet
+// uninstall removes its own and leaves the other's.
+TEST_F(InstallE2eSilent, PerUserBesideAllUsersEachUninstallsItsOwn) {
+  ClearMachine();
+  RemoveTree(kDeployRoot);
+  CDistributionCopy copy;
+  ASSERT_EQ(0u, RunJob("\"" + copy.Folder() + "setup.exe\" /VERYSILENT /ALLUSERS /DIR=\"" + kDeployFolder + "\"",
+                       copy.Folder()));
+  ASSERT_EQ(0u, RunJob("\"" + copy.Folder() + "setup.exe\" /VERYSILENT /CURRENTUSER", copy.Folder()));
+  const std::string userFolder = Text(HKEY_CURRENT_USER, kRecordKey, "Directory");
+  ASSERT_TRUE(Has(userFolder, "\\AppData\\Local\\Programs\\Orvane Zenvero\\")) << userFolder;
+  ASSERT_EQ(kDeployFolder, Text(HKEY_LOCAL_MACHINE, kRecordKey, "Directory"));
+
+  // The user's own entry.
+  DWORD code = RunJob(Text(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString") + LogSwitch(), userFolder);
+  EXPECT_TRUE(code == 0 || code == 3010) << code << "\n" << Log();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecordKey));
+  EXPECT_FALSE(FileExists(UserLinkFolder()));
+  EXPECT_FALSE(FileExists(userFolder + "Readme.txt"));
+  EXPECT_EQ(kDeployFolder, Text(HKEY_LOCAL_MACHINE, kRecordKey, "Directory"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(FileExists(LinkFolder() + "\\Orvane Zenvero.lnk"));
+  EXPECT_TRUE(FileExists(kDeployFolder + "Readme.txt"));
+  if (code == 3010) ASSERT_NO_FATAL_FAILURE(RestartToFinish(userFolder));
+
+  // The machine's entry.
+  code = RunJob(Text(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString") + LogSwitch(), kDeployFolder);
+  EXPECT_TRUE(code == 0 || code == 3010) << code << "\n" << Log();
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_FALSE(FileExists(LinkFolder()));
+  EXPECT_FALSE(FileExists(kDeployFolder + "Readme.txt"));
+  if (code == 3010) ASSERT_NO_FATAL_FAILURE(RestartToFinish(kDeployFolder));
+  RemoveTree(kDeployRoot);
 }
 
 // For this user only, and its own silent uninstall.

@@ -120,4 +120,18 @@ TEST_F(SelfInstallTest, ElevationRestartsOrFallsBackToAPerUserInstallation) {
   EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));
 }
 
+// Declined elevation over an installation for all users: the folder
+// proposed is the user's own, not the machine's one the user may not write.
+TEST_F(SelfInstallTest, TheFallbackForOneUserProposesTheUsersOwnFolder) {
+  WriteMachineRecord("1.10", "C:\\Program Files\\Orvane Zenvero\\");
+  m_world.needsElevation = true;
+  m_world.elevationResult = ERROR_CANCELLED;
+  m_world.destinationCancelled = true;
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/install"));
+  ASSERT_EQ(1u, m_world.proposals.size());
+  EXPECT_NE(std::string::npos, m_world.proposals[0].find("\\AppData\\Local\\Programs\\Orvane Zenvero"))
+      << m_world.proposals[0];
+}
+
 }  // namespace

@@ -205,6 +205,94 @@ TEST_F(SelfInstallTest, AReadOnlyDistributionInstallsFilesThatAreNotReadOnly) {
     SetFileAttributesA((m_dist + name).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// CopyFile as on NTFS, where a file's streams go with it: Wine keeps no
+// streams, and takes "name:Zone.Identifier" for a file of that name beside
+// it, which stands for the stream here.
+BOOL WINAPI CopyWithStreams(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
+  if (!CopyFileA(existing, newName, failIfExists)) return FALSE;
+  const std::string stream = ":Zone.Identifier";
+  if (FileExists(existing + stream)) CopyFileA((existing + stream).c_str(), (newName + stream).c_str(), FALSE);
+  return TRUE;
+}
+
+TEST_F(SelfInstallTest, InstalledCopiesCarryNoZoneMarkOfTheDownload) {
+  const char* const names[] = {"Velmora.exe", "Readme.txt", "Velmora.hlp"};
+  for (const char* name : names)
+    ASSERT_TRUE(WriteWholeFile(m_dist + name + ":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n")) << name;
+  CInstallerRoutines routines = InstallerRoutines();
+  routines.copyFile = CopyWithStreams;
+  CScopedRoutines<CInstallerRoutines> streams(SetInstallerRoutines, routines);
+  m_world.destination = m_install;
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/install"));
+  const std::string folder = Folder(m_install);
+  for (const char* name : names) {
+    EXPECT_TRUE(FileExists(folder + name)) << name;
+    EXPECT_FALSE(FileExists(folder + name + ":Zone.Identifier")) << name;
+    EXPECT_TRUE(FileExists(m_dist + name + ":Zone.Identifier")) << name;  // the download keeps its own
+  }
+}
+
+// For all users the folders the installation makes get permissions of their
+// own (only administrators and the system may change them); for one user
+// they keep what they inherit.
+TEST_F(SelfInstallTest, FoldersMadeForAllUsersGetTheirOwnPermissions) {
+  m_world.destination = m_install;
+  {
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install"));
+  }
+  EXPECT_EQ((std::vector<std::string>{m_root / "Programs", m_install}), m_world.securedFolders);
+  EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));
+  RemoveTree(m_root / "Programs");
+
+  // Declined elevation: for this user, nothing changed.
+  m_world.securedFolders.clear();
+  m_world.needsElevation = true;
+  {
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install"));
+  }
+  EXPECT_TRUE(m_world.securedFolders.empty());
+  EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));
+}
+
+// An existing folder that others may change, or a junction on the way to
+// it, is refused for all users with a message, and nothing is copied; an
+// installation for one user may go there.
+TEST_F(SelfInstallTest, AFolderOthersMayChangeOrAJunctionIsRefusedForAllUsers) {
+  CreateFolderPath(m_install);
+  m_world.destination = m_install;
+  const std::string changeable = "Orvane Zenvero cannot be installed for all users in " + m_install +
+                                 ", because users other than administrators may change the files in that "
+                                 "folder.\n\nPlease choose another folder, such as one in Program Files.";
+  const std::string junction = "Orvane Zenvero cannot be installed for all users in " + m_install + ", because " +
+                               (m_root / "Programs") +
+                               " is a link to another place (a junction or symbolic link).\n\nPlease choose "
+                               "another folder, such as one in Program Files.";
+  const struct {
+    std::vector<std::string> changeableByOthers, reparsePoints;
+    std::string message;
+  } cases[] = {
+      {{m_install}, {}, changeable},
+      {{}, {m_root / "Programs"}, junction},
+  };
+  for (const auto& c : cases) {
+    m_world.changeableByOthers = c.changeableByOthers;
+    m_world.reparsePoints = c.reparsePoints;
+    CScriptedBoxes boxes({IDYES});
+    EXPECT_EQ(1, Run("/install"));
+    EXPECT_EQ((std::vector<std::string>{kNewCopy, c.message}), boxes.Texts());
+    EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
+    EXPECT_TRUE(m_world.started.empty());
+  }
+  // For this user alone: installed.
+  m_world.needsElevation = true;
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/install"));
+  EXPECT_TRUE(FileExists(Folder(m_install) + "Velmora.exe"));
+}
+
 TEST_F(SelfInstallTest, StepOneOverAnOlderVersionProposesItsFolderAndUpdatesTheVersion) {
   WriteMachineRecord("1.10", Folder(m_install));
   CScriptedBoxes boxes({IDYES});

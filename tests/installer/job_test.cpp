@@ -131,6 +131,42 @@ TEST_F(SelfInstallJobTest, AFailedCopyTakesBackWhatItAdded) {
   RemoveDirectoryA((folder + "Velmora.hlp").c_str());
 }
 
+// A silent job for all users into a folder others may change: code 1, logged.
+TEST_F(SelfInstallJobTest, ASilentJobForAllUsersRefusesAFolderOthersMayChange) {
+  CreateFolderPath(m_install);
+  m_world.changeableByOthers = {m_install};
+  CScriptedBoxes boxes;
+  const JobResult job = RunJob("/install /VERYSILENT /DIR=\"" + m_install + "\"" + LogSwitch());
+  EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
+  EXPECT_TRUE(Has(Log(), "Install folder " + m_install +
+                             ": refused for all users (users other than administrators may change the files in "
+                             "that folder)"))
+      << Log();
+  EXPECT_TRUE(Has(Log(), "Exit code 1: failed")) << Log();
+}
+
+// /CURRENTUSER run as LocalSystem would install into the system account's
+// profile, which no user sees: refused, code 1, logged.
+TEST_F(SelfInstallJobTest, ForTheCurrentUserAsTheSystemAccountIsRefused) {
+  m_world.localSystem = true;
+  CScriptedBoxes boxes;
+  const JobResult job = RunJob("/install /VERYSILENT /CURRENTUSER" + LogSwitch());
+  EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
+  EXPECT_TRUE(m_world.started.empty());
+  EXPECT_TRUE(m_world.proposals.empty());
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+  EXPECT_TRUE(Has(Log(),
+                  "Message: Orvane Zenvero cannot be installed for the current user by the system account "
+                  "(LocalSystem)"))
+      << Log();
+  EXPECT_TRUE(Has(Log(), "Exit code 1: failed")) << Log();
+  // For all users it goes on.
+  m_world.elevationResult = 0;
+  EXPECT_EQ(InstallExitCode::kDone, RunJob("/install /VERYSILENT /ALLUSERS").exitCode);
+}
+
 TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
   CScriptedBoxes boxes;
   // Not elevated, no scope: for this user, without the system's prompt.

@@ -67,6 +67,11 @@ struct World {
   std::function<void()> onElevated;  // what the elevated copy does
   bool machineWritable = true;
   std::vector<UINT> exitCalls;
+  std::vector<std::string> changeableByOthers;  // folders others may change
+  std::vector<std::string> reparsePoints;       // junctions and the like
+  std::vector<std::string> securedFolders;      // given the all-users permissions
+  bool secureSucceeds = true;
+  bool localSystem = false;  // runs as the system account
 };
 inline World* g_world = nullptr;
 
@@ -99,7 +104,7 @@ inline bool FakeDestination(HWND, std::string& folder, const std::string&, const
   return false;
 }
 inline CloseResult FakeClose(HWND, const std::string&, const std::string&, const std::string&,
-                      const std::vector<CSelfInstallProgram>&) {
+                             const std::vector<CSelfInstallProgram>&, const std::vector<std::string>&) {
   ++g_world->closeCalls;
   return g_world->closeResult == 1 ? CloseResult::kCancelled : CloseResult::kClosed;
 }
@@ -118,6 +123,19 @@ inline bool FakeMachineKey(const char* subkey) {
 inline BOOL WINAPI FakeExitWindows(UINT flags, DWORD) {
   g_world->exitCalls.push_back(flags);
   return TRUE;
+}
+
+inline bool NamesAny(const std::vector<std::string>& paths, const std::string& path) {
+  for (const std::string& p : paths)
+    if (lstrcmpiA(p.c_str(), path.c_str()) == 0) return true;
+  return false;
+}
+inline bool FakeLocalSystem() { return g_world->localSystem; }
+inline bool FakeOthersMayChange(const std::string& folder) { return NamesAny(g_world->changeableByOthers, folder); }
+inline bool FakeReparsePoint(const std::string& path) { return NamesAny(g_world->reparsePoints, path); }
+inline bool FakeSecureFolder(const std::string& folder) {
+  g_world->securedFolders.push_back(folder);
+  return g_world->secureSucceeds;
 }
 
 // A REG_MULTI_SZ value from its strings.
@@ -142,6 +160,10 @@ inline CInstallerRoutines WorldRoutines() {
   routines.startElevated = FakeStartElevated;
   routines.ensureMachineKey = FakeMachineKey;
   routines.exitWindowsEx = FakeExitWindows;
+  routines.runsAsLocalSystem = FakeLocalSystem;
+  routines.othersMayChangeFolder = FakeOthersMayChange;
+  routines.secureFolder = FakeSecureFolder;
+  routines.isReparsePoint = FakeReparsePoint;
   return routines;
 }
 

@@ -255,4 +255,64 @@ TEST_F(SelfInstallTest, UninstallWithoutItsOwnLocationDeletesNoFiles) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
 }
 
+// An installation for one user beside one for all users: each one's quiet
+// uninstall removes its own files, record, entry and links, and only those;
+// the user's own never asks for elevation.
+TEST_F(SelfInstallJobTest, EachScopesUninstallRemovesOnlyItsOwnInstallation) {
+  CScriptedBoxes boxes;
+  const std::string machineFolder = Folder(m_install);
+  const std::string userFolder = Folder(m_root / "User");
+  for (const std::string& folder : {machineFolder, userFolder}) {
+    CreateFolderPath(folder);
+    for (const char* name : {"Velmora.exe", "Readme.txt"}) ASSERT_TRUE(WriteWholeFile(folder + name, name));
+  }
+  const std::string userLinks = ProgramsFolder() + "\\" + kTitle;
+  const std::string machineLinks = CommonFolder("Programs") + "\\" + kTitle;
+  auto installForUser = [&] {
+    m_world.modulePath = userFolder + "Velmora.exe";
+    ASSERT_EQ(InstallExitCode::kDone, RunJob("/installstep2 /VERYSILENT /CURRENTUSER").exitCode);
+  };
+  m_world.modulePath = machineFolder + "Velmora.exe";
+  ASSERT_EQ(InstallExitCode::kDone, RunJob("/installstep2 /VERYSILENT").exitCode);
+  installForUser();
+  ASSERT_EQ(machineFolder, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
+  ASSERT_EQ(userFolder, QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
+  ASSERT_TRUE(FileExists(userLinks + "\\Read Me.lnk"));
+  ASSERT_TRUE(FileExists(machineLinks + "\\Read Me.lnk"));
+
+  // The user's own, by a standard user: no elevation, and the machine's
+  // installation untouched.
+  m_world.needsElevation = true;
+  m_world.modulePath = userFolder + "Velmora.exe";
+  JobResult job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode) << Log();
+  EXPECT_TRUE(m_world.elevatedStarts.empty());
+  EXPECT_FALSE(FileExists(userFolder + "Velmora.exe"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecordKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  EXPECT_FALSE(FileExists(userLinks));
+  EXPECT_TRUE(FileExists(machineFolder + "Velmora.exe"));
+  EXPECT_EQ(machineFolder, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(FileExists(machineLinks + "\\Read Me.lnk"));
+
+  // The machine's, elevated: the user's own installation untouched.
+  m_world.needsElevation = false;
+  CreateFolderPath(userFolder);
+  for (const char* name : {"Velmora.exe", "Readme.txt"}) ASSERT_TRUE(WriteWholeFile(userFolder + name, name));
+  installForUser();
+  m_world.modulePath = machineFolder + "Velmora.exe";
+  job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode) << Log();
+  EXPECT_FALSE(FileExists(machineFolder + "Velmora.exe"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(FileExists(machineLinks));
+  EXPECT_TRUE(FileExists(userFolder + "Velmora.exe"));
+  EXPECT_EQ(userFolder, QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  EXPECT_TRUE(FileExists(userLinks + "\\Read Me.lnk"));
+  EXPECT_TRUE(boxes.m_Boxes.empty());
+}
+
 }  // namespace
