@@ -80,8 +80,11 @@ bool TextToAnsi(const std::string& text, std::string& ansi) {
 
 std::string AnsiToText(const std::string& ansi) { return g_utf8Text ? WideToUtf8(AnsiToWide(ansi)) : ansi; }
 
-std::string WideToText(const std::wstring& wide) {
-  if (g_utf8Text) return WideToUtf8(wide);
+namespace {
+
+// The text in the system's code page as the system itself would give it
+// (for display only: characters it cannot hold may become others).
+std::string WideToAcp(const std::wstring& wide) {
   if (wide.empty()) return std::string();
   const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
                                        nullptr);
@@ -90,17 +93,11 @@ std::string WideToText(const std::wstring& wide) {
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], size, nullptr, nullptr);
   return ansi;
 }
+
+}  // namespace
+
+std::string WideToText(const std::wstring& wide) { return g_utf8Text ? WideToUtf8(wide) : WideToAcp(wide); }
 
 std::wstring TextToWide(const std::string& text) { return g_utf8Text ? Utf8ToWide(text) : AnsiToWide(text); }
 
-std::string TextToAnsiForDisplay(const std::string& text) {
-  if (!g_utf8Text) return text;
-  const std::wstring wide = Utf8ToWide(text);
-  if (wide.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  if (size <= 0) return std::string();
-  std::string ansi(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], size, nullptr, nullptr);
-  return ansi;
-}
+std::string TextToAnsiForDisplay(const std::string& text) { return g_utf8Text ? WideToAcp(Utf8ToWide(text)) : text; }

@@ -137,24 +137,6 @@ using Rng = std::mt19937_64;
 
 size_t Below(Rng& rng, size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); }
 
-void AppendUtf8(std::string& s, char32_t ch) {
-  if (ch < 0x80) {
-    s += static_cast<char>(ch);
-  } else if (ch < 0x800) {
-    s += static_cast<char>(0xC0 | (ch >> 6));
-    s += static_cast<char>(0x80 | (ch & 0x3F));
-  } else if (ch < 0x10000) {
-    s += static_cast<char>(0xE0 | (ch >> 12));
-    s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (ch & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (ch >> 18));
-    s += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (ch & 0x3F));
-  }
-}
-
 // Code points the expanders treat in their own ways: one and two columns,
 // none, the fast lead ranges, the edges of each length.
 char32_t SomeCharacter(Rng& rng) {
@@ -188,7 +170,7 @@ std::string RandomUtf8ish(Rng& rng, size_t length) {
       static const char* const kEnds[] = {"\r\n", "\n", "\r", "\n\r", "\r\r\n"};
       s += kEnds[Below(rng, 5)];
     } else if (roll < tabShare + endShare + charShare) {
-      AppendUtf8(s, SomeCharacter(rng));
+      AppendUtf8Reference(s, SomeCharacter(rng));
     } else if (roll < tabShare + endShare + charShare + faultShare) {
       static const char* const kFaults[] = {
           "\x80", "\xBF", "\xC0",     "\xC1",         "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",

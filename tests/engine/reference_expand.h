@@ -38,3 +38,22 @@ inline int DecodeUtf8Reference(const std::string& text, size_t i, char32_t& ch) 
   if (ch < min || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000)) return 0;
   return length;
 }
+
+// The UTF-8 form of a code point, by the bit patterns.
+inline void AppendUtf8Reference(std::string& s, char32_t ch) {
+  if (ch < 0x80) {
+    s += static_cast<char>(ch);
+  } else if (ch < 0x800) {
+    s += static_cast<char>(0xC0 | (ch >> 6));
+    s += static_cast<char>(0x80 | (ch & 0x3F));
+  } else if (ch < 0x10000) {
+    s += static_cast<char>(0xE0 | (ch >> 12));
+    s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (ch & 0x3F));
+  } else {
+    s += static_cast<char>(0xF0 | (ch >> 18));
+    s += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+    s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (ch & 0x3F));
+  }
+}

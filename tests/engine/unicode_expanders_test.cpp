@@ -86,21 +86,7 @@ std::string ReferenceUtf16(const std::string& text, bool bigEndian, const TabSto
 
 std::string Utf8Of(char32_t ch) {
   std::string s;
-  if (ch < 0x80) {
-    s += static_cast<char>(ch);
-  } else if (ch < 0x800) {
-    s += static_cast<char>(0xC0 | (ch >> 6));
-    s += static_cast<char>(0x80 | (ch & 0x3F));
-  } else if (ch < 0x10000) {
-    s += static_cast<char>(0xE0 | (ch >> 12));
-    s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (ch & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (ch >> 18));
-    s += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (ch & 0x3F));
-  }
+  AppendUtf8Reference(s, ch);
   return s;
 }
 
