@@ -45,14 +45,27 @@ bool IsPassing(DWORD error) {
          error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
+// Runs `step` until it succeeds, or fails with an error `again` does not
+// take (given the error), or the pauses of kPauses have all been waited.
+// A failure leaves the last try's error as the last error.
+template <typename Step, typename Again>
+bool TryWhileHeld(Step step, Again again) {
+  for (size_t attempt = 0;; ++attempt) {
+    if (step()) return true;
+    const DWORD error = GetLastError();
+    if (attempt == sizeof kPauses / sizeof kPauses[0] || !again(error)) {
+      SetLastError(error);
+      return false;
+    }
+    g_routines.sleep(kPauses[attempt]);
+  }
+}
+
 // Renames `from` to `to`, where nothing is, trying again while another
 // program holds it.
 bool MoveToFreeName(const std::string& from, const std::string& to) {
-  for (size_t attempt = 0;; ++attempt) {
-    if (g_routines.moveFileEx(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
-    if (attempt == sizeof kPauses / sizeof kPauses[0] || !IsPassing(GetLastError())) return false;
-    g_routines.sleep(kPauses[attempt]);
-  }
+  return TryWhileHeld([&] { return g_routines.moveFileEx(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE; },
+                      IsPassing);
 }
 
 void Remove(const std::string& path) {
@@ -98,16 +111,14 @@ ReplaceOutcome Recover(const std::string& converted, const std::string& target, 
 // of the new text before it stands under the target's name.
 ReplaceOutcome ReplaceThroughSecondName(const std::string& converted, const std::string& target,
                                         const std::string& second, const std::string& spare) {
-  for (size_t attempt = 0;; ++attempt) {
-    if (g_routines.replaceFile(second.c_str(), converted.c_str(), spare.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
-                               nullptr, nullptr))
-      break;
+  const bool replaced = TryWhileHeld(
+      [&] {
+        return g_routines.replaceFile(second.c_str(), converted.c_str(), spare.c_str(),
+                                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
+      },
+      [&](DWORD error) { return IsPassing(error) && Exists(second) && Exists(converted) && !Exists(spare); });
+  if (!replaced) {
     const DWORD error = GetLastError();
-    if (IsPassing(error) && attempt < sizeof kPauses / sizeof kPauses[0] && Exists(second) && Exists(converted) &&
-        !Exists(spare)) {
-      g_routines.sleep(kPauses[attempt]);
-      continue;
-    }
     // The target is whole under its name whatever ReplaceFileA left: the
     // second and spare names are only names of it, or the copy under one.
     if (Exists(spare)) DeleteFileNamed(spare.c_str());
@@ -120,20 +131,19 @@ ReplaceOutcome ReplaceThroughSecondName(const std::string& converted, const std:
   }
   // The old second name under `spare` is a name of the target's: it goes.
   DeleteFileNamed(spare.c_str());
-  for (size_t attempt = 0;; ++attempt) {
-    if (g_routines.moveFileEx(second.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return ReplaceOutcome::kReplaced;
-    const DWORD error = GetLastError();
-    if (IsPassing(error) && attempt < sizeof kPauses / sizeof kPauses[0]) {
-      g_routines.sleep(kPauses[attempt]);
-      continue;
-    }
-    // The target as it was; the new text, with the target's permissions,
-    // under the second name goes back to the copy's for the caller.
-    MoveToFreeName(second, converted);
-    SetLastError(error);
-    return ReplaceOutcome::kRefused;
-  }
+  if (TryWhileHeld(
+          [&] {
+            return g_routines.moveFileEx(second.c_str(), target.c_str(),
+                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+          },
+          IsPassing))
+    return ReplaceOutcome::kReplaced;
+  // The target as it was; the new text, with the target's permissions,
+  // under the second name goes back to the copy's for the caller.
+  const DWORD error = GetLastError();
+  MoveToFreeName(second, converted);
+  SetLastError(error);
+  return ReplaceOutcome::kRefused;
 }
 
 }  // namespace
@@ -200,14 +210,15 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
   // A file the user may not write is not the user's to replace, even in a
   // folder the user may write (where a rename would go through). A file
   // another program holds for a moment is waited for.
-  for (size_t attempt = 0;; ++attempt) {
-    CHandle writable(CreateFileNamed(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
-    if (writable.IsValid()) break;
-    if (attempt == sizeof kPauses / sizeof kPauses[0] || GetLastError() != ERROR_SHARING_VIOLATION)
-      return ReplaceOutcome::kRefused;
-    g_routines.sleep(kPauses[attempt]);
-  }
+  const bool writable = TryWhileHeld(
+      [&] {
+        return CHandle(CreateFileNamed(target.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL))
+            .IsValid();
+      },
+      [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
+  if (!writable) return ReplaceOutcome::kRefused;
   // The target's attributes first: ReplaceFileA gives them too, a rename not.
   const DWORD keptAttributes = attributes & kKeptAttributes;
   if (!SetFileAttributesNamed(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
@@ -226,25 +237,22 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
     // under a name of the system's choosing. Permissions that cannot be
     // merged (some network shares) do not stop the replacement.
     const std::string backup = BackupNameOf(converted);
-    for (size_t attempt = 0;; ++attempt) {
-      if (g_routines.replaceFile(target.c_str(), converted.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                 nullptr, nullptr)) {
-        Remove(backup);
-        return ReplaceOutcome::kReplaced;
-      }
-      const DWORD error = GetLastError();
-      // Only a system that has the call but cannot do it here (no such
-      // support on the volume) falls back to the rename.
-      if (error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION)
-        break;
-      // Both files keep their names after these: try again while it may help.
-      if (IsPassing(error) && attempt < sizeof kPauses / sizeof kPauses[0] && Exists(target) &&
-          Exists(converted) && !Exists(backup)) {
-        g_routines.sleep(kPauses[attempt]);
-        continue;
-      }
-      return Recover(converted, target, backup, error, kept);
+    // Both files keep their names after a passing failure: try again while
+    // it may help.
+    if (TryWhileHeld(
+            [&] {
+              return g_routines.replaceFile(target.c_str(), converted.c_str(), backup.c_str(),
+                                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
+            },
+            [&](DWORD error) { return IsPassing(error) && Exists(target) && Exists(converted) && !Exists(backup); })) {
+      Remove(backup);
+      return ReplaceOutcome::kReplaced;
     }
+    const DWORD error = GetLastError();
+    // Only a system that has the call but cannot do it here (no such
+    // support on the volume) falls back to the rename.
+    if (error != ERROR_CALL_NOT_IMPLEMENTED && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION)
+      return Recover(converted, target, backup, error, kept);
   }
   if (g_routines.moveFileEx(converted.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return ReplaceOutcome::kReplaced;
