@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 // The setup launcher: starts the main program in its install mode from the
 // folder that holds setup.exe, and ends without waiting for it. Given the
 // installer's switches (installer/switches.h), it passes them on after
@@ -19,8 +21,14 @@ constexpr const char kSetupErrorCaption[] = "Error";
 // `arguments` (setup's own command line) that are switches alone go on
 // after it: the launcher then waits and returns the installation's exit
 // code (1 when the start fails, with the box only when not silent). Any
-// other arguments are dropped.
-int RunSetupLauncher(const char* arguments = "");
+// other arguments are dropped. The arguments are UTF-8 where the routines
+// start the program with the wide call, else the system's 8-bit text.
+int RunSetupLauncher(const std::string& arguments = std::string());
+
+// setup's own arguments: on the NT family its command line in UTF-16 made
+// UTF-8 (a /DIR= or /LOG= may hold any script), else the 8-bit tail WinMain
+// was given.
+std::string SetupArguments(const char* ansiTail);
 
 // Where the launcher meets the system; tests replace them.
 struct CLauncherRoutines {
@@ -32,8 +40,16 @@ struct CLauncherRoutines {
   int(WINAPI* messageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
   // Waits for the started installation; its exit code.
   DWORD (*waitForExit)(HANDLE process);
+  // The wide start of the NT family, which the launcher takes where it is
+  // set (with UTF-8 arguments); null: createProcess.
+  BOOL(WINAPI* createProcessW)(LPCWSTR applicationName, LPWSTR commandLine,
+                               LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                               BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                               LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                               LPPROCESS_INFORMATION processInformation);
 };
-// The system's routines (CreateProcessA, MessageBoxA, a wait without limit).
+// The system's routines (CreateProcessW on the NT family, else CreateProcessA;
+// MessageBoxA, a wait without limit).
 CLauncherRoutines DefaultLauncherRoutines();
 // The routines in use.
 const CLauncherRoutines& LauncherRoutines();

@@ -8,5 +8,5 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
   // Before anything loads a DLL: none from the folder setup runs from.
   RestrictDllSearchToSystem();
-  return RunSetupLauncher(arguments);
+  return RunSetupLauncher(SetupArguments(arguments));
 }

@@ -1,6 +1,8 @@
 // A stand-in program for tests that start one: it writes its command line, its
 // current folder and the show fields of its start-up record ("flags 1 show 5")
-// to "recorded.txt" beside itself, one line each. With
+// to "recorded.txt" beside itself, one line each; a command line with
+// characters beyond ASCII also goes as the system gave it in UTF-16, made
+// UTF-8, to "recorded-wide.txt". With
 // "--wait" in its command line it then stays running (at most a minute) so
 // that a test can try to delete its file while it runs. With "--refuse" it
 // instead shows a window captioned "Orvane Zenvero" that refuses to end or to
@@ -52,6 +54,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::string record = std::string(commandLine) + "\r\n" + current + "\r\n" + "flags " +
                              std::to_string(startup.dwFlags) + " show " +
                              std::to_string(startup.wShowWindow) + "\r\n";
+
+  // The wide record first: a reader waits for the other.
+  const wchar_t* wide = GetCommandLineW();
+  bool beyondAscii = false;
+  for (const wchar_t* c = wide; *c != L'\0'; ++c) beyondAscii = beyondAscii || *c > 0x7F;
+  if (beyondAscii) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(bytes > 0 ? bytes - 1 : 0, '\0');
+    if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], bytes, nullptr, nullptr);
+    CHandle wideFile(CreateFileA((folder + "recorded-wide.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD wideWritten = 0;
+    if (wideFile.IsValid()) WriteFile(wideFile, utf8.data(), static_cast<DWORD>(utf8.size()), &wideWritten, nullptr);
+  }
 
   // Written under another name and then renamed, so that a reader never sees
   // half a record.

@@ -82,7 +82,7 @@ class LauncherTest : public ::testing::Test {
     g_nWaits = 0;
   }
   CScopedRoutines<CLauncherRoutines> m_Routines{
-      SetLauncherRoutines, {RecordingCreateProcess, RecordingMessageBox, FakeWait}};
+      SetLauncherRoutines, {RecordingCreateProcess, RecordingMessageBox, FakeWait, nullptr}};
 };
 
 TEST_F(LauncherTest, StartsTheInstallCommandShownAndWithoutWaiting) {
@@ -155,6 +155,27 @@ TEST_F(LauncherTest, SwitchesGoOnAndTheInstallationsCodeComesBack) {
   EXPECT_EQ(1, RunSetupLauncher("/LOG=setup.log"));
   EXPECT_EQ(1, g_Box.count);
   EXPECT_EQ(0, g_nWaits);
+}
+
+// On the NT family the command goes on in UTF-16, so that switches in any
+// script arrive whole.
+std::wstring g_WideCommandLine;
+BOOL WINAPI RecordingCreateProcessW(LPCWSTR, LPWSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
+                                    DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
+  g_WideCommandLine = commandLine;
+  return TRUE;
+}
+
+TEST_F(LauncherTest, SwitchesInAnyScriptGoOnInUtf16) {
+  CScopedRoutines<CLauncherRoutines> wide(
+      SetLauncherRoutines, {RecordingCreateProcess, RecordingMessageBox, FakeWait, RecordingCreateProcessW});
+  g_dwInstallCode = 0;
+  EXPECT_EQ(0, RunSetupLauncher(u8"/VERYSILENT /DIR=\"C:\\Папка 日本 😀\" /LOG=C:\\журнал.txt"));
+  EXPECT_EQ(L"Velmora /install /VERYSILENT /DIR=\"C:\\\u041F\u0430\u043F\u043A\u0430 \u65E5\u672C \U0001F600\" "
+            L"/LOG=C:\\\u0436\u0443\u0440\u043D\u0430\u043B.txt",
+            g_WideCommandLine);
+  EXPECT_EQ(0, g_Start.count);
+  EXPECT_EQ(1, g_nWaits);
 }
 
 // setup.exe itself, run as a user runs it.
@@ -250,6 +271,31 @@ TEST_F(SetupExeTest, StartsTheProgramBesideItBeforeOneInTheCurrentFolder) {
       EXPECT_FALSE(FileExists(m_Current / "recorded.txt"));
     }
   }
+}
+
+// Switches in any script, started as a shell starts setup (in UTF-16), reach
+// the program whole; setup waits for it and passes its code on.
+TEST_F(SetupExeTest, SwitchesInAnyScriptReachTheProgramWhole) {
+  PlaceStandIn(m_Dist.GetPath());
+  const std::string switches = u8"/VERYSILENT /DIR=\"C:\\Папка αβ 日本 😀\\\" /LOG=журнал.txt";
+  std::wstring command = L"\"" + std::wstring(m_strSetup.begin(), m_strSetup.end()) + L"\" ";
+  const int units = MultiByteToWideChar(CP_UTF8, 0, switches.c_str(), -1, nullptr, 0);
+  std::wstring wideSwitches(units - 1, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, switches.c_str(), -1, &wideSwitches[0], units);
+  command += wideSwitches;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  CProcessInformation process(info);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.Process(), 20000));
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process.Process(), &code);
+  EXPECT_EQ(0u, code);
+  ASSERT_FALSE(WaitForRecord(m_Dist.GetPath()).empty());
+  std::string wide;
+  ASSERT_TRUE(ReadWholeFile(m_Dist / "recorded-wide.txt", &wide));
+  EXPECT_EQ("Velmora /install " + switches, wide);
 }
 
 // The top-level dialog window of process id, or null.
