@@ -106,12 +106,12 @@ BOOL CConverterApp::InitializeInstance() {
   }
   SetProfileLocation(m_strRegistryKey.c_str(), m_strProfileName.c_str());
 
+  // The program's text is UTF-8 from here on, the installer's included:
+  // names in any script reach the boxes, the files, the histories and the
+  // install folder.
+  UseUtf8Text();
   if (RunSelfInstall()) return FALSE;
 
-  // The program's text is UTF-8 from here on: names in any script reach the
-  // boxes, the files and the histories (the installer above still keeps to
-  // the process's code page).
-  UseUtf8Text();
   SetHtmlHelp(HtmlHelpFile(), HelpTopics(), kHelpContentsPage);
 
   CMainDlg dlg(this);

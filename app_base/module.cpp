@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "framework/file_system.h"
 #include "framework/handle.h"
+#include "framework/wide.h"
 
 std::string GetModulePath() { return ModuleFilePath(); }
 
@@ -18,18 +17,7 @@ namespace {
 bool StartCommandLine(const char* commandLine, const char* currentFolder,
                       PROCESS_INFORMATION& info) {
   if (commandLine == nullptr) return false;
-  // CreateProcessA may write into its command line: give it a copy.
-  std::string text(commandLine);
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOW;
-  info = {};
-  return CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, currentFolder, &startup, &info) != FALSE;
+  return StartProcessNamed(commandLine, currentFolder, info);
 }
 
 }  // namespace
@@ -58,9 +46,14 @@ DWORD WaitForProcessPumping(HANDLE process) {
   // queue before it waits again.
   for (;;) {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    const bool wide = UseWideCalls();
+    while (wide ? PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) : PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      if (wide) {
+        DispatchMessageW(&msg);
+      } else {
+        DispatchMessageA(&msg);
+      }
     }
     const DWORD wait = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
     if (wait != WAIT_OBJECT_0 + 1) break;

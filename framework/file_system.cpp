@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "framework/system_library.h"
 #include "framework/wide.h"
 
 namespace {
@@ -50,10 +51,14 @@ BOOL DeleteFileNamed(const char* name) {
 }
 
 BOOL WINAPI MoveFileNamed(LPCSTR from, LPCSTR to, DWORD flags) {
-  if (UseWideCalls()) return MoveFileExW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), flags);
+  // No new name (a deletion at the next start) stays no name.
+  if (UseWideCalls()) {
+    const std::wstring wideTo = to != nullptr ? Utf8ToWide(to) : std::wstring();
+    return MoveFileExW(Utf8ToWide(from).c_str(), to != nullptr ? wideTo.c_str() : nullptr, flags);
+  }
   std::string ansiFrom, ansiTo;
-  if (!Ansi(from, ansiFrom) || !Ansi(to, ansiTo)) return FALSE;
-  return MoveFileExA(ansiFrom.c_str(), ansiTo.c_str(), flags);
+  if (!Ansi(from, ansiFrom) || (to != nullptr && !Ansi(to, ansiTo))) return FALSE;
+  return MoveFileExA(ansiFrom.c_str(), to != nullptr ? ansiTo.c_str() : nullptr, flags);
 }
 
 bool HasReplaceFile() { return KernelProc("ReplaceFileA") != nullptr; }
@@ -159,4 +164,146 @@ std::string ModuleFilePath() {
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH - 1) return std::string();
   return AnsiToText(std::string(path, length));
+}
+
+BOOL CreateDirectoryNamed(const char* name, LPSECURITY_ATTRIBUTES security) {
+  if (UseWideCalls()) return CreateDirectoryW(Utf8ToWide(name).c_str(), security);
+  std::string ansi;
+  if (!Ansi(name, ansi)) return FALSE;
+  return CreateDirectoryA(ansi.c_str(), security);
+}
+
+BOOL RemoveDirectoryNamed(const char* name) {
+  if (UseWideCalls()) return RemoveDirectoryW(Utf8ToWide(name).c_str());
+  std::string ansi;
+  if (!Ansi(name, ansi)) return FALSE;
+  return RemoveDirectoryA(ansi.c_str());
+}
+
+BOOL WINAPI CopyFileNamed(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
+  if (UseWideCalls()) return CopyFileW(Utf8ToWide(existing).c_str(), Utf8ToWide(newName).c_str(), failIfExists);
+  std::string ansiExisting, ansiNew;
+  if (!Ansi(existing, ansiExisting) || !Ansi(newName, ansiNew)) return FALSE;
+  return CopyFileA(ansiExisting.c_str(), ansiNew.c_str(), failIfExists);
+}
+
+BOOL GetFileAttributesExNamed(const char* name, WIN32_FILE_ATTRIBUTE_DATA* data) {
+  if (UseWideCalls()) return GetFileAttributesExW(Utf8ToWide(name).c_str(), GetFileExInfoStandard, data);
+  std::string ansi;
+  if (!Ansi(name, ansi)) return FALSE;
+  return GetFileAttributesExA(ansi.c_str(), GetFileExInfoStandard, data);
+}
+
+BOOL SetCurrentDirectoryNamed(const char* name) {
+  if (UseWideCalls()) return SetCurrentDirectoryW(Utf8ToWide(name).c_str());
+  std::string ansi;
+  if (!Ansi(name, ansi)) return FALSE;
+  return SetCurrentDirectoryA(ansi.c_str());
+}
+
+std::string TempFolderPath() {
+  if (UseWideCalls()) {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH) return std::string();
+    return WideToUtf8(std::wstring(temp, length));
+  }
+  char temp[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return std::string();
+  return AnsiToText(std::string(temp, length));
+}
+
+std::string SystemErrorText(DWORD error, bool trimmed) {
+  std::string result;
+  if (!IsWindows9x()) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0,
+                   nullptr);
+    if (text != nullptr) {
+      result = WideToText(text);
+      LocalFree(text);
+    }
+  } else {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+                   nullptr);
+    if (text != nullptr) {
+      result = AnsiToText(text);
+      LocalFree(text);
+    }
+  }
+  while (trimmed && !result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
+    result.pop_back();
+  return result;
+}
+
+bool GetShellFolderPath(int csidl, std::string& path) {
+  using GetFolderPathW = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+  using GetFolderPathA = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+  static const HMODULE shell = LoadSystemLibrary("shell32.dll");
+  if (shell == nullptr) return false;
+  if (UseWideCalls()) {
+    auto get = reinterpret_cast<GetFolderPathW>(
+        reinterpret_cast<void (*)()>(GetProcAddress(shell, "SHGetFolderPathW")));
+    wchar_t folder[MAX_PATH] = {};
+    if (get == nullptr || FAILED(get(nullptr, csidl, nullptr, 0, folder)) || folder[0] == L'\0') return false;
+    path = WideToUtf8(folder);
+    return true;
+  }
+  auto get =
+      reinterpret_cast<GetFolderPathA>(reinterpret_cast<void (*)()>(GetProcAddress(shell, "SHGetFolderPathA")));
+  char folder[MAX_PATH] = {};
+  if (get == nullptr || FAILED(get(nullptr, csidl, nullptr, 0, folder)) || folder[0] == '\0') return false;
+  path = AnsiToText(folder);
+  return true;
+}
+
+bool GetShortPathNamed(const std::string& path, std::string& shortPath) {
+  if (UseWideCalls()) {
+    const std::wstring wide = Utf8ToWide(path);
+    std::vector<wchar_t> buffer(MAX_PATH);
+    DWORD length = GetShortPathNameW(wide.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length >= buffer.size()) {
+      buffer.resize(length + 1);
+      length = GetShortPathNameW(wide.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    }
+    if (length == 0 || length >= buffer.size()) return false;
+    shortPath = WideToUtf8(std::wstring(buffer.data(), length));
+    return true;
+  }
+  std::string ansi;
+  if (!Ansi(path.c_str(), ansi)) return false;
+  char buffer[MAX_PATH];
+  const DWORD length = GetShortPathNameA(ansi.c_str(), buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  shortPath = AnsiToText(std::string(buffer, length));
+  return true;
+}
+
+bool StartProcessNamed(const std::string& commandLine, const char* currentFolder, PROCESS_INFORMATION& info) {
+  info = {};
+  if (UseWideCalls()) {
+    // CreateProcessW may write into its command line: give it a copy.
+    std::wstring command = Utf8ToWide(commandLine);
+    command.push_back(L'\0');
+    const std::wstring folder = currentFolder != nullptr ? Utf8ToWide(currentFolder) : std::wstring();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                          currentFolder != nullptr ? folder.c_str() : nullptr, &startup, &info) != FALSE;
+  }
+  std::string command, folder;
+  if (!TextToAnsi(commandLine, command) || (currentFolder != nullptr && !Ansi(currentFolder, folder))) return false;
+  command.push_back('\0');
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        currentFolder != nullptr ? folder.c_str() : nullptr, &startup, &info) != FALSE;
 }

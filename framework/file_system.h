@@ -29,3 +29,24 @@ bool GetVolumeFlagsNamed(const char* root, DWORD& flags);
 bool GetFullPathNamed(const std::string& name, std::string& full, size_t* namePart = nullptr);
 // The program's own path; empty when it cannot be had whole.
 std::string ModuleFilePath();
+// The short (8.3) form of an existing path; false when it cannot be had.
+bool GetShortPathNamed(const std::string& path, std::string& shortPath);
+BOOL CreateDirectoryNamed(const char* name, LPSECURITY_ATTRIBUTES security);
+BOOL RemoveDirectoryNamed(const char* name);
+// CopyFile (with the same type as the system's, for routine tables).
+BOOL WINAPI CopyFileNamed(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
+BOOL GetFileAttributesExNamed(const char* name, WIN32_FILE_ATTRIBUTE_DATA* data);
+BOOL SetCurrentDirectoryNamed(const char* name);
+// The user's temporary folder with its final backslash; empty when the
+// system gives none.
+std::string TempFolderPath();
+// Starts `commandLine` with its window shown, in `currentFolder` (null:
+// this process's), and hands back its process information.
+bool StartProcessNamed(const std::string& commandLine, const char* currentFolder, PROCESS_INFORMATION& info);
+// The folder the system keeps for `csidl` (CSIDL_PROGRAMS...), asked of
+// SHGetFolderPath where the system has it (Windows 2000 and Me on; looked up
+// at run time); false where it lacks it or the folder cannot be had.
+bool GetShellFolderPath(int csidl, std::string& path);
+// The system's text for an error code, without the line end it comes with
+// unless `trimmed` is false.
+std::string SystemErrorText(DWORD error, bool trimmed = true);

@@ -57,3 +57,11 @@ bool IsMissingFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesNamed(path.c_str());
   return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
+
+bool SamePathText(const std::string& a, const std::string& b) {
+  if (IsWindows9x()) {
+    std::string ansiA, ansiB;
+    return TextToAnsi(a, ansiA) && TextToAnsi(b, ansiB) && lstrcmpiA(ansiA.c_str(), ansiB.c_str()) == 0;
+  }
+  return lstrcmpiW(TextToWide(a).c_str(), TextToWide(b).c_str()) == 0;
+}

@@ -44,5 +44,9 @@ std::string FullPathOf(const std::string& name);
 // ending in a separator; empty when it cannot be resolved.
 std::string FullFolderOf(const std::string& pattern);
 
+// True when two paths are the same text but for case, as the system
+// compares names.
+bool SamePathText(const std::string& a, const std::string& b);
+
 // True when `path` names nothing, or something that is not a directory.
 bool IsMissingFolder(const std::string& path);

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "framework/dialog.h"
+#include "framework/file_system.h"
+#include "framework/wide.h"
 #include "framework/win_app.h"
 #include "installer/install_job.h"
 #include "resources/resource.h"
@@ -19,14 +21,6 @@ HINSTANCE ResourceInstance() {
 
 // Text of the process's code page (UTF-8 where the program asks for it) as
 // UTF-16.
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int wideSize = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(wideSize, L'\0');
-  if (wideSize > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], wideSize);
-  return wide;
-}
 
 // The DPI the window is drawn at: its monitor's under per-monitor awareness
 // (GetDpiForWindow, Windows 10 1607 and later), else the screen's.
@@ -105,7 +99,7 @@ LRESULT CBackdropWindow::OnPaint(WPARAM, LPARAM) {
   const int margin = space.cx;
   // Drawn as wide text: the 8-bit drawing functions read the text in the
   // font's code page, which is not the process's (UTF-8 included).
-  const std::wstring title = Widen(m_strTitle);
+  const std::wstring title = TextToWide(m_strTitle);
   const UINT length = static_cast<UINT>(title.size());
 
   // The shadow first, then the text over it.
@@ -136,11 +130,5 @@ int InstallerMessageBox(HWND owner, const std::string& text, UINT type) {
 }
 
 int ShowLastErrorMessage(HWND owner, const std::string& text) {
-  DWORD error = GetLastError();
-  char* systemText = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, error,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&systemText), 0, nullptr);
-  std::string message = text + "\n\n" + (systemText != nullptr ? systemText : "");
-  if (systemText != nullptr) LocalFree(systemText);
-  return InstallerMessageBox(owner, message, MB_ICONEXCLAMATION);
+  return InstallerMessageBox(owner, text + "\n\n" + SystemErrorText(GetLastError(), false), MB_ICONEXCLAMATION);
 }

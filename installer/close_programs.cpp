@@ -4,6 +4,7 @@
 #include <set>
 
 #include "framework/wait_cursor.h"
+#include "framework/wide.h"
 #include "framework/win_app.h"
 #include "installer/backdrop.h"
 #include "installer/install_job.h"
@@ -44,9 +45,7 @@ std::string CaptionOf(HWND window) {
   WCHAR wide[512];
   int length = InternalGetWindowText(window, wide, 512);
   if (length <= 0) return std::string();
-  char text[1024];
-  int bytes = WideCharToMultiByte(CP_ACP, 0, wide, length, text, sizeof text, nullptr, nullptr);
-  return std::string(text, bytes > 0 ? bytes : 0);
+  return WideToText(std::wstring(wide, length));
 }
 
 bool MatchesClassOrCaption(HWND window, const CloseWindowsContext& context) {

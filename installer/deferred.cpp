@@ -5,8 +5,10 @@
 
 #include "framework/ascii.h"
 #include "framework/file.h"
+#include "framework/file_system.h"
 #include "framework/reg_key.h"
 #include "framework/handle.h"
+#include "framework/wide.h"
 #include "installer/install_paths.h"
 #include "installer/installer_routines.h"
 
@@ -23,7 +25,7 @@ std::string WinInitPath() {
     char windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::string();
-    folder.assign(windows, length);
+    folder = AnsiToText(std::string(windows, length));
   }
   // The root folder (C:\) already ends in a backslash.
   if (folder.back() != '\\') folder += '\\';
@@ -67,8 +69,8 @@ bool WriteFrom(HANDLE file, const std::string& content, size_t offset) {
 BOOL AddWinInitRequest(const std::string& line) {
   const std::string path = WinInitPath();
   if (path.empty()) return FALSE;
-  CHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+  CHandle file(CreateFileNamed(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS,
+                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL));
   if (!file.IsValid()) return FALSE;
   DWORD sizeHigh = 0;
   const DWORD size = GetFileSize(file, &sizeHigh);
@@ -96,24 +98,27 @@ BOOL AddWinInitRequest(const std::string& line) {
 
 BOOL MoveFileAtRestart(const char* existing, const char* newName) {
   if (existing == nullptr || *existing == '\0') return FALSE;
-  char shortPath[MAX_PATH];
-  const DWORD length = GetShortPathNameA(existing, shortPath, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return FALSE;
+  std::string shortPath;
+  if (!GetShortPathNamed(existing, shortPath)) return FALSE;
 
-  // Whatever the reason of a failure (Windows 95 and 98 have no such call),
-  // WinInit.Ini is the way left.
-  if (InstallerRoutines().moveFileEx(shortPath, newName, MOVEFILE_DELAY_UNTIL_REBOOT)) return TRUE;
+  if (InstallerRoutines().moveFileEx(shortPath.c_str(), newName, MOVEFILE_DELAY_UNTIL_REBOOT)) return TRUE;
+  // Windows 95, 98 and Me have no such call: WinInit.Ini is their way. The
+  // NT family never reads that file, so there the request has failed.
+  if (!InstallerRoutines().winInitRead) return FALSE;
 
   std::string line = newName != nullptr ? newName : "NUL";
   line += '=';
   line += shortPath;
   line += "\r\n";
-  return AddWinInitRequest(line);
+  // The file is read in the system's code page.
+  std::string ansiLine;
+  if (!TextToAnsi(line, ansiLine)) return FALSE;
+  return AddWinInitRequest(ansiLine);
 }
 
 DeleteResult DeleteFileOrDefer(const std::string& path) {
   if (path.empty()) return DeleteResult::kNotDeferred;
-  if (DeleteFileA(path.c_str())) return DeleteResult::kNotDeferred;
+  if (DeleteFileNamed(path.c_str())) return DeleteResult::kNotDeferred;
   // A running executable is refused with ERROR_ACCESS_DENIED; a missing file,
   // a sharing violation and the rest are passed over.
   if (GetLastError() == ERROR_ACCESS_DENIED && MoveFileAtRestart(path.c_str(), nullptr))
@@ -151,21 +156,52 @@ bool IsInFolder(const std::string& path, const std::string& folder) {
   return EqualIgnoringAsciiCase(head, base);
 }
 
+// The strings of the pending operations' REG_MULTI_SZ value, in the order
+// written, empty ones included (they are meaningful here), in the
+// framework's text.
+bool ReadPendingStrings(const CRegKey& key, std::vector<std::string>& strings) {
+  if (UseWideCalls()) {
+    const std::wstring name = Utf8ToWide(kPendingFileRenameValue);
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ)
+      return false;
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 2);
+    size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+      return false;
+    // Read up to the recorded size only.
+    data.resize(size / sizeof(wchar_t));
+    data.push_back(L'\0');
+    for (size_t pos = 0; pos + 1 < data.size();) {
+      const std::wstring one(data.data() + pos);
+      pos += one.size() + 1;
+      strings.push_back(WideToUtf8(one));
+    }
+    return true;
+  }
+  DWORD type = REG_NONE;
+  std::vector<char> data;
+  if (key.QueryValue(kPendingFileRenameValue, type, data) != ERROR_SUCCESS || type != REG_MULTI_SZ)
+    return false;
+  data.push_back('\0');
+  for (size_t pos = 0; pos + 1 < data.size();) {
+    const std::string one(data.data() + pos);
+    pos += one.size() + 1;
+    strings.push_back(AnsiToText(one));
+  }
+  return true;
+}
+
 void AddRegistryNames(std::vector<std::string>& names) {
   CRegKey key;
   if (key.Open(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_QUERY_VALUE) != ERROR_SUCCESS) return;
-  DWORD type = REG_NONE;
-  std::vector<char> data;
-  if (key.QueryValue(kPendingFileRenameValue, type, data) != ERROR_SUCCESS ||
-      type != REG_MULTI_SZ)
-    return;
-  // Pairs of existing name and new name; an empty new name deletes. Read up
-  // to the recorded size only: empty strings are meaningful here.
-  data.push_back('\0');
-  size_t pos = 0;
-  while (pos + 1 < data.size()) {
-    std::string name(data.data() + pos);
-    pos += name.size() + 1;
+  // Pairs of existing name and new name; an empty new name deletes.
+  std::vector<std::string> strings;
+  if (!ReadPendingStrings(key, strings)) return;
+  for (std::string name : strings) {
     if (!name.empty() && name[0] == '!') name.erase(0, 1);
     if (name.compare(0, 4, "\\??\\") == 0) name.erase(0, 4);
     if (!name.empty()) names.push_back(name);
@@ -173,6 +209,7 @@ void AddRegistryNames(std::vector<std::string>& names) {
 }
 
 void AddWinInitNames(std::vector<std::string>& names) {
+  if (!InstallerRoutines().winInitRead) return;
   const std::string path = WinInitPath();
   if (path.empty()) return;
   std::string text;
@@ -205,8 +242,8 @@ void AddWinInitNames(std::vector<std::string>& names) {
     if (!inRename || equals == std::string::npos) continue;
     const std::string newName = line.substr(0, equals);
     const std::string existing = line.substr(equals + 1);
-    if (!newName.empty() && !EqualIgnoringAsciiCase(newName, "nul")) names.push_back(newName);
-    if (!existing.empty()) names.push_back(existing);
+    if (!newName.empty() && !EqualIgnoringAsciiCase(newName, "nul")) names.push_back(AnsiToText(newName));
+    if (!existing.empty()) names.push_back(AnsiToText(existing));
   }
 }
 
@@ -223,9 +260,7 @@ std::string FindPendingDeletionIn(const std::string& folder) {
   const std::string longFolder = WithSeparator(folder);
   // WinInit.Ini names files by their short paths.
   std::string shortFolder;
-  char shortPath[MAX_PATH];
-  const DWORD length = GetShortPathNameA(folder.c_str(), shortPath, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) shortFolder = WithSeparator(shortPath);
+  if (GetShortPathNamed(folder, shortFolder)) shortFolder = WithSeparator(shortFolder);
   for (const std::string& name : PendingFileOperations()) {
     if (IsInFolder(name, longFolder) || IsInFolder(name, shortFolder)) return name;
   }

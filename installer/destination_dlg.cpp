@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "app_base/settings.h"
+#include "framework/file_system.h"
 #include "framework/text_format.h"
 #include "framework/wait_cursor.h"
+#include "framework/wide.h"
 #include "installer/backdrop.h"
 #include "installer/progress_box.h"
 #include "resources/resource.h"
@@ -35,13 +37,22 @@ typedef BOOL(WINAPI* GetDiskFreeSpaceExProc)(LPCSTR, PULARGE_INTEGER, PULARGE_IN
                                              PULARGE_INTEGER);
 
 std::string ListBoxText(HWND list, int index) {
+  // A Unicode window's list gives its names whole only through the W calls.
+  if (IsWindowUnicode(list)) {
+    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR || length <= 0) return std::string();
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
+    if (SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data())) == LB_ERR)
+      return std::string();
+    return WideToText(buffer.data());
+  }
   LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
   if (length == LB_ERR || length <= 0) return std::string();
   std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
   if (SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data())) == LB_ERR) {
     return std::string();
   }
-  return std::string(buffer.data());
+  return AnsiToText(buffer.data());
 }
 
 bool IsBracketed(const std::string& text) {
@@ -99,7 +110,7 @@ bool GetFreeDiskSpaceKB(const std::string& rootPath, unsigned long long& kb) {
 
 long GetFileSizeOrZero(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  if (!GetFileAttributesExNamed(path.c_str(), &data)) return 0;
   unsigned long long size =
       (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return size > static_cast<unsigned long long>(LONG_MAX) ? LONG_MAX : static_cast<long>(size);
@@ -151,9 +162,8 @@ bool IsRootFolder(const std::string& folder) {
   // "C:" alone is the current folder of that drive: refused as it reads.
   if (path.size() == 2 && path[1] == ':') return true;
   // What the system makes of it: "C:\\", "C:\.", "\" and "C:\x\.." all name C:\.
-  char full[MAX_PATH];
-  const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-  if (length > 0 && length < MAX_PATH) path.assign(full, length);
+  std::string full;
+  if (GetFullPathNamed(path, full) && FitsMaxPath(full)) path = full;
   while (path.size() > 1 && path.back() == '\\') path.pop_back();
   if (path.size() == 2 && path[1] == ':') return true;
   // \\server and \\server\share: the root of a share.
@@ -203,7 +213,7 @@ std::string ComposeListFolder(const std::string& current, int index, const std::
 }
 
 void PointCurrentDirectoryAt(const std::string& folder) {
-  if (folder.size() > 2) SetCurrentDirectoryA(folder.substr(0, 3).c_str());
+  if (folder.size() > 2) SetCurrentDirectoryNamed(folder.substr(0, 3).c_str());
   size_t start = 0;
   for (;;) {
     size_t separator = std::string::npos;
@@ -214,10 +224,10 @@ void PointCurrentDirectoryAt(const std::string& folder) {
       }
     }
     if (separator == std::string::npos) {
-      SetCurrentDirectoryA(folder.c_str());
+      SetCurrentDirectoryNamed(folder.c_str());
       return;
     }
-    if (!SetCurrentDirectoryA(folder.substr(0, separator + 1).c_str())) return;
+    if (!SetCurrentDirectoryNamed(folder.substr(0, separator + 1).c_str())) return;
     start = separator + 1;
   }
 }
@@ -225,7 +235,7 @@ void PointCurrentDirectoryAt(const std::string& folder) {
 std::string ProposedInstallFolder(const std::string& folder, const std::string& sourceFolder,
                                   const std::string& appTitle) {
   if (!folder.empty()) return folder;
-  char programFiles[MAX_PATH] = "";
+  char programFiles[kPathBufferBytes] = "";
   if (ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
                          "ProgramFilesDir", programFiles, sizeof programFiles) &&
       programFiles[0] != '\0') {

@@ -6,6 +6,7 @@
 
 #include "app_base/module.h"
 #include "framework/handle.h"
+#include "framework/wide.h"
 #include "installer/install_job.h"
 #include "installer/install_record.h"
 #include "installer/install_run.h"
@@ -45,14 +46,17 @@ bool ProcessRunsAsLocalSystem() {
 }
 
 DWORD StartElevated(const std::string& program, const std::string& arguments, DWORD* exitCode) {
-  SHELLEXECUTEINFOA info = {};
+  // Elevation exists on the NT family only: the wide call, names whole.
+  const std::wstring file = TextToWide(program);
+  const std::wstring parameters = TextToWide(arguments);
+  SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (exitCode != nullptr ? SEE_MASK_NOCLOSEPROCESS : 0);
-  info.lpVerb = "runas";
-  info.lpFile = program.c_str();
-  info.lpParameters = arguments.c_str();
+  info.lpVerb = L"runas";
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (ShellExecuteExA(&info)) {
+  if (ShellExecuteExW(&info)) {
     if (exitCode != nullptr) {
       CHandle process(info.hProcess);
       // Without a handle (the system handed the start to a running program)

@@ -4,15 +4,17 @@
 
 #include <vector>
 
+#include "framework/file_system.h"
 #include "framework/handle.h"
+#include "framework/wide.h"
 
 namespace {
 
 // The security routines, looked up at run time: Windows 95 to ME lack most
 // of them, NT 4 the inheritance ones.
 struct CSecurityRoutines {
-  BOOL(WINAPI* getFileSecurity)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
-  BOOL(WINAPI* setFileSecurity)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
+  BOOL(WINAPI* getFileSecurity)(LPCWSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+  BOOL(WINAPI* setFileSecurity)(LPCWSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
   BOOL(WINAPI* getDacl)(PSECURITY_DESCRIPTOR, LPBOOL, PACL*, LPBOOL);
   BOOL(WINAPI* getOwner)(PSECURITY_DESCRIPTOR, PSID*, LPBOOL);
   BOOL(WINAPI* getAclInformation)(PACL, LPVOID, DWORD, ACL_INFORMATION_CLASS);
@@ -46,8 +48,8 @@ const CSecurityRoutines& Security() {
     CSecurityRoutines r = {};
     HMODULE advapi = GetModuleHandleA("advapi32.dll");
     if (advapi == nullptr) return r;
-    Load(advapi, r.getFileSecurity, "GetFileSecurityA");
-    Load(advapi, r.setFileSecurity, "SetFileSecurityA");
+    Load(advapi, r.getFileSecurity, "GetFileSecurityW");
+    Load(advapi, r.setFileSecurity, "SetFileSecurityW");
     Load(advapi, r.getDacl, "GetSecurityDescriptorDacl");
     Load(advapi, r.getOwner, "GetSecurityDescriptorOwner");
     Load(advapi, r.getAclInformation, "GetAclInformation");
@@ -129,11 +131,8 @@ const DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHI
                             GENERIC_WRITE | GENERIC_ALL;
 
 bool VolumeKeepsPermissions(const std::string& folder) {
-  char full[MAX_PATH];
-  char* name = nullptr;
-  const DWORD length = GetFullPathNameA(folder.c_str(), MAX_PATH, full, &name);
-  if (length == 0 || length >= MAX_PATH) return true;
-  std::string root(full, length);
+  std::string root;
+  if (!GetFullPathNamed(folder, root)) return true;
   if (root.size() >= 2 && root[1] == ':') {
     root = root.substr(0, 2) + "\\";
   } else if (root.compare(0, 2, "\\\\") == 0) {
@@ -141,7 +140,7 @@ bool VolumeKeepsPermissions(const std::string& folder) {
     root = share == std::string::npos ? root + "\\" : root.substr(0, share + 1);
   }
   DWORD flags = 0;
-  if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return true;
+  if (!GetVolumeFlagsNamed(root.c_str(), flags)) return true;
   return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
@@ -152,11 +151,11 @@ bool OthersMayChangeFolder(const std::string& folder) {
   if (!security.Complete() || !VolumeKeepsPermissions(folder)) return false;
   const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   DWORD needed = 0;
-  if (!security.getFileSecurity(folder.c_str(), wanted, nullptr, 0, &needed) &&
+  if (!security.getFileSecurity(TextToWide(folder).c_str(), wanted, nullptr, 0, &needed) &&
       GetLastError() != ERROR_INSUFFICIENT_BUFFER)
     return GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;  // unreadable: not to be trusted
   std::vector<BYTE> descriptor(needed);
-  if (needed == 0 || !security.getFileSecurity(folder.c_str(), wanted, descriptor.data(), needed, &needed)) return true;
+  if (needed == 0 || !security.getFileSecurity(TextToWide(folder).c_str(), wanted, descriptor.data(), needed, &needed)) return true;
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
   // The owner may always change the permissions.
@@ -211,10 +210,10 @@ bool SecureFolderForAllUsers(const std::string& folder) {
   // Not inherited from the parent (Windows 2000 on; NT 4 inherits nothing
   // after the folder is made).
   if (security.setControl != nullptr) security.setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
-  return security.setFileSecurity(folder.c_str(), DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+  return security.setFileSecurity(TextToWide(folder).c_str(), DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
 }
 
 bool IsReparsePoint(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesNamed(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }

@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "app_base/settings.h"
+#include "framework/file_system.h"
+#include "framework/path.h"
 #include "installer/deferred.h"
 #include "installer/destination_dlg.h"
 #include "installer/elevation.h"
@@ -22,9 +24,9 @@ struct CCopyUndo {
   std::vector<std::string> newFiles;
 
   void Undo() const {
-    for (const std::string& file : newFiles) LogInstallResult("Remove " + file, DeleteFileA(file.c_str()) != FALSE);
+    for (const std::string& file : newFiles) LogInstallResult("Remove " + file, DeleteFileNamed(file.c_str()) != FALSE);
     for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder)
-      LogInstallResult("Remove the folder " + *folder, RemoveDirectoryA(folder->c_str()) != FALSE);
+      LogInstallResult("Remove the folder " + *folder, RemoveDirectoryNamed(folder->c_str()) != FALSE);
   }
 };
 
@@ -103,13 +105,13 @@ bool MayInstallForAllUsersIn(CInstallRun& run, const std::string& installFolder)
   while (folder.size() > 3 && IsPathSeparator(folder.back())) folder.pop_back();
   std::string reason;
   for (std::string path = folder; path.size() > 3 && reason.empty();) {
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && routines.isReparsePoint(path))
+    if (GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES && routines.isReparsePoint(path))
       reason = path + " is a link to another place (a junction or symbolic link)";
     const size_t separator = path.find_last_of("\\/");
     if (separator == std::string::npos) break;
     path.erase(separator);
   }
-  if (reason.empty() && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
+  if (reason.empty() && GetFileAttributesNamed(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
       routines.othersMayChangeFolder(folder))
     reason = "users other than administrators may change the files in that folder";
   if (reason.empty()) return true;
@@ -217,7 +219,7 @@ bool CopyProgramFiles(CInstallRun& run, const std::string& installFolder, CCopyU
   }
   for (const std::string& name : run.manifest.FilesToCopy) {
     const std::string target = installFolder + name;
-    const bool existed = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool existed = GetFileAttributesNamed(target.c_str()) != INVALID_FILE_ATTRIBUTES;
     // A copy made from a read-only distribution (a CD, some zip tools) would
     // be read-only too, and refuse the next install and the uninstall.
     ClearReadOnly(target);
@@ -287,7 +289,7 @@ RunResult RunInstallStep1(CInstallRun& run, const CInstallRecord& record) {
   auto progress = std::make_unique<CProgressBox>("Installing the program...", run.backdrop.GetSafeHwnd());
   installFolder = WithSeparator(installFolder);
 
-  if (lstrcmpiA(run.names.moduleFolder.c_str(), installFolder.c_str()) == 0) {
+  if (SamePathText(run.names.moduleFolder, installFolder)) {
     progress.reset();
     LogInstallStep("The program runs from the install folder already: nothing to copy");
     // The program starts in this process, unless nobody is to see it or the
@@ -342,7 +344,7 @@ DWORD InstalledSizeKB(const std::string& folder, const std::vector<std::string>&
   ULONGLONG total = 0;
   for (const std::string& name : names) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA((folder + name).c_str(), GetFileExInfoStandard, &data)) {
+    if (GetFileAttributesExNamed((folder + name).c_str(), &data)) {
       ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       total += (size + 1023) / 1024;
     }

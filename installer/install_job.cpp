@@ -2,24 +2,14 @@
 
 #include <cstdio>
 
+#include "framework/file_system.h"
 #include "framework/handle.h"
+#include "framework/wide.h"
 
 namespace {
 
 CInstallSwitches g_job;
 
-std::string SystemErrorText(DWORD error) {
-  char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                 reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string result = text != nullptr ? text : "";
-  if (text != nullptr) LocalFree(text);
-  while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
-    result.pop_back();
-  return result;
-}
 
 }  // namespace
 
@@ -45,10 +35,12 @@ void LogInstallStep(const std::string& step) {
   // processes (install steps 1 and 2) come out in the order they happened.
   // (Written at the end rather than opened for appending only, which the
   // Windows 95 family does not know; one process writes at a time.)
-  CHandle file(CreateFileA(g_job.log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  CHandle file(CreateFileNamed(g_job.log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL));
   if (!file.IsValid()) return;
-  SetFilePointer(file, 0, nullptr, FILE_END);
+  // UTF-8 text: a new log starts with the mark that says so.
+  const DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);
+  if (end == 0 && UsesUtf8Text()) line.insert(0, "\xEF\xBB\xBF");
   DWORD written = 0;
   WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "framework/file_system.h"
 #include "installer/destination_dlg.h"
 
 void CreateFolderPath(const std::string& path, std::vector<std::string>* made) {
@@ -15,17 +16,17 @@ void CreateFolderPath(const std::string& path, std::vector<std::string>* made) {
     if (drive && (i == 1 || i == 2)) continue;
     std::string prefix = path.substr(0, i);
     if (!IsMissingFolder(prefix)) continue;
-    if (!CreateDirectoryA(prefix.c_str(), &attributes)) return;
+    if (!CreateDirectoryNamed(prefix.c_str(), &attributes)) return;
     if (made != nullptr) made->push_back(prefix);
   }
-  if (CreateDirectoryA(path.c_str(), &attributes) && made != nullptr) made->push_back(path);
+  if (CreateDirectoryNamed(path.c_str(), &attributes) && made != nullptr) made->push_back(path);
 }
 
 void ClearReadOnly(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesNamed(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
       !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesNamed(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 std::vector<std::string> FilesIn(const std::string& folder, const std::vector<std::string>& names) {
@@ -35,16 +36,14 @@ std::vector<std::string> FilesIn(const std::string& folder, const std::vector<st
   return files;
 }
 
-void RemoveZoneMark(const std::string& path) { DeleteFileA((path + ":Zone.Identifier").c_str()); }
+void RemoveZoneMark(const std::string& path) { DeleteFileNamed((path + ":Zone.Identifier").c_str()); }
 
 std::string QuotedCommand(const std::string& program, const std::string& arguments) {
   return "\"" + program + "\" " + arguments;
 }
 
 std::string PerUserInstallFolder(const std::string& appTitle) {
-  char folder[MAX_PATH];
-  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder))) {
-    return std::string();
-  }
+  std::string folder;
+  if (!GetShellFolderPath(CSIDL_LOCAL_APPDATA, folder)) return std::string();
   return WithSeparator(folder) + "Programs\\" + appTitle;
 }

@@ -2,6 +2,8 @@
 
 #include "app_base/module.h"
 #include "app_base/settings.h"
+#include "framework/file_system.h"
+#include "framework/wide.h"
 #include "installer/destination_dlg.h"
 #include "installer/elevation.h"
 #include "installer/folder_security.h"
@@ -29,11 +31,13 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.startElevated = StartElevated;
   routines.ensureMachineKey = MachineKeyDefault;
   routines.exitWindowsEx = ExitWindowsEx;
-  routines.copyFile = CopyFileA;
-  routines.moveFileEx = MoveFileExA;
+  routines.shellFolderPath = GetShellFolderPath;
+  routines.copyFile = CopyFileNamed;
+  routines.moveFileEx = MoveFileNamed;
   routines.othersMayChangeFolder = OthersMayChangeFolder;
   routines.secureFolder = SecureFolderForAllUsers;
   routines.isReparsePoint = IsReparsePoint;
+  routines.winInitRead = IsWindows9x();
   routines.winInitFolder = std::string();
   routines.messageTimeout = 5000;
   return routines;

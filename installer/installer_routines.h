@@ -46,13 +46,21 @@ struct CInstallerRoutines {
   // ExitWindowsEx: it really ends every program (under Wine every windowed
   // process of the prefix), so code under test must never reach it.
   BOOL(WINAPI* exitWindowsEx)(UINT flags, DWORD reason);
-  // CopyFileA, for the program's files. On NTFS it copies a file's streams
+  // The folder the system keeps for a CSIDL (GetShellFolderPath); false
+  // where the system cannot say, and the links then take the folders the
+  // registry names.
+  bool (*shellFolderPath)(int csidl, std::string& path);
+  // CopyFile, for the program's files. On NTFS it copies a file's streams
   // too, the download's zone mark among them.
   BOOL(WINAPI* copyFile)(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
-  // MoveFileExA; a failing one takes the WinInit.Ini way.
+  // MoveFileEx; a failing one takes the WinInit.Ini way on Windows 95, 98 and Me.
   BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR newName, DWORD flags);
+  // Whether the system reads WinInit.Ini at its start (Windows 95, 98 and
+  // Me): the NT family never does, and a request written there would be
+  // one that nothing carries out.
+  bool winInitRead;
   // The folder that holds WinInit.Ini, without a final backslash; empty
-  // means the Windows folder (GetWindowsDirectoryA).
+  // means the Windows folder (GetWindowsDirectory).
   std::string winInitFolder;
   // The permissions of an installation for all users (folder_security.h):
   // whether others may change a folder, giving a made folder permissions of

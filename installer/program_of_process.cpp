@@ -3,12 +3,14 @@
 #include <tlhelp32.h>
 
 #include "framework/handle.h"
+#include "framework/path.h"
 #include "framework/system_library.h"
+#include "framework/wide.h"
 
 namespace {
 
-std::string FileNameOf(const char* path, size_t length) {
-  std::string full(path, length);
+std::string FileNameOf(const wchar_t* path, size_t length) {
+  const std::string full = WideToText(std::wstring(path, length));
   const size_t separator = full.find_last_of("\\/:");
   return separator == std::string::npos ? full : full.substr(separator + 1);
 }
@@ -24,39 +26,39 @@ Function RoutineOf(HMODULE library, const char* name) {
 }  // namespace
 
 std::string ProgramFileOfProcess(DWORD processId) {
-  char path[MAX_PATH * 2];
+  wchar_t path[MAX_PATH * 2];
   // Windows Vista on: also for elevated processes and those of other users.
-  using QueryImageFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+  using QueryImageFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
   static const QueryImageFunction queryImage =
-      RoutineOf<QueryImageFunction>(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA");
+      RoutineOf<QueryImageFunction>(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW");
   if (queryImage != nullptr) {
     CHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    DWORD size = sizeof path;
+    DWORD size = MAX_PATH * 2;
     if (process.IsValid() && queryImage(process, 0, path, &size) && size > 0) return FileNameOf(path, size);
     return std::string();
   }
   // Windows NT 4 to XP: the process's first module (PSAPI).
-  using ModuleNameFunction = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+  using ModuleNameFunction = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
   static const ModuleNameFunction moduleName =
-      RoutineOf<ModuleNameFunction>(LoadSystemLibrary("psapi.dll"), "GetModuleFileNameExA");
+      RoutineOf<ModuleNameFunction>(LoadSystemLibrary("psapi.dll"), "GetModuleFileNameExW");
   if (moduleName != nullptr) {
     CHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
-    const DWORD length = process.IsValid() ? moduleName(process, nullptr, path, sizeof path) : 0;
-    if (length > 0 && length < sizeof path) return FileNameOf(path, length);
+    const DWORD length = process.IsValid() ? moduleName(process, nullptr, path, MAX_PATH * 2) : 0;
+    if (length > 0 && length < MAX_PATH * 2) return FileNameOf(path, length);
   }
   return std::string();
 }
 
 std::string OwnProgramFile() {
-  char path[MAX_PATH * 2];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  return length > 0 && length < sizeof path ? FileNameOf(path, length) : std::string();
+  wchar_t path[MAX_PATH * 2];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  return length > 0 && length < MAX_PATH * 2 ? FileNameOf(path, length) : std::string();
 }
 
 bool MayRunProgram(DWORD processId, const std::string& ownProgram) {
   if (ownProgram.empty()) return true;
   const std::string program = ProgramFileOfProcess(processId);
-  return program.empty() || lstrcmpiA(program.c_str(), ownProgram.c_str()) == 0;
+  return program.empty() || SamePathText(program, ownProgram);
 }
 
 DWORD ParentProcessId() {

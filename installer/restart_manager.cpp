@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/file_system.h"
 #include "framework/system_library.h"
 #include "installer/backdrop.h"
 #include "installer/close_programs.h"
@@ -134,7 +135,7 @@ CloseResult CloseFileUsers(HWND owner, const std::vector<std::string>& files, co
   if (rm.startSession == nullptr) return CloseResult::kClosed;
   std::vector<std::wstring> wide;
   for (const std::string& file : files) {
-    if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    if (GetFileAttributesNamed(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
     std::wstring name = Wide(file);
     if (!name.empty()) wide.push_back(name);
   }

@@ -3,6 +3,8 @@
 #include "app_base/module.h"
 #include "app_base/settings.h"
 #include "app_base/version.h"
+#include "framework/file_system.h"
+#include "framework/path.h"
 #include "framework/win_app.h"
 #include "installer/elevation.h"
 #include "installer/install.h"
@@ -18,9 +20,8 @@ namespace {
 CInstallSwitches WithFullPaths(CInstallSwitches switches) {
   for (std::string* path : {&switches.installFolder, &switches.log}) {
     if (path->empty()) continue;
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(path->c_str(), MAX_PATH, full, nullptr);
-    if (length > 0 && length < MAX_PATH) *path = std::string(full, length);
+    std::string full;
+    if (GetFullPathNamed(*path, full) && FitsMaxPath(full)) *path = full;
   }
   return switches;
 }

@@ -7,16 +7,17 @@
 #include "app_base/module.h"
 #include "app_base/settings.h"
 #include "framework/com_ptr.h"
+#include "framework/file_system.h"
 #include "framework/handle.h"
+#include "framework/path.h"
 #include "framework/reg_key.h"
+#include "framework/wide.h"
 #include "framework/win_app.h"
 #include "installer/install_job.h"
+#include "installer/installer_routines.h"
 #include "resources/resource.h"
 
 namespace {
-
-// Longest path a MAX_PATH buffer holds with its final zero.
-const std::string::size_type kMaxPathLength = MAX_PATH - 1;
 
 std::string LinkFileName(const std::string& linkFolder, const std::string& name) {
   return linkFolder + "\\" + name + ".lnk";
@@ -24,12 +25,29 @@ std::string LinkFileName(const std::string& linkFolder, const std::string& name)
 
 // The full form of path without trailing separators; empty when it has none.
 std::string ComparablePath(const std::string& path) {
-  char full[MAX_PATH];
-  DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  std::string result(full, length);
+  std::string result;
+  if (!GetFullPathNamed(path, result) || !FitsMaxPath(result)) return std::string();
   while (result.size() > 3 && (result.back() == '\\' || result.back() == '/')) result.pop_back();
   return result;
+}
+
+// The CSIDL of a shell folder of the manifest; -1 for one the system has no
+// number for.
+int ShellFolderId(const std::string& shellFolder, bool allUsers) {
+  struct Folder {
+    const char* name;
+    int own;
+    int common;
+  };
+  static const Folder kFolders[] = {
+      {kProgramsShellFolder, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS},
+      {kDesktopShellFolder, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY},
+      {"Start Menu", CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU},
+      {"Startup", CSIDL_STARTUP, CSIDL_COMMON_STARTUP},
+  };
+  for (const Folder& folder : kFolders)
+    if (shellFolder == folder.name) return allUsers ? folder.common : folder.own;
+  return -1;
 }
 
 }  // namespace
@@ -49,14 +67,20 @@ CSelfInstallShortcut::CSelfInstallShortcut(const std::string& name, const std::s
 
 bool CSelfInstallShortcut::GetFolder(std::string& folder, bool allUsers) const {
   folder.clear();
-  char shellFolder[MAX_PATH];
-  const std::string valueName = allUsers ? kCommonShellFolderPrefix + ShellFolder : ShellFolder;
-  if (!ReadRegistryString(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kShellFoldersKey,
-                          valueName.c_str(), shellFolder, sizeof shellFolder))
-    return false;
-  std::string result = shellFolder;
+  // The system says where its folders are; the registry's list of them is
+  // a copy kept for older programs, read where the system cannot say.
+  std::string result;
+  const int id = ShellFolderId(ShellFolder, allUsers);
+  if (id < 0 || !InstallerRoutines().shellFolderPath(id, result)) {
+    char shellFolder[kPathBufferBytes];
+    const std::string valueName = allUsers ? kCommonShellFolderPrefix + ShellFolder : ShellFolder;
+    if (!ReadRegistryString(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kShellFoldersKey,
+                            valueName.c_str(), shellFolder, sizeof shellFolder))
+      return false;
+    result = shellFolder;
+  }
   if (!SubFolder.empty()) result += "\\" + SubFolder;
-  if (result.empty() || result.size() > kMaxPathLength) return false;
+  if (result.empty() || !FitsMaxPath(result)) return false;
   folder = result;
   return true;
 }
@@ -66,7 +90,7 @@ bool CSelfInstallShortcut::GetLinkFile(std::string& file, bool allUsers) const {
   std::string folder;
   if (!GetFolder(folder, allUsers)) return false;
   std::string result = LinkFileName(folder, Name);
-  if (result.size() > kMaxPathLength) return false;
+  if (!FitsMaxPath(result)) return false;
   file = result;
   return true;
 }
@@ -88,7 +112,7 @@ void CSelfInstallShortcut::Create(const std::string& installFolder, bool allUser
   std::string folder;
   std::string file;
   if (!GetFolder(folder, allUsers) || !GetLinkFile(file, allUsers)) return;  // no folder for a link too long
-  CreateDirectoryA(folder.c_str(), nullptr);  // usually there already
+  CreateDirectoryNamed(folder.c_str(), nullptr);  // usually there already
   const HRESULT made = CreateShellLink(installFolder + Target, GetModuleFolder(), Name, Arguments,
                                        SW_SHOWNORMAL, IconIndex, folder);
   LogInstallResult("Create the link " + file, SUCCEEDED(made),
@@ -100,41 +124,55 @@ void CSelfInstallShortcut::Remove(bool allUsers) const {
   std::string folder;
   std::string file;
   if (!GetFolder(folder, allUsers) || !GetLinkFile(file, allUsers)) return;
-  if (!DeleteFileA(file.c_str())) return;
+  if (!DeleteFileNamed(file.c_str())) return;
   LogInstallStep("Remove the link " + file + ": done");
   // With no SubFolder the link lay in the shell folder itself, and a SubFolder
   // may still lead back to one ("..", "Programs" below "Start Menu").
   if (SubFolder.empty() || IsShellFolderPath(folder)) return;
-  RemoveDirectoryA(folder.c_str());  // only when empty
+  RemoveDirectoryNamed(folder.c_str());  // only when empty
 }
 
 HRESULT CreateShellLink(const std::string& targetPath, const std::string& workingFolder,
                         const std::string& description, const std::string& arguments,
                         int showCommand, int iconIndex, const std::string& linkFolder) {
   const std::string linkFile = LinkFileName(linkFolder, description);
-  if (linkFile.size() > kMaxPathLength) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-
-  CComPtr<IShellLinkA> link;
-  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IShellLinkA, link.ReceiveVoid());
-  if (FAILED(result)) return result;
-
-  // SetPath answers S_FALSE for a target that is not there yet (install step
-  // 2 may link a file still to come); none of these results stops the link.
-  link->SetPath(targetPath.c_str());
-  link->SetWorkingDirectory(workingFolder.c_str());
-  link->SetDescription(description.c_str());
-  link->SetArguments(arguments.c_str());
-  link->SetShowCmd(showCommand);
-  link->SetIconLocation(targetPath.c_str(), iconIndex);
-
+  if (!FitsMaxPath(linkFile)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  HRESULT result = E_FAIL;
   CComPtr<IPersistFile> file;
-  result = link->QueryInterface(IID_IPersistFile, file.ReceiveVoid());
+  if (UseWideCalls()) {
+    CComPtr<IShellLinkW> link;
+    result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.ReceiveVoid());
+    if (FAILED(result)) return result;
+    // SetPath answers S_FALSE for a target that is not there yet (install
+    // step 2 may link a file still to come); none of these results stops
+    // the link.
+    link->SetPath(Utf8ToWide(targetPath).c_str());
+    link->SetWorkingDirectory(Utf8ToWide(workingFolder).c_str());
+    link->SetDescription(Utf8ToWide(description).c_str());
+    link->SetArguments(Utf8ToWide(arguments).c_str());
+    link->SetShowCmd(showCommand);
+    link->SetIconLocation(Utf8ToWide(targetPath).c_str(), iconIndex);
+    result = link->QueryInterface(IID_IPersistFile, file.ReceiveVoid());
+  } else {
+    // The 8-bit link of Windows 95, 98 and Me: every text in the system's
+    // code page, or no link.
+    std::string target, folder, text, args;
+    if (!TextToAnsi(targetPath, target) || !TextToAnsi(workingFolder, folder) || !TextToAnsi(description, text) ||
+        !TextToAnsi(arguments, args))
+      return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    CComPtr<IShellLinkA> link;
+    result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.ReceiveVoid());
+    if (FAILED(result)) return result;
+    link->SetPath(target.c_str());
+    link->SetWorkingDirectory(folder.c_str());
+    link->SetDescription(text.c_str());
+    link->SetArguments(args.c_str());
+    link->SetShowCmd(showCommand);
+    link->SetIconLocation(target.c_str(), iconIndex);
+    result = link->QueryInterface(IID_IPersistFile, file.ReceiveVoid());
+  }
   if (FAILED(result)) return result;
-  WCHAR wideName[MAX_PATH];
-  if (MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, wideName, MAX_PATH) == 0)
-    return HRESULT_FROM_WIN32(GetLastError());
-  return file->Save(wideName, TRUE);
+  return file->Save(TextToWide(linkFile).c_str(), TRUE);
 }
 
 namespace {
@@ -153,8 +191,8 @@ int ShellFolderListHas(HKEY root, const std::string& wanted) {
     if (status != ERROR_SUCCESS) return -1;
     if (type != REG_SZ) continue;
     data.push_back('\0');
-    const std::string shellFolder = ComparablePath(data.data());
-    if (!shellFolder.empty() && lstrcmpiA(shellFolder.c_str(), wanted.c_str()) == 0) return 1;
+    const std::string shellFolder = ComparablePath(AnsiToText(data.data()));
+    if (!shellFolder.empty() && SamePathText(shellFolder, wanted)) return 1;
   }
 }
 

@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "app_base/settings.h"
+#include "framework/file_system.h"
 #include "framework/handle.h"
+#include "framework/path.h"
 #include "framework/win_app.h"
 #include "installer/deferred.h"
 #include "installer/destination_dlg.h"
@@ -31,7 +33,7 @@ struct CUninstallScope {
 };
 
 bool SameFolder(const std::string& recorded, const std::string& folder) {
-  return !recorded.empty() && !folder.empty() && lstrcmpiA(WithSeparator(recorded).c_str(), folder.c_str()) == 0;
+  return !recorded.empty() && !folder.empty() && SamePathText(WithSeparator(recorded), folder);
 }
 
 CUninstallScope UninstallScopeOf(const CInstallNames& names) {
@@ -177,14 +179,14 @@ void DeleteProgramFiles(const CInstallRun& run, bool& deferred, std::vector<std:
   if (folder.empty()) files.clear();
   for (const std::string& name : files) {
     const std::string path = folder + name;
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    if (GetFileAttributesNamed(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
     // A read-only file (from an earlier version) would be refused and put
     // off to the next start although nothing uses it.
     ClearReadOnly(path);
     if (DeleteFileOrDefer(path) == DeleteResult::kDeferred) {
       deferred = true;
       LogInstallStep("Delete " + path + ": in use, deleted when Windows next starts");
-    } else if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    } else if (GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
       left.push_back(path);
       LogInstallStep("Delete " + path + ": failed (neither deleted nor put off to the next start)");
     } else {
@@ -197,20 +199,18 @@ void DeleteProgramFiles(const CInstallRun& run, bool& deferred, std::vector<std:
 // installed files once this process has ended; false when it cannot.
 bool StartUninstallFinisher(const CInstallRun& run) {
   const CInstallNames& names = run.names;
-  char temp[MAX_PATH];
-  const DWORD length = GetTempPathA(MAX_PATH, temp);
-  if (length == 0 || length >= MAX_PATH || names.modulePath.empty()) return false;
-  const std::string tempFolder(temp, length);
+  const std::string tempFolder = TempFolderPath();
+  if (tempFolder.empty() || names.modulePath.empty()) return false;
   const std::string copy =
       WithSeparator(tempFolder) + names.instanceKey + "Uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
-  if (!CopyFileA(names.modulePath.c_str(), copy.c_str(), FALSE)) return false;
+  if (!CopyFileNamed(names.modulePath.c_str(), copy.c_str(), FALSE)) return false;
   ClearReadOnly(copy);
   std::string folder = names.moduleFolder;
   while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
   const std::string command = QuotedCommand(
       copy, std::string(kFinishUninstallSwitch) + " " + std::to_string(GetCurrentProcessId()) + " \"" + folder + "\"");
   if (InstallerRoutines().runCommandLine(command.c_str(), tempFolder.c_str())) return true;
-  DeleteFileA(copy.c_str());
+  DeleteFileNamed(copy.c_str());
   return false;
 }
 
@@ -252,7 +252,7 @@ RunResult RunUninstall(CInstallRun& run) {
   // (Never a drive root: "C:" alone would name the current folder.)
   if (names.moduleFolder.size() > 3 && !finishing) {
     std::string folder = names.moduleFolder.substr(0, names.moduleFolder.size() - 1);
-    if (RemoveDirectoryA(folder.c_str())) {
+    if (RemoveDirectoryNamed(folder.c_str())) {
       LogInstallStep("Remove the folder " + folder + ": done");
     } else if (deferred) {
       LogInstallResult("Remove the folder " + folder + " when Windows next starts",
@@ -281,11 +281,8 @@ RunResult RunUninstall(CInstallRun& run) {
 RunResult FinishUninstall(const CInstallRun& run, const std::string& arguments) {
   // Only the copy the uninstall made does this: a copy in the temporary
   // folder. Started anywhere else, the switch is no request of ours.
-  char temp[MAX_PATH];
-  const DWORD length = GetTempPathA(MAX_PATH, temp);
-  if (length == 0 || length >= MAX_PATH ||
-      lstrcmpiA(WithSeparator(std::string(temp, length)).c_str(), run.names.moduleFolder.c_str()) != 0)
-    return RunResult::kEndProcess;
+  const std::string temp = TempFolderPath();
+  if (temp.empty() || !SamePathText(WithSeparator(temp), run.names.moduleFolder)) return RunResult::kEndProcess;
   // "<process id> "<folder>"": anything else is no request of ours either.
   const size_t quote = arguments.find('"');
   if (quote == std::string::npos || arguments.size() < quote + 2 || arguments.back() != '"')
@@ -301,10 +298,10 @@ RunResult FinishUninstall(const CInstallRun& run, const std::string& arguments) 
     const std::string path = WithSeparator(folder) + name;
     ClearReadOnly(path);
     // The system may hold an ended program's file for a moment.
-    for (int attempt = 0; attempt < 20 && !DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
+    for (int attempt = 0; attempt < 20 && !DeleteFileNamed(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
          ++attempt)
       Sleep(100);
   }
-  RemoveDirectoryA(folder.c_str());  // only when nothing else is in it
+  RemoveDirectoryNamed(folder.c_str());  // only when nothing else is in it
   return RunResult::kEndProcess;
 }

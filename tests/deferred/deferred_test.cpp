@@ -98,9 +98,11 @@ class CFailingMoveFileEx : public CScopedRoutines<CInstallerRoutines> {
   CFailingMoveFileEx() : CScopedRoutines(SetInstallerRoutines, WithFailingMoveFileEx()) {}
 };
 
-// The routines in use with WinInit.Ini in `folder`.
+// The routines in use with WinInit.Ini in `folder`, read at the next start
+// as Windows 95, 98 and Me read it.
 CInstallerRoutines WithWinInitFolder(const std::string& folder) {
   CInstallerRoutines routines = InstallerRoutines();
+  routines.winInitRead = true;
   routines.winInitFolder = folder;
   return routines;
 }
@@ -294,6 +296,24 @@ TEST_F(DeferredTest, RunningExecutableIsDeferredThroughWinInitWithoutTheSystemCa
   // Where neither way works the deletion is not counted as deferred.
   CWinInitFolder missing(m_Dir / "no such folder");
   EXPECT_EQ(DeleteResult::kNotDeferred, DeleteFileOrDefer(exe));
+}
+
+// The NT family never reads WinInit.Ini: a deletion that the system call
+// refuses there is not deferred, and the file is not written.
+TEST_F(DeferredTest, OnTheNtFamilyARefusedRequestIsNotPutInWinInit) {
+  const std::string exe = m_Dir / "running program.exe";
+  CRunningCopy running(COMMAND_RECORDER_EXE, exe);
+  ASSERT_TRUE(running.IsRunning());
+  CFailingMoveFileEx failing;
+  CInstallerRoutines nt = InstallerRoutines();
+  nt.winInitRead = false;
+  CScopedRoutines<CInstallerRoutines> scoped(SetInstallerRoutines, nt);
+
+  EXPECT_EQ(DeleteResult::kNotDeferred, DeleteFileOrDefer(exe));
+  EXPECT_EQ(1u, g_MoveCalls.size());
+  EXPECT_TRUE(FileExists(exe));
+  EXPECT_FALSE(FileExists(WinInitPath()));
+  EXPECT_EQ(PendingOperations::Read(), m_Pending);
 }
 
 // The restart, with a stand-in for ExitWindowsEx.

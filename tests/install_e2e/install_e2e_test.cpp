@@ -809,7 +809,9 @@ TEST_F(InstallE2eSilent, PerUserBesideAllUsersEachUninstallsItsOwn) {
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_TRUE(FileExists(LinkFolder() + "\\Orvane Zenvero.lnk"));
   EXPECT_TRUE(FileExists(kDeployFolder + "Readme.txt"));
-  if (code == 3010) ASSERT_NO_FATAL_FAILURE(RestartToFinish(userFolder));
+  if (code == 3010) {
+    ASSERT_NO_FATAL_FAILURE(RestartToFinish(userFolder));
+  }
 
   // The machine's entry.
   code = RunJob(Text(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString") + LogSwitch(), kDeployFolder);
@@ -818,7 +820,9 @@ TEST_F(InstallE2eSilent, PerUserBesideAllUsersEachUninstallsItsOwn) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRecordKey));
   EXPECT_FALSE(FileExists(LinkFolder()));
   EXPECT_FALSE(FileExists(kDeployFolder + "Readme.txt"));
-  if (code == 3010) ASSERT_NO_FATAL_FAILURE(RestartToFinish(kDeployFolder));
+  if (code == 3010) {
+    ASSERT_NO_FATAL_FAILURE(RestartToFinish(kDeployFolder));
+  }
   RemoveTree(kDeployRoot);
 }
 
@@ -856,6 +860,134 @@ TEST_F(InstallE2eSilent, PerUserInstallAndUninstall) {
   } else {
     // The copy in the temporary folder finishes once the program has ended.
     EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder); }, 30000)) << folder;
+  }
+}
+
+
+// Wide helpers for names in any script: the test's own 8-bit calls would
+// see them through the process's code page.
+bool ExistsW(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring RegistryTextW(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t value[1024] = L"";
+  DWORD size = sizeof value - sizeof(wchar_t);
+  DWORD type = REG_NONE;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return L"<missing>";
+  const LONG result = RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(opened);
+  return result == ERROR_SUCCESS && type == REG_SZ ? std::wstring(value) : L"<missing>";
+}
+
+std::string Utf8Of(const std::wstring& wide) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(bytes > 0 ? bytes - 1 : 0, '\0');
+  if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], bytes, nullptr, nullptr);
+  return text;
+}
+
+std::wstring WideOf(const std::string& utf8) {
+  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(units > 0 ? units - 1 : 0, L'\0');
+  if (units > 1) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], units);
+  return wide;
+}
+
+// Runs a command line (UTF-16, as a shell starts programs) to its end.
+DWORD RunWide(std::wstring commandLine, const std::wstring& folder) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                      &info))
+    return 12345;
+  CProcessInformation process(info);
+  if (WaitForSingleObject(process.Process(), 120000) != WAIT_OBJECT_0) return 12346;
+  DWORD code = 12347;
+  GetExitCodeProcess(process.Process(), &code);
+  return code;
+}
+
+// The program a link starts, as its icon names it.
+std::wstring LinkTargetW(const std::wstring& file) {
+  IShellLinkW* link = nullptr;
+  std::wstring target;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link))))
+    return target;
+  IPersistFile* persist = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+    // Wine keeps the target's own path in the system's code page only; the
+    // icon's path (the target too) is kept in UTF-16.
+    wchar_t path[MAX_PATH] = L"";
+    int icon = 0;
+    if (SUCCEEDED(persist->Load(file.c_str(), STGM_READ)) && SUCCEEDED(link->GetIconLocation(path, MAX_PATH, &icon)))
+      target = path;
+    persist->Release();
+  }
+  link->Release();
+  return target;
+}
+
+// An installation for this user into a folder, and a log, named in several
+// scripts: setup passes them on in UTF-16, the installer makes, copies,
+// records, links and logs them whole and its uninstall removes them again;
+// also with the program as the systems without the UTF-8 code page run it
+// (every Windows before 10 1903).
+TEST_F(InstallE2eSilent, AFolderAndALogInAnyScript) {
+  const std::wstring root = L"C:\\\x041F\x0430\x043F\x043A\x0430 \x03B1\x03B2 \x65E5\x672C \xD83D\xDE00";
+  const std::wstring folder = root + L"\\Orvane Zenvero\\";
+  const std::wstring userKey = L"Software\\Orvane\\Zenvero\\SelfInstall";
+  const std::wstring uninstallKey = WideOf(kUninstallKey);
+  for (const char* program : {"", LEGACY_VELMORA_EXE}) {
+    SCOPED_TRACE(*program != '\0' ? "without the UTF-8 code page" : "as built");
+    ClearMachine();
+    CDistributionCopy copy;
+    if (*program != '\0') {
+      ASSERT_TRUE(CopyFileA(program, (copy.Folder() + "Velmora.exe").c_str(), FALSE));
+    }
+    const std::wstring log = WideOf(m_logDir.GetPath()) + L"\\\x0436\x0443\x0440\x043D\x0430\x043B \xD83D\xDE00 " +
+                             (*program != '\0' ? L"8-bit" : L"UTF-8") + L".txt";
+    const std::wstring dist = WideOf(copy.Folder());
+    CWindowWatch watch;
+    const DWORD code = RunWide(L"\"" + dist + L"setup.exe\" /VERYSILENT /CURRENTUSER /DIR=\"" + folder +
+                                   L"\" /LOG=\"" + log + L"\"",
+                               dist);
+    const std::vector<SeenWindow> seen = watch.Stop();
+    std::string logText;
+    {
+      CHandle file(CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               0, nullptr));
+      char buffer[65536];
+      DWORD got = 0;
+      if (file.IsValid() && ReadFile(file, buffer, sizeof buffer, &got, nullptr)) logText.assign(buffer, got);
+    }
+    EXPECT_EQ(0u, code) << logText;
+    EXPECT_TRUE(seen.empty()) << CWindowWatch::Describe(seen);
+    for (const std::string& name : kInstalledFiles) EXPECT_TRUE(ExistsW(folder + WideOf(name))) << name;
+    EXPECT_TRUE(folder == RegistryTextW(HKEY_CURRENT_USER, userKey.c_str(), L"Directory"))
+        << Utf8Of(RegistryTextW(HKEY_CURRENT_USER, userKey.c_str(), L"Directory"));
+    const std::wstring quiet = RegistryTextW(HKEY_CURRENT_USER, uninstallKey.c_str(), L"QuietUninstallString");
+    EXPECT_TRUE(L"\"" + folder + L"Velmora.exe\" /uninstall /VERYSILENT" == quiet) << Utf8Of(quiet);
+    const std::wstring target = LinkTargetW(WideOf(UserLinkFolder()) + L"\\Orvane Zenvero.lnk");
+    EXPECT_TRUE(folder + L"Velmora.exe" == target) << Utf8Of(target);
+    // The log is UTF-8, with the mark that says so.
+    EXPECT_EQ(0u, logText.compare(0, 3, "\xEF\xBB\xBF"));
+    EXPECT_TRUE(Has(logText, "Copy Velmora.exe to " + Utf8Of(folder) + "Velmora.exe: done")) << logText;
+    EXPECT_TRUE(Has(logText, "Exit code 0: done")) << logText;
+
+    // Its own quiet uninstall takes everything away again.
+    const DWORD removed = RunWide(quiet, folder);
+    EXPECT_TRUE(removed == 0 || removed == 3010) << removed;
+    if (removed == 3010) {
+      // The running program's own file goes at the restart.
+      CDrivenProcess boot;
+      ASSERT_TRUE(boot.Start("wineboot.exe --restart"));
+      EXPECT_TRUE(boot.WaitForExit(60000));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !ExistsW(folder); }, 30000)) << "the folder is still there";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    RemoveDirectoryW(root.c_str());
   }
 }
 

@@ -167,9 +167,11 @@ inline CInstallerRoutines WorldRoutines() {
   return routines;
 }
 
-// The routines in use with WinInit.Ini in `folder`.
+// The routines in use with WinInit.Ini in `folder`, read at the next start
+// as Windows 95, 98 and Me read it.
 inline CInstallerRoutines WithWinInitFolder(const std::string& folder) {
   CInstallerRoutines routines = InstallerRoutines();
+  routines.winInitRead = true;
   routines.winInitFolder = folder;
   return routines;
 }

@@ -113,6 +113,9 @@ TEST_F(SelfInstallTest, UninstalledSettingsStayGoneWhenTheProgramEnds) {
   // closed at once, and counted.
   CActivationHook mainWindow(kTitle,
                              [](HWND window) { PostMessageA(window, WM_COMMAND, IDCANCEL, 0); });
+  // The whole command line: the program's text becomes UTF-8 before the
+  // installer reads it, and the tail is taken from it again.
+  TestApp().m_strCommandLine = "Velmora.exe /uninstall";
   TestApp().m_strCmdLineTail = "/uninstall";
   EXPECT_FALSE(TestApp().InitializeInstance());
   TestApp().ExitInstance();

@@ -14,7 +14,9 @@
 #include "app_base/settings.h"
 #include "framework/com_ptr.h"
 #include "framework/handle.h"
+#include "installer/installer_routines.h"
 #include "installer/shortcuts.h"
+#include "tests/support/scoped_routines.h"
 #include "tests/support/shell_link.h"
 #include "tests/support/temp_dir.h"
 
@@ -37,7 +39,14 @@ bool IsFolder(const std::string& path) {
 
 // Points the per-user "Programs" and "Desktop" shell folders at fresh
 // temporary folders for one test and puts the old values back afterwards;
-// starts with an empty settings profile.
+// starts with an empty settings profile. The system is made to know none of
+// its folders, so that the links go where the registry's list points.
+CInstallerRoutines WithoutSystemFolders() {
+  CInstallerRoutines routines = InstallerRoutines();
+  routines.shellFolderPath = [](int, std::string&) { return false; };
+  return routines;
+}
+
 class ShortcutsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -71,6 +80,7 @@ class ShortcutsTest : public ::testing::Test {
     return WriteRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, name, path.c_str());
   }
 
+  CScopedRoutines<CInstallerRoutines> m_Routines{SetInstallerRoutines, WithoutSystemFolders()};
   CTempDir m_Temp;
   std::string m_Programs, m_Desktop, m_InstallFolder;
   std::vector<std::string> m_Saved;
@@ -275,6 +285,31 @@ TEST_F(ShortcutsTest, MissingShellFolderValueDoesNothing) {
     shortcut.Remove();
     EXPECT_TRUE(FilesIn(m_Desktop).empty());
     EXPECT_TRUE(FilesIn(m_Programs).empty());
+  }
+}
+
+// Where the system knows its folders, the links go there, whatever the
+// registry's list says: the user's own and those of all users.
+TEST_F(ShortcutsTest, TheSystemsFoldersComeBeforeTheRegistrysList) {
+  CScopedRoutines<CInstallerRoutines> system(SetInstallerRoutines, DefaultInstallerRoutines());
+  const struct {
+    const char* shellFolder;
+    bool allUsers;
+    int csidl;
+  } cases[] = {{kProgramsShellFolder, false, CSIDL_PROGRAMS},
+               {kProgramsShellFolder, true, CSIDL_COMMON_PROGRAMS},
+               {kDesktopShellFolder, false, CSIDL_DESKTOPDIRECTORY},
+               {kDesktopShellFolder, true, CSIDL_COMMON_DESKTOPDIRECTORY}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.shellFolder) + (c.allUsers ? " of all users" : ""));
+    char expected[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, c.csidl, nullptr, 0, expected)));
+    CSelfInstallShortcut shortcut("Orvane Zenvero", "Velmora.exe");
+    shortcut.ShellFolder = c.shellFolder;
+    std::string folder;
+    ASSERT_TRUE(shortcut.GetFolder(folder, c.allUsers));
+    EXPECT_EQ(std::string(expected) + "\\Orvane Zenvero", folder);
+    EXPECT_NE(m_Programs + "\\Orvane Zenvero", folder);
   }
 }
 
