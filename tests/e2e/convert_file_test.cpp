@@ -156,6 +156,56 @@ TEST_P(NamesInAnyScript, PastedAndTypedNamesReachTheFilesAndComeBackAfterARestar
   EXPECT_TRUE(WideText(m_hMain, kDestination) == destination);
 }
 
+// A file chosen in the Browse dialog by a name typed there key by key
+// reaches the source box whole and converts.
+TEST_P(NamesInAnyScript, AFileChosenInTheBrowseDialogReachesItsBox) {
+  constexpr int kBrowseSource = 1001, kDialogNameBox = 0x47C;  // cmb13 of the Open dialog
+  const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
+  const std::wstring source = folder + L"\u0416\u0443\u043A \U0001F600.txt";
+  const std::wstring destination = folder + L"\u8A9E \u03B3.txt";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  {
+    CHandle file(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.Get(), "\tz", 2, &written, nullptr));
+  }
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(Press(kBrowseSource));
+  HWND browse = m_app.WaitForWindow({"Browse", "#32770"});
+  ASSERT_NE(nullptr, browse) << "no Browse dialog";
+  // The name box is an extended combo box: its edit field lies two levels
+  // down (in a combo box inside it).
+  HWND nameEdit = nullptr;
+  if (HWND nameBox = GetDlgItem(browse, kDialogNameBox)) {
+    EnumChildWindows(
+        nameBox,
+        [](HWND child, LPARAM found) -> BOOL {
+          wchar_t name[16] = {};
+          GetClassNameW(child, name, 16);
+          if (lstrcmpiW(name, L"Edit") != 0) return TRUE;
+          *reinterpret_cast<HWND*>(found) = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&nameEdit));
+  }
+  ASSERT_NE(nullptr, nameEdit) << "no name box";
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(nameEdit, EM_SETSEL, 0, -1, SMTO_NORMAL, 5000, &result);
+  for (wchar_t unit : source)
+    ASSERT_TRUE(SendMessageTimeoutW(nameEdit, WM_CHAR, unit, 1, SMTO_NORMAL, 5000, &result));
+  ASSERT_TRUE(PressButton(browse, IDOK));
+  ASSERT_TRUE(WaitForWindowGone(browse));
+  ASSERT_NO_FATAL_FAILURE(ExpectMainWindowBack());
+  EXPECT_TRUE(WideText(m_hMain, kSource) == source);
+  ASSERT_NO_FATAL_FAILURE(TypeChars(m_hMain, kDestination, destination));
+  ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
+  ASSERT_NO_FATAL_FAILURE(ExpectQuestion(std::string("1") + kAnother, IDNO));
+  ASSERT_NO_FATAL_FAILURE(ExpectProgramEnds());
+  EXPECT_EQ("        z", ReadNamed(destination));
+  EXPECT_TRUE(WideSetting(L"Source1") == source);
+}
+
 TEST_P(NamesInAnyScript, APastedPatternFindsTheFilesOfItsFolder) {
   constexpr int kPattern = 1015, kConvertMultiple = 3;
   const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
