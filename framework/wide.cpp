@@ -44,29 +44,31 @@ std::string WideToUtf8(const std::wstring& text) {
 
 std::string WideToUtf8(const wchar_t* text) { return text != nullptr ? WideToUtf8(std::wstring(text)) : std::string(); }
 
-bool WideToAnsi(const std::wstring& text, std::string& ansi) {
+bool WideToCodePage(const std::wstring& text, UINT codePage, std::string& ansi) {
   ansi.clear();
   if (text.empty()) return true;
   const int length = static_cast<int>(text.size());
   // WC_NO_BEST_FIT_CHARS is unknown to Windows 95: there the way back below
   // tells a best fit all the same.
   DWORD flags = WC_NO_BEST_FIT_CHARS;
-  int size = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (size <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
     flags = 0;
-    size = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+    size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
   }
   BOOL usedDefault = FALSE;
   std::string converted(size > 0 ? static_cast<size_t>(size) : 0, '\0');
   if (size <= 0 ||
-      WideCharToMultiByte(CP_ACP, flags, text.data(), length, &converted[0], size, nullptr, &usedDefault) != size ||
-      usedDefault || AnsiToWide(converted) != text) {
+      WideCharToMultiByte(codePage, flags, text.data(), length, &converted[0], size, nullptr, &usedDefault) != size ||
+      usedDefault || ToWide(codePage, converted) != text) {
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return false;
   }
   ansi = std::move(converted);
   return true;
 }
+
+bool WideToAnsi(const std::wstring& text, std::string& ansi) { return WideToCodePage(text, CP_ACP, ansi); }
 
 std::wstring AnsiToWide(const std::string& ansi) { return ToWide(CP_ACP, ansi); }
 

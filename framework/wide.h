@@ -34,6 +34,8 @@ std::string WideToUtf8(const wchar_t* text);
 // (last error ERROR_NO_UNICODE_TRANSLATION) when a character has no exact
 // counterpart there.
 bool WideToAnsi(const std::wstring& text, std::string& ansi);
+// The same for a given code page (WideToAnsi takes the system's).
+bool WideToCodePage(const std::wstring& text, UINT codePage, std::string& ansi);
 std::wstring AnsiToWide(const std::string& ansi);
 
 // The framework's text as the 8-bit calls take it: unchanged in the process's

@@ -1,6 +1,7 @@
 // The path helpers: how a folder, an extension and a pattern's folder are
 // formed.
 #include "framework/path.h"
+#include "framework/wide.h"
 
 #include <gtest/gtest.h>
 
@@ -40,3 +41,36 @@ TEST(Path, ResolvesAPatternsFolderAgainstTheCurrentFolder) {
 }
 
 }  // namespace
+
+// The 8-bit calls of Windows 95, 98 and Me take a name in the system's code
+// page: one that page cannot hold is refused, never turned into a near
+// letter (best fit makes "α" an "a" in the Western page, and "¥" a "\" in
+// the Japanese one, which could lead a name out of its folder).
+TEST(EightBitNames, ANameTheCodePageCannotHoldIsRefusedNotMapped) {
+  const struct {
+    UINT codePage;
+    const wchar_t* name;
+    const char* ansi;  // null: refused
+  } cases[] = {
+      {1252, L"C:\\Notes\\caf\u00E9.txt", "C:\\Notes\\caf\xE9.txt"},  // é is in the page
+      {1252, L"C:\\\u03B1\u03B2.txt", nullptr},                        // Greek
+      {1252, L"C:\\\u041F\u0430\u043F\u043A\u0430", nullptr},          // Cyrillic
+      {1252, L"C:\\\U0001F600.txt", nullptr},                          // an emoji
+      {932, L"C:\\\u65E5\u672C\\x.txt", "C:\\\x93\xFA\x96\x7B\\x.txt"},  // Japanese in the Japanese page
+      {932, L"C:\\Tools\\..\u00A5..\u00A5Windows\\x.txt", nullptr},     // the yen sign
+      {1251, L"C:\\\u041F\u0430\u043F\u043A\u0430", "C:\\\xCF\xE0\xEF\xEA\xE0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    if (!IsValidCodePage(c.codePage)) continue;
+    std::string ansi = "untouched";
+    SetLastError(0);
+    const bool held = WideToCodePage(c.name, c.codePage, ansi);
+    EXPECT_EQ(c.ansi != nullptr, held);
+    if (c.ansi != nullptr) {
+      EXPECT_EQ(c.ansi, ansi);
+    } else {
+      EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), GetLastError());
+    }
+  }
+}
