@@ -30,6 +30,18 @@ bool RunCommandLine(const char* commandLine, const char* currentFolder) {
   return true;
 }
 
+bool RunCommandLineHolding(const char* commandLine, const char* currentFolder, HANDLE held) {
+  if (commandLine == nullptr) return false;
+  if (held == nullptr) return RunCommandLine(commandLine, currentFolder);
+  // Inherited for this one start only.
+  if (!SetHandleInformation(held, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) return false;
+  PROCESS_INFORMATION info;
+  const bool started = StartProcessNamed(commandLine, currentFolder, info, true);
+  SetHandleInformation(held, HANDLE_FLAG_INHERIT, 0);
+  if (started) CProcessInformation(info).Close();
+  return started;
+}
+
 bool RunCommandLineAndWait(const char* commandLine, const char* currentFolder, DWORD* exitCode) {
   PROCESS_INFORMATION info;
   if (!StartCommandLine(commandLine, currentFolder, info)) return false;

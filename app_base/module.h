@@ -16,6 +16,9 @@ std::string GetModuleFolder();
 // Starts `commandLine` in `currentFolder` (null: ours) without waiting; true
 // when the process was started.
 bool RunCommandLine(const char* commandLine, const char* currentFolder = nullptr);
+// Starts `commandLine` like RunCommandLine, handing it `held` (a handle of
+// this process; null: none) to keep open for its whole run.
+bool RunCommandLineHolding(const char* commandLine, const char* currentFolder, HANDLE held);
 // Starts `commandLine` like RunCommandLine and waits until it has ended,
 // answering this thread's window messages meanwhile; `exitCode` (may be
 // null) receives its exit code. False when it could not be started.

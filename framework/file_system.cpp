@@ -283,7 +283,8 @@ bool GetShortPathNamed(const std::string& path, std::string& shortPath) {
   return true;
 }
 
-bool StartProcessNamed(const std::string& commandLine, const char* currentFolder, PROCESS_INFORMATION& info) {
+bool StartProcessNamed(const std::string& commandLine, const char* currentFolder, PROCESS_INFORMATION& info,
+                       bool inheritHandles) {
   info = {};
   if (UseWideCalls()) {
     // CreateProcessW may write into its command line: give it a copy.
@@ -294,7 +295,7 @@ bool StartProcessNamed(const std::string& commandLine, const char* currentFolder
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
-    return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+    return CreateProcessW(nullptr, &command[0], nullptr, nullptr, inheritHandles ? TRUE : FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                           currentFolder != nullptr ? folder.c_str() : nullptr, &startup, &info) != FALSE;
   }
   std::string command, folder;
@@ -304,6 +305,6 @@ bool StartProcessNamed(const std::string& commandLine, const char* currentFolder
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOW;
-  return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+  return CreateProcessA(nullptr, &command[0], nullptr, nullptr, inheritHandles ? TRUE : FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                         currentFolder != nullptr ? folder.c_str() : nullptr, &startup, &info) != FALSE;
 }

@@ -41,8 +41,10 @@ BOOL SetCurrentDirectoryNamed(const char* name);
 // system gives none.
 std::string TempFolderPath();
 // Starts `commandLine` with its window shown, in `currentFolder` (null:
-// this process's), and hands back its process information.
-bool StartProcessNamed(const std::string& commandLine, const char* currentFolder, PROCESS_INFORMATION& info);
+// this process's), and hands back its process information. With
+// `inheritHandles` the new process gets this one's inheritable handles.
+bool StartProcessNamed(const std::string& commandLine, const char* currentFolder, PROCESS_INFORMATION& info,
+                       bool inheritHandles = false);
 // The folder the system keeps for `csidl` (CSIDL_PROGRAMS...), asked of
 // SHGetFolderPath where the system has it (Windows 2000 and Me on; looked up
 // at run time); false where it lacks it or the folder cannot be had.

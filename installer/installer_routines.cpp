@@ -20,6 +20,7 @@ CInstallerRoutines g_routines = DefaultInstallerRoutines();
 CInstallerRoutines DefaultInstallerRoutines() {
   CInstallerRoutines routines;
   routines.runCommandLine = RunCommandLine;
+  routines.runHolding = RunCommandLineHolding;
   routines.runAndWait = RunCommandLineAndWait;
   routines.showLicenseAgreement = ShowLicenseAgreement;
   routines.chooseDestinationFolder = ChooseDestinationFolder;

@@ -16,6 +16,9 @@
 struct CInstallerRoutines {
   // Starts a process without waiting (RunCommandLine).
   bool (*runCommandLine)(const char* commandLine, const char* currentFolder);
+  // Starts a process without waiting that keeps a handle of this one open
+  // for its whole run (RunCommandLineHolding).
+  bool (*runHolding)(const char* commandLine, const char* currentFolder, HANDLE held);
   // Starts a process and waits until it has ended (RunCommandLineAndWait).
   bool (*runAndWait)(const char* commandLine, const char* currentFolder, DWORD* exitCode);
   // The licence dialog; true when the licence was declined.

@@ -209,8 +209,16 @@ bool StartUninstallFinisher(const CInstallRun& run) {
   while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
   const std::string command = QuotedCommand(
       copy, std::string(kFinishUninstallSwitch) + " " + std::to_string(GetCurrentProcessId()) + " \"" + folder + "\"");
-  if (InstallerRoutines().runCommandLine(command.c_str(), tempFolder.c_str())) return true;
-  DeleteFileNamed(copy.c_str());
+  // The copy goes once it has done its work: this process opens it to be
+  // deleted when the last handle to it closes and hands that handle to the
+  // copy, which holds it until it ends (a running program cannot delete its
+  // own file, and a standard user cannot put the deletion off to the next
+  // start). Where the copy does not start, the handle's close deletes it.
+  CHandle holder(CreateFileNamed(copy.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE));
+  if (InstallerRoutines().runHolding(command.c_str(), tempFolder.c_str(), holder.IsValid() ? holder.Get() : nullptr))
+    return true;
+  if (!holder.IsValid()) DeleteFileNamed(copy.c_str());
   return false;
 }
 

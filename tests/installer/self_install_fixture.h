@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ struct Started {
   std::string commandLine;
   std::string folder;
   bool waited = false;  // the starter waited for its end
+  bool holding = false;  // it was handed a handle to hold
 };
 struct World {
   std::string modulePath;
@@ -72,6 +74,7 @@ struct World {
   std::vector<std::string> securedFolders;      // given the all-users permissions
   bool secureSucceeds = true;
   bool localSystem = false;  // runs as the system account
+  std::vector<std::shared_ptr<CHandle>> held;  // what started processes hold
 };
 inline World* g_world = nullptr;
 
@@ -79,6 +82,19 @@ inline bool FakeRun(const char* commandLine, const char* folder) {
   Started s{commandLine, folder != nullptr ? folder : "<none>"};
   g_world->started.push_back(s);
   if (g_world->onStart) g_world->onStart(s);
+  return g_world->startSucceeds;
+}
+// Holds a copy of the handle as the started process would, until the test
+// lets it go (g_world->held).
+inline bool FakeRunHolding(const char* commandLine, const char* folder, HANDLE held) {
+  Started s{commandLine, folder != nullptr ? folder : "<none>", false, held != nullptr};
+  g_world->started.push_back(s);
+  if (g_world->onStart) g_world->onStart(s);
+  if (g_world->startSucceeds && held != nullptr) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), held, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+      g_world->held.push_back(std::make_shared<CHandle>(copy));
+  }
   return g_world->startSucceeds;
 }
 inline bool FakeRunAndWait(const char* commandLine, const char* folder, DWORD* exitCode) {
@@ -151,6 +167,7 @@ inline std::string Folder(const std::string& path) { return path + "\\"; }
 inline CInstallerRoutines WorldRoutines() {
   CInstallerRoutines routines = InstallerRoutines();
   routines.runCommandLine = FakeRun;
+  routines.runHolding = FakeRunHolding;
   routines.runAndWait = FakeRunAndWait;
   routines.showLicenseAgreement = FakeLicense;
   routines.chooseDestinationFolder = FakeDestination;

@@ -210,9 +210,48 @@ TEST_F(SelfInstallTest, AnUninstallThatCannotDeferFinishesFromATemporaryCopy) {
     EXPECT_TRUE(none.m_Boxes.empty());
     EXPECT_FALSE(FileExists(folder + "Velmora.exe"));
     EXPECT_FALSE(FileExists(m_install)) << "the folder was left";
-    DeleteFileA(copy.c_str());
+    // The copy itself goes once the finisher, which holds it open, has ended.
+    EXPECT_TRUE(m_world.started[0].holding);
+    EXPECT_TRUE(FileExists(copy)) << copy;
+    m_world.held.clear();
+    EXPECT_FALSE(FileExists(copy)) << "the finishing copy was left";
   }
   m_world.startSucceeds = true;
+}
+
+// The same with the finisher really started (here the stand-in program,
+// which records its start and ends at once): its copy in the temporary
+// folder is gone once it has ended.
+TEST_F(SelfInstallTest, TheFinishingCopyIsGoneOnceItHasEnded) {
+  CPendingOperationsGuard guard;
+  CInstallerRoutines refused = InstallerRoutines();
+  refused.moveFileEx = RefusedMoveFileEx;
+  refused.winInitFolder = m_root / "no such folder";
+  refused.runHolding = DefaultInstallerRoutines().runHolding;
+  CScopedRoutines<CInstallerRoutines> scoped(SetInstallerRoutines, refused);
+  CreateDirectoryA((m_root / "Programs").c_str(), nullptr);
+  CreateDirectoryA(m_install.c_str(), nullptr);
+  const std::string folder = Folder(m_install);
+  CScriptedBoxes installBoxes({IDYES});
+  ASSERT_EQ(0, RunStep2());
+  CRunningCopy running(COMMAND_RECORDER_EXE, folder + "Velmora.exe");
+  ASSERT_TRUE(running.IsRunning());
+  char temp[MAX_PATH];
+  ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+  const std::string record = std::string(temp) + "recorded.txt";
+  DeleteFileA(record.c_str());
+
+  CScriptedBoxes boxes({IDYES});
+  EXPECT_EQ(1, Run("/uninstall"));
+  ASSERT_EQ(1u, boxes.m_Boxes.size());  // the question only: the finisher started
+  std::string started;
+  for (int i = 0; i < 200 && !ReadWholeFile(record, &started); ++i) Sleep(50);
+  EXPECT_NE(std::string::npos, started.find(" /finishuninstall ")) << started;
+  const std::string copy = started.substr(1, started.find('"', 1) - 1);
+  bool gone = false;
+  for (int i = 0; i < 200 && !(gone = !FileExists(copy)); ++i) Sleep(50);
+  EXPECT_TRUE(gone) << copy << " is still there";
+  DeleteFileA(record.c_str());
 }
 
 TEST_F(SelfInstallTest, UninstallWithNothingInUseAsksNoRebootAndKeepsOtherKeys) {
