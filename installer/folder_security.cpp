@@ -6,6 +6,7 @@
 
 #include "framework/file_system.h"
 #include "framework/handle.h"
+#include "framework/path.h"
 #include "framework/wide.h"
 
 namespace {
@@ -146,7 +147,12 @@ bool VolumeKeepsPermissions(const std::string& folder) {
 
 }  // namespace
 
-bool OthersMayChangeFolder(const std::string& folder) {
+namespace {
+
+// Whether accounts not trusted have any of `rights` on `path` (or own it):
+// the rights the entries grant to the folder itself, and with
+// `inheritedToo` those they only pass on to what it holds.
+bool OthersHaveRights(const std::string& folder, DWORD rights, bool inheritedToo) {
   const CSecurityRoutines& security = Security();
   if (!security.Complete() || !VolumeKeepsPermissions(folder)) return false;
   const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -172,8 +178,36 @@ bool OthersMayChangeFolder(const std::string& folder) {
     const auto* header = static_cast<const ACE_HEADER*>(entry);
     // Denials only take rights away.
     if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    if (!inheritedToo && (header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
     auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-    if ((allowed->Mask & kChangeRights) != 0 && !IsTrusted(&allowed->SidStart)) return true;
+    if ((allowed->Mask & rights) != 0 && !IsTrusted(&allowed->SidStart)) return true;
+  }
+  return false;
+}
+
+// The folder that holds `path`; empty for a root.
+std::string ParentOf(std::string path) {
+  while (path.size() > 1 && IsPathSeparator(path.back())) path.pop_back();
+  const size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return std::string();
+  std::string parent = path.substr(0, separator + 1);
+  return parent == path ? std::string() : parent;
+}
+
+}  // namespace
+
+bool OthersMayChangeFolder(const std::string& folder) { return OthersHaveRights(folder, kChangeRights, true); }
+
+bool OthersMayMoveFolder(const std::string& folder) {
+  // Renaming a folder takes the right to delete it, or to delete what its
+  // parent holds; changing permissions or owner gives either.
+  const DWORD kRemoveRights = DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+  const DWORD kRemoveChildRights = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+  for (std::string path = folder, parent = ParentOf(folder); !parent.empty();
+       path = parent, parent = ParentOf(parent)) {
+    if (GetFileAttributesNamed(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // made by the installer
+    if (OthersHaveRights(path, kRemoveRights, false) || OthersHaveRights(parent, kRemoveChildRights, false))
+      return true;
   }
   return false;
 }

@@ -16,6 +16,13 @@
 // keeps no permissions (Windows 95 to ME, a volume without them).
 bool OthersMayChangeFolder(const std::string& folder);
 
+// Whether accounts other than those may rename or replace `folder` or any
+// existing folder above it (short of the drive's root), which would let
+// them put a folder of their own in its place: the right to delete a folder
+// itself or what its parent holds, or to change permissions or owner.
+// False where the system keeps no permissions.
+bool OthersMayMoveFolder(const std::string& folder);
+
 // Gives `folder` permissions of its own, not inherited from its parent:
 // administrators and the system full control, users read and run, all of
 // it inherited by what the folder holds. False when they could not be set;

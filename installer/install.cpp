@@ -98,7 +98,9 @@ bool CloseCopiesAndAcceptLicence(CInstallRun& run, const CInstallRecord& record)
 // folder of its path that exists is a junction or other reparse point (the
 // files would land wherever it points), and an existing install folder may
 // be changed by nobody but administrators and the system (anyone else could
-// replace the program that administrators run). False when the run ends.
+// replace the program that administrators run), nor it or a folder above it
+// renamed (a folder of theirs would take its place). False when the run
+// ends.
 bool MayInstallForAllUsersIn(CInstallRun& run, const std::string& installFolder) {
   const CInstallerRoutines& routines = InstallerRoutines();
   std::string folder = installFolder;
@@ -114,6 +116,8 @@ bool MayInstallForAllUsersIn(CInstallRun& run, const std::string& installFolder)
   if (reason.empty() && GetFileAttributesNamed(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
       routines.othersMayChangeFolder(folder))
     reason = "users other than administrators may change the files in that folder";
+  if (reason.empty() && routines.othersMayMoveFolder(folder))
+    reason = "users other than administrators may rename that folder or one above it and put another in its place";
   if (reason.empty()) return true;
   LogInstallStep("Install folder " + installFolder + ": refused for all users (" + reason + ")");
   InstallerMessageBox(run.backdrop.GetSafeHwnd(),

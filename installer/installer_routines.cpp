@@ -36,6 +36,7 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.copyFile = CopyFileNamed;
   routines.moveFileEx = MoveFileNamed;
   routines.othersMayChangeFolder = OthersMayChangeFolder;
+  routines.othersMayMoveFolder = OthersMayMoveFolder;
   routines.secureFolder = SecureFolderForAllUsers;
   routines.isReparsePoint = IsReparsePoint;
   routines.winInitRead = IsWindows9x();

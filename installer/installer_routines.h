@@ -66,9 +66,11 @@ struct CInstallerRoutines {
   // means the Windows folder (GetWindowsDirectory).
   std::string winInitFolder;
   // The permissions of an installation for all users (folder_security.h):
-  // whether others may change a folder, giving a made folder permissions of
-  // its own, and whether a path is a junction or other reparse point.
+  // whether others may change a folder or rename one on its path, giving a
+  // made folder permissions of its own, and whether a path is a junction or
+  // other reparse point.
   bool (*othersMayChangeFolder)(const std::string& folder);
+  bool (*othersMayMoveFolder)(const std::string& folder);
   bool (*secureFolder)(const std::string& folder);
   bool (*isReparsePoint)(const std::string& path);
   // How long one message to another program's window may take, in ms

@@ -70,6 +70,7 @@ struct World {
   bool machineWritable = true;
   std::vector<UINT> exitCalls;
   std::vector<std::string> changeableByOthers;  // folders others may change
+  std::vector<std::string> movableByOthers;     // folders others may rename, with what is above them
   std::vector<std::string> reparsePoints;       // junctions and the like
   std::vector<std::string> securedFolders;      // given the all-users permissions
   bool secureSucceeds = true;
@@ -148,6 +149,7 @@ inline bool NamesAny(const std::vector<std::string>& paths, const std::string& p
 }
 inline bool FakeLocalSystem() { return g_world->localSystem; }
 inline bool FakeOthersMayChange(const std::string& folder) { return NamesAny(g_world->changeableByOthers, folder); }
+inline bool FakeOthersMayMove(const std::string& folder) { return NamesAny(g_world->movableByOthers, folder); }
 inline bool FakeReparsePoint(const std::string& path) { return NamesAny(g_world->reparsePoints, path); }
 inline bool FakeSecureFolder(const std::string& folder) {
   g_world->securedFolders.push_back(folder);
@@ -179,6 +181,7 @@ inline CInstallerRoutines WorldRoutines() {
   routines.exitWindowsEx = FakeExitWindows;
   routines.runsAsLocalSystem = FakeLocalSystem;
   routines.othersMayChangeFolder = FakeOthersMayChange;
+  routines.othersMayMoveFolder = FakeOthersMayMove;
   routines.secureFolder = FakeSecureFolder;
   routines.isReparsePoint = FakeReparsePoint;
   return routines;
