@@ -5,13 +5,43 @@
 #include "framework/file_system.h"
 #include "framework/handle.h"
 #include "framework/wide.h"
+#include "installer/installer_routines.h"
 
 namespace {
 
 CInstallSwitches g_job;
 
 
+// Opens the log itself, never what a reparse point there points at; an
+// invalid handle when the file is such a point or has other names.
+CHandle OpenLogFile(const std::string& log, DWORD access, DWORD disposition) {
+  CHandle file(CreateFileNamed(log.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
+  BY_HANDLE_FILE_INFORMATION information = {};
+  if (file.IsValid() && GetFileInformationByHandle(file, &information) &&
+      ((information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+       information.nNumberOfLinks > 1))
+    return CHandle();
+  return file;
+}
+
 }  // namespace
+
+std::string LogFileRefusal(const std::string& log) {
+  std::string full;
+  if (!GetFullPathNamed(log, full)) return "its name is not a valid path";
+  for (std::string path = full; path.size() > 3;) {
+    if (GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES && InstallerRoutines().isReparsePoint(path))
+      return path + " is a link to another place (a junction or symbolic link)";
+    const size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) break;
+    path.erase(separator);
+  }
+  if (GetFileAttributesNamed(full.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !OpenLogFile(full, FILE_READ_ATTRIBUTES, OPEN_EXISTING).IsValid())
+    return "that file is not a plain file of one name (a link, a folder, or a file with other names)";
+  return std::string();
+}
 
 void SetInstallJob(const CInstallSwitches& switches) { g_job = switches; }
 
@@ -35,8 +65,7 @@ void LogInstallStep(const std::string& step) {
   // processes (install steps 1 and 2) come out in the order they happened.
   // (Written at the end rather than opened for appending only, which the
   // Windows 95 family does not know; one process writes at a time.)
-  CHandle file(CreateFileNamed(g_job.log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL));
+  CHandle file = OpenLogFile(g_job.log, GENERIC_WRITE, OPEN_ALWAYS);
   if (!file.IsValid()) return;
   // UTF-8 text: a new log starts with the mark that says so.
   const DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);

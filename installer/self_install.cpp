@@ -6,6 +6,7 @@
 #include "framework/file_system.h"
 #include "framework/path.h"
 #include "framework/win_app.h"
+#include "installer/backdrop.h"
 #include "installer/elevation.h"
 #include "installer/install.h"
 #include "installer/install_job.h"
@@ -78,6 +79,21 @@ RunResult CSelfInstall::Run(const std::string& markedTail) {
   names.appKey = GetApplicationKey();
   names.selfInstallKey = GetSelfInstallKey();
   names.currentVersion = GetVersionText();
+  // A log whose lines a link could lead elsewhere is refused before a line
+  // is written (the job often runs with an administrator's rights).
+  if (m_Run.switched && !m_Run.switches.log.empty()) {
+    const std::string refusal = LogFileRefusal(m_Run.switches.log);
+    if (!refusal.empty()) {
+      const std::string log = m_Run.switches.log;
+      m_Run.switches.log.clear();
+      SetInstallJob(m_Run.switches);
+      InstallerMessageBox(nullptr,
+                          names.appTitle + " cannot write its log to " + log + ", because " + refusal +
+                              ".\n\nPlease name another file for /LOG.",
+                          MB_OK | MB_ICONEXCLAMATION);
+      return m_Run.End(InstallExitCode::kFailed);
+    }
+  }
   if (tail != kInstallStep2Switch)
     LogInstallStep(names.appTitle + " " + names.currentVersion + " (" + names.modulePath + "): " + tail +
                    FormatInstallSwitches(m_Run.switches));

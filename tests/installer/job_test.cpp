@@ -147,6 +147,53 @@ TEST_F(SelfInstallJobTest, ASilentJobForAllUsersRefusesAFolderOthersMayChange) {
   EXPECT_TRUE(Has(Log(), "Exit code 1: failed")) << Log();
 }
 
+// A log whose lines a link could lead elsewhere (a junction on its path, a
+// file with another name) is refused before anything is written or done:
+// the message (none when silent) and code 1.
+TEST_F(SelfInstallJobTest, ALogALinkCouldLeadElsewhereIsRefused) {
+  const std::string other = m_root / "another file.txt";
+  const std::string logFolder = m_root / "logs";
+  const std::string log = logFolder + "\\setup.log";
+  ASSERT_TRUE(CreateDirectoryA(logFolder.c_str(), nullptr));
+  const struct {
+    const char* what;
+    bool junction, hardLink, silent;
+    std::string reason;
+  } cases[] = {
+      {"a junction on its path", true, false, false,
+       logFolder + " is a link to another place (a junction or symbolic link)"},
+      {"a file with another name", false, true, false,
+       "that file is not a plain file of one name (a link, a folder, or a file with other names)"},
+      {"the same, silent", false, true, true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileA(log.c_str());
+    ASSERT_TRUE(WriteWholeFile(other, "someone else's"));
+    if (c.hardLink) {
+      ASSERT_TRUE(CreateHardLinkA(log.c_str(), other.c_str(), nullptr));
+    }
+    m_world.reparsePoints = c.junction ? std::vector<std::string>{logFolder} : std::vector<std::string>{};
+    CScriptedBoxes boxes({IDOK});
+    const JobResult job = RunJob(std::string("/install ") + (c.silent ? "/VERYSILENT " : "") + "/DIR=\"" + m_install +
+                                 "\" /LOG=\"" + log + "\"");
+    EXPECT_EQ(InstallExitCode::kFailed, job.exitCode);
+    if (c.silent) {
+      EXPECT_TRUE(boxes.m_Boxes.empty());
+    } else {
+      EXPECT_EQ(std::vector<std::string>{"Orvane Zenvero cannot write its log to " + log + ", because " + c.reason +
+                                         ".\n\nPlease name another file for /LOG."},
+                boxes.Texts());
+    }
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(other, &text));
+    EXPECT_EQ("someone else's", text);
+    EXPECT_EQ(c.hardLink, FileExists(log));
+    EXPECT_FALSE(FileExists(Folder(m_install) + "Velmora.exe"));
+    EXPECT_TRUE(m_world.started.empty());
+  }
+}
+
 // /CURRENTUSER run as LocalSystem would install into the system account's
 // profile, which no user sees: refused, code 1, logged.
 TEST_F(SelfInstallJobTest, ForTheCurrentUserAsTheSystemAccountIsRefused) {
