@@ -1,7 +1,10 @@
 #include "framework/file_system.h"
 
+#include <winnetwk.h>
+
 #include <vector>
 
+#include "framework/path.h"
 #include "framework/system_library.h"
 #include "framework/wide.h"
 
@@ -307,4 +310,47 @@ bool StartProcessNamed(const std::string& commandLine, const char* currentFolder
   startup.wShowWindow = SW_SHOW;
   return CreateProcessA(nullptr, &command[0], nullptr, nullptr, inheritHandles ? TRUE : FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                         currentFolder != nullptr ? folder.c_str() : nullptr, &startup, &info) != FALSE;
+}
+
+namespace {
+
+// "C:\" for a path that starts with a drive letter; empty for any other.
+std::string DriveRootOf(const std::string& path) {
+  if (path.size() < 2 || path[1] != ':' || !((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
+    return std::string();
+  return path.substr(0, 2) + "\\";
+}
+
+}  // namespace
+
+bool IsNetworkPath(const std::string& path) {
+  if (path.compare(0, 8, "\\\\?\\UNC\\") == 0) return true;
+  if (path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0)
+    return IsNetworkPath(path.substr(4));
+  if (path.size() > 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) return true;
+  const std::string root = DriveRootOf(path);
+  if (root.empty()) return false;
+  return (UseWideCalls() ? GetDriveTypeW(Utf8ToWide(root).c_str()) : GetDriveTypeA(root.c_str())) == DRIVE_REMOTE;
+}
+
+std::string UniversalPath(const std::string& path) {
+  const std::string root = DriveRootOf(path);
+  if (root.empty() || !IsNetworkPath(root)) return path;
+  using GetUniversalNameW = DWORD(WINAPI*)(LPCWSTR, DWORD, LPVOID, LPDWORD);
+  static const HMODULE mpr = LoadSystemLibrary("mpr.dll");
+  auto get = mpr != nullptr ? reinterpret_cast<GetUniversalNameW>(
+                                  reinterpret_cast<void (*)()>(GetProcAddress(mpr, "WNetGetUniversalNameW")))
+                            : nullptr;
+  if (get == nullptr) return path;
+  const std::wstring wide = TextToWide(path);
+  std::vector<BYTE> buffer(2048);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  DWORD result = get(wide.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size);
+  if (result == ERROR_MORE_DATA) {
+    buffer.resize(size);
+    result = get(wide.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size);
+  }
+  if (result != NO_ERROR) return path;
+  const auto* info = reinterpret_cast<const UNIVERSAL_NAME_INFOW*>(buffer.data());
+  return info->lpUniversalName != nullptr ? WideToText(info->lpUniversalName) : path;
 }

@@ -49,6 +49,14 @@ bool StartProcessNamed(const std::string& commandLine, const char* currentFolder
 // SHGetFolderPath where the system has it (Windows 2000 and Me on; looked up
 // at run time); false where it lacks it or the folder cannot be had.
 bool GetShellFolderPath(int csidl, std::string& path);
+// Whether `path` lies on another computer: a UNC path (\\server\share\...,
+// also in its long form) or a drive the system calls remote (a mapped
+// network drive).
+bool IsNetworkPath(const std::string& path);
+// A path on a mapped network drive as its UNC path (\\server\share\...),
+// which every logon sees (a drive letter belongs to the logon that mapped
+// it); any other path, or one the system cannot tell, unchanged.
+std::string UniversalPath(const std::string& path);
 // The system's text for an error code, without the line end it comes with
 // unless `trimmed` is false.
 std::string SystemErrorText(DWORD error, bool trimmed = true);

@@ -102,7 +102,12 @@ Elevation ElevateIfNeeded(CInstallRun& run, const std::string& mode, bool instal
   // turned off for a standard user) must not start the next one: it goes
   // on unelevated, as after a declined prompt.
   if (!run.elevationTried && !program.empty()) {
-    const std::string given = mode + (run.switched ? FormatInstallSwitches(run.switches) : std::string());
+    // A mapped drive belongs to the logon that mapped it, which is not the
+    // elevated copy's: its folders go on as UNC paths.
+    CInstallSwitches elevatedSwitches = run.switches;
+    for (std::string* path : {&elevatedSwitches.installFolder, &elevatedSwitches.log})
+      if (!path->empty()) *path = routines.universalPath(*path);
+    const std::string given = mode + (run.switched ? FormatInstallSwitches(elevatedSwitches) : std::string());
     const std::string tail = given.empty() ? std::string(kElevatedMark) : std::string(kElevatedMark) + " " + given;
     // The elevated copy is waited for when its end means something here: a
     // job's exit code, or an installation whose program this process then

@@ -106,6 +106,9 @@ bool MayInstallForAllUsersIn(CInstallRun& run, const std::string& installFolder)
   std::string folder = installFolder;
   while (folder.size() > 3 && IsPathSeparator(folder.back())) folder.pop_back();
   std::string reason;
+  // Another computer's folder: who may change it is that computer's
+  // business, and the system account of this one may not reach it at all.
+  if (routines.isNetworkPath(folder)) reason = "it is a folder on another computer (a network share)";
   for (std::string path = folder; path.size() > 3 && reason.empty();) {
     if (GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES && routines.isReparsePoint(path))
       reason = path + " is a link to another place (a junction or symbolic link)";

@@ -39,6 +39,8 @@ CInstallerRoutines DefaultInstallerRoutines() {
   routines.othersMayMoveFolder = OthersMayMoveFolder;
   routines.secureFolder = SecureFolderForAllUsers;
   routines.isReparsePoint = IsReparsePoint;
+  routines.isNetworkPath = IsNetworkPath;
+  routines.universalPath = UniversalPath;
   routines.winInitRead = IsWindows9x();
   routines.winInitFolder = std::string();
   routines.messageTimeout = 5000;

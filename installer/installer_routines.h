@@ -73,6 +73,10 @@ struct CInstallerRoutines {
   bool (*othersMayMoveFolder)(const std::string& folder);
   bool (*secureFolder)(const std::string& folder);
   bool (*isReparsePoint)(const std::string& path);
+  // Whether a path lies on another computer, and the UNC form of a path on
+  // a mapped network drive (IsNetworkPath, UniversalPath).
+  bool (*isNetworkPath)(const std::string& path);
+  std::string (*universalPath)(const std::string& path);
   // How long one message to another program's window may take, in ms
   // (the program's own: 5000).
   DWORD messageTimeout;

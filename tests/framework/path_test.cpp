@@ -1,5 +1,6 @@
 // The path helpers: how a folder, an extension and a pattern's folder are
 // formed.
+#include "framework/file_system.h"
 #include "framework/path.h"
 #include "framework/wide.h"
 
@@ -71,6 +72,25 @@ TEST(EightBitNames, ANameTheCodePageCannotHoldIsRefusedNotMapped) {
       EXPECT_EQ(c.ansi, ansi);
     } else {
       EXPECT_EQ(static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), GetLastError());
+    }
+  }
+}
+
+// Paths on another computer, and the UNC form of a local path (itself).
+TEST(NetworkPaths, UncPathsAreAnotherComputersAndLocalOnesStayAsTheyAre) {
+  const struct {
+    const char* path;
+    bool network;
+  } cases[] = {
+      {"\\\\server\\share\\Tools", true},       {"//server/share/Tools", true},
+      {"\\\\?\\UNC\\server\\share\\Tools", true}, {"\\\\?\\C:\\Tools", false},
+      {"C:\\Program Files\\Tools", false},       {"Tools\\x", false},
+      {"\\Tools", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.network, IsNetworkPath(c.path)) << c.path;
+    if (!c.network) {
+      EXPECT_EQ(c.path, UniversalPath(c.path)) << c.path;
     }
   }
 }

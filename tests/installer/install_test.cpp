@@ -260,7 +260,7 @@ TEST_F(SelfInstallTest, FoldersMadeForAllUsersGetTheirOwnPermissions) {
 // An existing folder that others may change, or a junction on the way to
 // it, is refused for all users with a message, and nothing is copied; an
 // installation for one user may go there. The same for a folder that others
-// may rename, or one above it.
+// may rename, or one above it, and a folder on another computer.
 TEST_F(SelfInstallTest, AFolderOthersMayChangeOrAJunctionIsRefusedForAllUsers) {
   CreateFolderPath(m_install);
   m_world.destination = m_install;
@@ -275,18 +275,23 @@ TEST_F(SelfInstallTest, AFolderOthersMayChangeOrAJunctionIsRefusedForAllUsers) {
                               ", because users other than administrators may rename that folder or one above it "
                               "and put another in its place.\n\nPlease choose another folder, such as one in "
                               "Program Files.";
+  const std::string network = "Orvane Zenvero cannot be installed for all users in " + m_install +
+                              ", because it is a folder on another computer (a network share).\n\nPlease choose "
+                              "another folder, such as one in Program Files.";
   const struct {
-    std::vector<std::string> changeableByOthers, reparsePoints, movableByOthers;
+    std::vector<std::string> changeableByOthers, reparsePoints, movableByOthers, networkPaths;
     std::string message;
   } cases[] = {
-      {{m_install}, {}, {}, changeable},
-      {{}, {m_root / "Programs"}, {}, junction},
-      {{}, {}, {m_install}, movable},
+      {{m_install}, {}, {}, {}, changeable},
+      {{}, {m_root / "Programs"}, {}, {}, junction},
+      {{}, {}, {m_install}, {}, movable},
+      {{}, {}, {}, {m_install}, network},
   };
   for (const auto& c : cases) {
     m_world.changeableByOthers = c.changeableByOthers;
     m_world.reparsePoints = c.reparsePoints;
     m_world.movableByOthers = c.movableByOthers;
+    m_world.networkPaths = c.networkPaths;
     CScriptedBoxes boxes({IDYES});
     EXPECT_EQ(1, Run("/install"));
     EXPECT_EQ((std::vector<std::string>{kNewCopy, c.message}), boxes.Texts());

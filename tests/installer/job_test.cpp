@@ -252,6 +252,18 @@ TEST_F(SelfInstallJobTest, ScopeSwitchesChooseWhoTheInstallationIsFor) {
     EXPECT_TRUE(m_world.elevatedWaited);
     EXPECT_TRUE(m_world.started.empty());
   }
+  // A folder and a log on a mapped network drive go to the elevated copy
+  // as UNC paths: the drive letter is the unelevated logon's alone.
+  m_world.elevatedStarts.clear();
+  m_world.elevatedExitCode = 0;
+  m_world.universal = {{"Z:\\Tools\\Orvane Zenvero", "\\\\server\\share\\Tools\\Orvane Zenvero"},
+                       {"Z:\\logs\\setup.log", "\\\\server\\share\\logs\\setup.log"}};
+  job = RunJob("/install /ALLUSERS /VERYSILENT /DIR=\"Z:\\Tools\\Orvane Zenvero\" /LOG=\"Z:\\logs\\setup.log\"");
+  EXPECT_EQ(std::vector<std::string>{m_dist + "Velmora.exe|/elevatedcopy /install /VERYSILENT /ALLUSERS "
+                                              "/DIR=\"\\\\server\\share\\Tools\\Orvane Zenvero\" "
+                                              "/LOG=\"\\\\server\\share\\logs\\setup.log\""},
+            m_world.elevatedStarts);
+  m_world.universal.clear();
   // Declined: cancelled, nothing done. Still not elevated in the elevated
   // copy (UAC off for a standard user): failed, and no further copy.
   m_world.elevationResult = ERROR_CANCELLED;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,8 @@ struct World {
   std::vector<UINT> exitCalls;
   std::vector<std::string> changeableByOthers;  // folders others may change
   std::vector<std::string> movableByOthers;     // folders others may rename, with what is above them
+  std::vector<std::string> networkPaths;        // on another computer
+  std::map<std::string, std::string> universal;  // mapped drives' paths and their UNC paths
   std::vector<std::string> reparsePoints;       // junctions and the like
   std::vector<std::string> securedFolders;      // given the all-users permissions
   bool secureSucceeds = true;
@@ -150,6 +153,11 @@ inline bool NamesAny(const std::vector<std::string>& paths, const std::string& p
 inline bool FakeLocalSystem() { return g_world->localSystem; }
 inline bool FakeOthersMayChange(const std::string& folder) { return NamesAny(g_world->changeableByOthers, folder); }
 inline bool FakeOthersMayMove(const std::string& folder) { return NamesAny(g_world->movableByOthers, folder); }
+inline bool FakeNetworkPath(const std::string& path) { return NamesAny(g_world->networkPaths, path); }
+inline std::string FakeUniversalPath(const std::string& path) {
+  const auto found = g_world->universal.find(path);
+  return found != g_world->universal.end() ? found->second : path;
+}
 inline bool FakeReparsePoint(const std::string& path) { return NamesAny(g_world->reparsePoints, path); }
 inline bool FakeSecureFolder(const std::string& folder) {
   g_world->securedFolders.push_back(folder);
@@ -182,6 +190,8 @@ inline CInstallerRoutines WorldRoutines() {
   routines.runsAsLocalSystem = FakeLocalSystem;
   routines.othersMayChangeFolder = FakeOthersMayChange;
   routines.othersMayMoveFolder = FakeOthersMayMove;
+  routines.isNetworkPath = FakeNetworkPath;
+  routines.universalPath = FakeUniversalPath;
   routines.secureFolder = FakeSecureFolder;
   routines.isReparsePoint = FakeReparsePoint;
   return routines;
