@@ -27,6 +27,16 @@ endif()
 # tells Wine not to hand this test program's windows to a window manager
 # (read when the program starts), so windows go at once and the times the
 # test sees are the program's own.
+# velmora_gtest_must_finish(TEST...)
+# A test program that ends before GoogleTest's closing summary (a crash that
+# Wine reports with exit code 0, a process ended from outside) fails: the
+# entry passes only on the summary's PASSED line and fails on any FAILED one.
+function(velmora_gtest_must_finish)
+  set_tests_properties(${ARGN} PROPERTIES
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
+endfunction()
+
 function(velmora_add_test name)
   cmake_parse_arguments(T "UNMANAGED_WINDOWS;AS_USER" "TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -43,6 +53,7 @@ function(velmora_add_test name)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ${T_PROPERTIES})
+  velmora_gtest_must_finish(${name})
   if(WIN32)
     # Windows tests share one registry and one display: run them one at a time.
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wineprefix)

@@ -17,6 +17,7 @@
 #include "app/app_self_install.h"
 #include "app_base/settings.h"
 #include "framework/handle.h"
+#include "framework/wide.h"
 #include "installer/deferred.h"
 #include "installer/elevation.h"
 #include "installer/install_paths.h"
@@ -240,6 +241,10 @@ inline void ClearInstallation() {
 class SelfInstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The installer runs with the program's text in UTF-8, as the program
+    // switches to before anything else (and once: windows and classes made
+    // before a switch stay 8-bit ones).
+    UseUtf8Text(true);
     TestApp().Start("Velmora.exe");
     TestApp().m_pCmdInfo.reset();
     OleInitialize(nullptr);  // the links are shell objects
