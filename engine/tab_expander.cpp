@@ -1,5 +1,7 @@
 #include "engine/tab_expander.h"
 
+#include "engine/leading_tabs.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -28,7 +30,7 @@ using expander_detail::Mask64;
 
 TabExpander::TabExpander(const TabStopList& stops, ByteSink& sink, size_t bufferSize)
     : m_Finder(stops), m_Sink(sink), m_Buffer(std::max<size_t>(bufferSize, 1) + kSlack),
-      m_nCapacity(std::max<size_t>(bufferSize, 1)) {}
+      m_nCapacity(std::max<size_t>(bufferSize, 1)), m_bLeadingOnly(stops.IsLeadingOnly()) {}
 
 void TabExpander::Put(const char* data, size_t size) {
   if (size <= m_nCapacity - m_nUsed) {
@@ -68,7 +70,39 @@ void TabExpander::Flush() {
   m_Sink.Write(m_Buffer.data(), used);
 }
 
+void TabExpander::ExpandLeading(const char* data, size_t size) {
+  const unsigned char* const begin = reinterpret_cast<const unsigned char*>(data);
+  const unsigned char* const end = begin + size;
+  const unsigned char* run = begin;
+  char* const buffer = m_Buffer.data();
+  char* const limit = buffer + m_nCapacity;
+  char* out = buffer + m_nUsed;
+  expander_detail::IndentState state = {m_nColumn, m_nTabCount, m_bInIndentation};
+  expander_detail::ExpandIndentations(begin, end, run, state, m_Finder, false, [&](const unsigned char* at, int64_t spaces64) {
+    const size_t length = static_cast<size_t>(at - run);
+    const size_t spaces = static_cast<size_t>(spaces64);
+    if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
+        static_cast<size_t>(limit - out) >= length + spaces) {
+      PutShortRunAndSpaces(out, run, length, spaces);
+    } else {
+      m_nUsed = static_cast<size_t>(out - buffer);
+      Put(reinterpret_cast<const char*>(run), length);
+      PutSpaces(spaces);
+      out = buffer + m_nUsed;
+    }
+  });
+  m_nUsed = static_cast<size_t>(out - buffer);
+  Put(reinterpret_cast<const char*>(run), static_cast<size_t>(end - run));
+  m_nColumn = state.column;
+  m_nTabCount = state.tabCount;
+  m_bInIndentation = state.inIndentation;
+}
+
 void TabExpander::Expand(const char* data, size_t size) {
+  if (m_bLeadingOnly) {
+    ExpandLeading(data, size);
+    return;
+  }
   const char* const end = data + size;
   // Bytes from run on are still to be copied. The column at a position p is
   // anchorColumn + (p - anchor): only the special bytes move the anchor (a

@@ -30,12 +30,18 @@ class TabExpander {
   // Hands what is still buffered to the sink.
   void Flush();
 
+  // With "leading tabs only", past a line's indentation, the column where
+  // the indentation ended.
   int64_t GetColumn() const { return m_nColumn; }
   uint64_t GetTabCount() const { return m_nTabCount; }
+  // Whether the line so far is all blanks and tabs (followed with "leading
+  // tabs only" alone).
+  bool IsInIndentation() const { return m_bInIndentation; }
   // Continues from a given state, as if that much text had gone before.
-  void SetState(int64_t column, uint64_t tabCount) {
+  void SetState(int64_t column, uint64_t tabCount, bool inIndentation = true) {
     m_nColumn = column;
     m_nTabCount = tabCount;
+    m_bInIndentation = inIndentation;
   }
 
   // The first stop strictly beyond the column.
@@ -44,6 +50,7 @@ class TabExpander {
  private:
   void Put(const char* data, size_t size);
   void PutSpaces(size_t count);
+  void ExpandLeading(const char* data, size_t size);
 
   TabStopFinder m_Finder;
   ByteSink& m_Sink;
@@ -52,4 +59,6 @@ class TabExpander {
   size_t m_nUsed = 0;
   int64_t m_nColumn = 0;
   uint64_t m_nTabCount = 0;
+  bool m_bLeadingOnly;
+  bool m_bInIndentation = true;
 };
