@@ -72,13 +72,6 @@ struct IndentState {
   bool inIndentation;
 };
 
-// The stop that `row` tabs in a row reach from column.
-inline int64_t StopAfterRow(const TabStopFinder& stops, int64_t column, int64_t row) {
-  if (stops.IsOneShift()) return ((column >> stops.GetShift()) + row) << stops.GetShift();
-  for (int64_t k = 0; k < row; ++k) column = stops.NextStop(column);
-  return column;
-}
-
 // Expands the bytes from p to end by "leading tabs only": `put(at, spaces)`
 // writes the text from `run` up to `at` and then `spaces` blanks, and the
 // text from `run` on stays to be written by the caller. With markIsBlank
@@ -106,7 +99,7 @@ void ExpandIndentations(const unsigned char* p, const unsigned char* end, const 
     } else if (byte == '\t') {
       const unsigned char* q = p + 1;
       while (q < end && *q == '\t') ++q;
-      const int64_t stop = StopAfterRow(stops, column, q - p);
+      const int64_t stop = stops.StopAfterRow(column, q - p);
       put(p, stop - column);
       tabCount += static_cast<uint64_t>(q - p);
       column = stop;

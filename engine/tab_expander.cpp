@@ -1,7 +1,5 @@
 #include "engine/tab_expander.h"
 
-#include "engine/leading_tabs.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -70,39 +68,7 @@ void TabExpander::Flush() {
   m_Sink.Write(m_Buffer.data(), used);
 }
 
-void TabExpander::ExpandLeading(const char* data, size_t size) {
-  const unsigned char* const begin = reinterpret_cast<const unsigned char*>(data);
-  const unsigned char* const end = begin + size;
-  const unsigned char* run = begin;
-  char* const buffer = m_Buffer.data();
-  char* const limit = buffer + m_nCapacity;
-  char* out = buffer + m_nUsed;
-  expander_detail::IndentState state = {m_nColumn, m_nTabCount, m_bInIndentation};
-  expander_detail::ExpandIndentations(begin, end, run, state, m_Finder, false, [&](const unsigned char* at, int64_t spaces64) {
-    const size_t length = static_cast<size_t>(at - run);
-    const size_t spaces = static_cast<size_t>(spaces64);
-    if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
-        static_cast<size_t>(limit - out) >= length + spaces) {
-      PutShortRunAndSpaces(out, run, length, spaces);
-    } else {
-      m_nUsed = static_cast<size_t>(out - buffer);
-      Put(reinterpret_cast<const char*>(run), length);
-      PutSpaces(spaces);
-      out = buffer + m_nUsed;
-    }
-  });
-  m_nUsed = static_cast<size_t>(out - buffer);
-  Put(reinterpret_cast<const char*>(run), static_cast<size_t>(end - run));
-  m_nColumn = state.column;
-  m_nTabCount = state.tabCount;
-  m_bInIndentation = state.inIndentation;
-}
-
 void TabExpander::Expand(const char* data, size_t size) {
-  if (m_bLeadingOnly) {
-    ExpandLeading(data, size);
-    return;
-  }
   const char* const end = data + size;
   // Bytes from run on are still to be copied. The column at a position p is
   // anchorColumn + (p - anchor): only the special bytes move the anchor (a
@@ -116,6 +82,11 @@ void TabExpander::Expand(const char* data, size_t size) {
   char* const limit = buffer + m_nCapacity;
   char* out = buffer + m_nUsed;
   uint64_t tabCount = m_nTabCount;
+  // With leading tabs only, the tabs past a line's indentation are copied as
+  // any other byte; `indentation` says whether the line at p is all blanks
+  // and tabs so far.
+  const bool leadingOnly = m_bLeadingOnly;
+  bool indentation = m_bInIndentation;
 
   auto onTab = [&](const char* p) {
     const int64_t column = anchorColumn + (p - anchor);
@@ -151,8 +122,10 @@ void TabExpander::Expand(const char* data, size_t size) {
   const __m128i tab = _mm_set1_epi8('\t');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i space = _mm_set1_epi8(' ');
   const bool oneShift = m_Finder.IsOneShift();
   const int shift = m_Finder.GetShift();
+  const int32_t* const rows = m_Finder.GetRowTable();
   while (end - p >= 64) {
     const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -160,6 +133,16 @@ void TabExpander::Expand(const char* data, size_t size) {
     const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
     uint64_t tabs = Mask64(v0, v1, v2, v3, tab);
     const uint64_t ends = Mask64(v0, v1, v2, v3, cr) | Mask64(v0, v1, v2, v3, lf);
+    if (leadingOnly) {
+      // The indentations: the runs of blanks and tabs from a line's start
+      // (after a line end, or the block's start inside an indentation). A
+      // start bit added to its run carries through it and clears it.
+      const uint64_t blanks = tabs | Mask64(v0, v1, v2, v3, space);
+      const uint64_t starts = ((ends << 1) | static_cast<uint64_t>(indentation)) & blanks;
+      const uint64_t indented = ((blanks + starts) ^ blanks) & blanks;
+      tabs &= indented;
+      indentation = ((ends | indented) >> 63) != 0;
+    }
     const uint64_t allTabs = tabs;
     // Bits below `from` are accounted for in anchor and anchorColumn.
     int from = 0;
@@ -179,12 +162,8 @@ void TabExpander::Expand(const char* data, size_t size) {
       const int64_t column =
           (anchorColumn & (static_cast<int64_t>(hasReturn) - 1)) + (at - (hasReturn ? p + last + 1 : anchor));
       int64_t stop;
-      if (oneShift) {
-        stop = ((column >> shift) + row) << shift;
-      } else {
-        stop = column;
-        for (int k = 0; k < row; ++k) stop = NextStop(stop);
-      }
+      if (oneShift) stop = ((column >> shift) + row) << shift;
+      else stop = m_Finder.StopAfterRow(rows, column, row);
       const size_t length = static_cast<size_t>(at - run);
       const size_t spaces = static_cast<size_t>(stop - column);
       if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
@@ -216,12 +195,16 @@ void TabExpander::Expand(const char* data, size_t size) {
 #endif
   for (; p < end; ++p) {
     if (*p == '\t') {
-      onTab(p);
+      if (!leadingOnly || indentation) onTab(p);
     } else if (*p == '\r' || *p == '\n') {
       anchor = p + 1;
       anchorColumn = 0;
+      indentation = true;
+    } else if (*p != ' ') {
+      indentation = false;
     }
   }
+  m_bInIndentation = indentation;
 
   m_nUsed = static_cast<size_t>(out - buffer);
   m_nTabCount = tabCount;

@@ -50,7 +50,6 @@ class TabExpander {
  private:
   void Put(const char* data, size_t size);
   void PutSpaces(size_t count);
-  void ExpandLeading(const char* data, size_t size);
 
   TabStopFinder m_Finder;
   ByteSink& m_Sink;

@@ -177,7 +177,7 @@ void Utf16Expander::ExpandUnitsLeading(const unsigned char* data, const unsigned
       const unsigned char* q = p + 2;
       while (q < last && unitAt(q) == '\t') q += 2;
       const int64_t row = (q - p) / 2;
-      const int64_t stop = expander_detail::StopAfterRow(m_Stops, column, row);
+      const int64_t stop = m_Stops.StopAfterRow(column, row);
       m_Output.Put(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run));
       m_Output.PutUnits(m_Space, 2, static_cast<uint64_t>(stop - column));
       m_nTabCount += static_cast<uint64_t>(row);

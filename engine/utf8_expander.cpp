@@ -198,6 +198,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
   const __m128i lf = _mm_set1_epi8('\n');
   const bool oneShift = m_Stops.IsOneShift();
   const int shift = m_Stops.GetShift();
+  const int32_t* const rows = m_Stops.GetRowTable();
   // Bits below `from` are accounted for in anchor and anchorColumn; the
   // continuation bytes of a character that a block's end cuts carry it
   // into the next block.
@@ -229,12 +230,8 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       const int row = after != 0 ? __builtin_ctzll(after) : 64;
       const int64_t column = columnAt(i, skip);
       int64_t stop;
-      if (oneShift) {
-        stop = ((column >> shift) + row) << shift;
-      } else {
-        stop = column;
-        for (int k = 0; k < row; ++k) stop = m_Stops.NextStop(stop);
-      }
+      if (oneShift) stop = ((column >> shift) + row) << shift;
+      else stop = m_Stops.StopAfterRow(rows, column, row);
       putRunAndSpaces(p + i, stop - column);
       tabCount += static_cast<uint64_t>(row);
       run = anchor = p + i + row;
