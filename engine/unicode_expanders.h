@@ -27,8 +27,10 @@ class Utf8Expander {
   // Hands what is buffered to the sink (the end of a cut character stays).
   void Flush() { m_Output.Flush(); }
 
-  // With "leading tabs only" as TabExpander has them; the byte order mark
-  // (U+FEFF) counts as part of an indentation.
+  // With "leading tabs only" as TabExpander has them, but past a line's
+  // indentation the column stays where the indentation ended (the rest of
+  // the line is not decoded); the byte order mark (U+FEFF) counts as part
+  // of an indentation.
   int64_t GetColumn() const { return m_nColumn; }
   uint64_t GetTabCount() const { return m_nTabCount; }
   bool IsInIndentation() const { return m_bInIndentation; }
