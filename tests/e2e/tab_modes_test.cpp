@@ -231,10 +231,18 @@ TEST_F(TabModes, ATypedListOfStopsServesEveryCommandAndIsStoredAsTyped) {
   EXPECT_EQ("     .\r\n1\t2", clipboard);
   EXPECT_EQ("2,5", Setting("Tabs"));
 
-  // The box shows the list again after a restart.
+  // The box shows the list again after a restart, and the arrows (here the
+  // up key in the box) still set one number.
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   EXPECT_EQ("2,5", GetControlText(m_hMain, kTabs));
   EXPECT_TRUE(IsLeadingOnlyChecked());
+  HWND tabBox = GetDlgItem(m_hMain, kTabs);
+  PostMessageA(tabBox, WM_KEYDOWN, VK_UP, 1);
+  PostMessageA(tabBox, WM_KEYUP, VK_UP, 0xC0000001);
+  EXPECT_TRUE(WaitUntil([&] {
+    const std::string text = GetControlText(m_hMain, kTabs);
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  })) << GetControlText(m_hMain, kTabs);
 }
 
 TEST_F(TabModes, AListThatCannotBeUsedIsNamedAndNothingIsConverted) {
