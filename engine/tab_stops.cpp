@@ -53,17 +53,17 @@ bool LooksLikeList(const std::string& text) {
   return i > afterNumber && i < text.size() && IsDigit(text[i]);
 }
 
-// The stop positions of a list, or the reason it is refused.
+constexpr char kOtherCharacter[] = "it holds a character other than digits, commas and blanks";
+
+// The stop positions of a list (LooksLikeList), or the reason it is refused.
 std::string ParseStopList(const std::string& text, std::vector<uint32_t>& positions) {
   size_t i = 0;
   while (i < text.size() && IsAtoiSpace(text[i])) ++i;
   while (true) {
-    if (i == text.size() || !IsDigit(text[i])) {
-      if (i < text.size() && text[i] == ',') return "a comma must stand between two numbers";
-      if (i < text.size() && text[i] == '-') return "a stop cannot be a negative number";
-      return i == text.size() ? "a comma must stand between two numbers"
-                               : "it holds a character other than digits, commas and blanks";
-    }
+    // Here after the blanks before the text, or after a comma.
+    if (i == text.size() || text[i] == ',') return "a comma must stand between two numbers";
+    if (text[i] == '-') return "a stop cannot be a negative number";
+    if (!IsDigit(text[i])) return kOtherCharacter;
     uint32_t value = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {
       value = value * 10 + static_cast<uint32_t>(text[i] - '0');
@@ -78,8 +78,8 @@ std::string ParseStopList(const std::string& text, std::vector<uint32_t>& positi
     if (text[i] == ',') {
       ++i;
       while (i < text.size() && IsBlank(text[i])) ++i;
-    } else if (!IsDigit(text[i]) || !IsBlank(text[i - 1])) {
-      return "it holds a character other than digits, commas and blanks";
+    } else if (!IsDigit(text[i])) {
+      return kOtherCharacter;
     }
   }
 }
