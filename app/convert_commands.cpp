@@ -200,6 +200,7 @@ int ConvertClipboardText(HWND owner, const TabStopList& stops, const std::string
 HGLOBAL AllocateClipboardBlock(SIZE_T size) { return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size); }
 
 void CMainDlg::OnConvertFile() {
+  if (!AcceptTabText()) return;
   CComboBox sourceBox = Box(*this, IDC_MAIN_SOURCE);
   CComboBox destinationBox = Box(*this, IDC_MAIN_DESTINATION);
 
@@ -302,6 +303,7 @@ void CMainDlg::OnConvertFile() {
 }
 
 void CMainDlg::ConvertMultipleFiles() {
+  if (!AcceptTabText()) return;
   CComboBox patternBox = Box(*this, IDC_MAIN_PATTERN);
   const std::string pattern = patternBox.GetWindowText();
   if (pattern.empty()) {
@@ -342,6 +344,7 @@ void CMainDlg::ConvertMultipleFiles() {
 }
 
 void CMainDlg::ConvertClipboard() {
+  if (!AcceptTabText()) return;
   if (!IsClipboardFormatAvailable(CF_TEXT)) {
     AfxMessageBox("The clipboard does not contain any text.", MB_OK | MB_ICONINFORMATION);
     return;
@@ -349,7 +352,8 @@ void CMainDlg::ConvertClipboard() {
   // The tab box is read before the clipboard is opened: the conversion
   // holds the clipboard without calling back into this window.
   const std::string tabText = ReadTabText();
-  const TabStopList stops = TabStopsFromText(tabText);
+  TabStopList stops = TabStopsFromText(tabText);
+  stops.SetLeadingOnly(ReadLeadingOnly());
   uint64_t tabCount = 0;
   const int error = ConvertClipboardText(m_hWnd, stops, tabText, m_pfnAllocateClipboardBlock, tabCount);
   if (error != kClipboardOk) {

@@ -22,6 +22,7 @@ const MessageMapEntry CMainDlg::kMessageEntries[] = {
     MapCommand(IDC_MAIN_CONVERT_MULTIPLE, &CMainDlg::ConvertMultipleFiles),
     MapCommand(IDC_MAIN_CONVERT_FILE, &CMainDlg::OnConvertFile),
     MapMessage(WM_ACTIVATE, &CMainDlg::OnActivate),
+    MapCommand(IDC_MAIN_LEADING_ONLY, &CMainDlg::OnLeadingOnly),
 };
 const MessageMap CMainDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
@@ -48,11 +49,12 @@ BOOL CMainDlg::OnInitDialog() {
   SetDlgItemText(IDC_MAIN_TABS,
                  GetSettingString(kSettingsSection, kTabsEntry, kTabsDefault).c_str());
   m_spin.SetRange(1, 80);
+  CheckDlgButton(m_hWnd, IDC_MAIN_LEADING_ONLY, ReadLeadingOnlySetting() ? BST_CHECKED : BST_UNCHECKED);
   EnableClipboardButton();
   return TRUE;
 }
 
-TabStopList TabStopsFromText(const std::string& text) { return TabStopList(TabWidthFromText(text)); }
+TabStopList TabStopsFromText(const std::string& text) { return ReadTabBoxText(text).m_Stops; }
 
 void RememberTabText(const std::string& text) {
   WriteSettingString(kSettingsSection, kTabsEntry, text.c_str());
@@ -63,6 +65,7 @@ std::string CMainDlg::ReadTabText() const { return GetDlgItemText(IDC_MAIN_TABS)
 TabStopList CMainDlg::BuildTabStopList() {
   const std::string text = ReadTabText();
   TabStopList stops = TabStopsFromText(text);
+  stops.SetLeadingOnly(ReadLeadingOnly());
   RememberTabText(text);
   return stops;
 }

@@ -12,9 +12,15 @@
 class CFileDialog;
 class CWinApp;
 
-// The list that a text of the tab box stands for (its leading integer, at
-// least 1); the text itself is not stored.
+// The list that a text of the tab box stands for (one number: its leading
+// integer, at least 1; or a list of stop columns, see ReadTabBoxText), every
+// tab converted; the default for a refused list. The text is not stored.
 TabStopList TabStopsFromText(const std::string& text);
+// What the user is told when the tab box holds a list that cannot be used.
+std::string RefusedTabListText(const std::string& text, const std::string& problem);
+// The "Leading tabs only" check box's state in "Settings"/"LeadingTabsOnly".
+bool ReadLeadingOnlySetting();
+void RememberLeadingOnly(bool leadingOnly);
 // What the user is told when a command ends in `failure`.
 std::string CommandFailureText(const std::exception_ptr& failure);
 // Stores a text of the tab box, as typed, in "Settings"/"Tabs".
@@ -45,8 +51,15 @@ class CMainDlg : public CDialog {
   // The same as ReadTabText, then TabStopsFromText and RememberTabText, which
   // a command may also call apart (the clipboard command reads the box
   // before it opens the clipboard and stores the text once it holds the text).
+  // Leading tabs only as the check box says.
   TabStopList BuildTabStopList();
   std::string ReadTabText() const;
+  // False, after a box that names the text and with the focus back in the
+  // tab box, when the tab box holds a list that cannot be used; every
+  // command asks this first and converts nothing then.
+  bool AcceptTabText();
+  // The check box, stored as it is now ("LeadingTabsOnly").
+  bool ReadLeadingOnly() const;
   // Enables the clipboard button when the clipboard holds text.
   void EnableClipboardButton();
   // Lets the user pick a file for box `boxId` (Open or Save As dialog).
@@ -85,6 +98,7 @@ class CMainDlg : public CDialog {
   void OnBrowseSource();
   void OnBrowseDestination();
   void OnAbout();
+  void OnLeadingOnly();
 
   CWinApp* m_pApp;
 };

@@ -18,6 +18,8 @@ constexpr const char kSelfInstallSection[] = "SelfInstall";
 
 constexpr const char kTabsEntry[] = "Tabs";  // text of the tab-location box
 constexpr const char kTabsDefault[] = "8";
+constexpr const char kLeadingTabsOnlyEntry[] = "LeadingTabsOnly";  // the check box: 1 or 0
+constexpr int kLeadingTabsOnlyDefault = 0;
 constexpr const char kMaxFilesEntry[] = "MaxFiles";  // set by hand only, never written
 constexpr int kMaxFilesDefault = 10;
 constexpr const char kCreateDesktopShortcutEntry[] = "CreateDesktopShortcut";  // 1 or 0

@@ -7,7 +7,8 @@
 # under Wine, checks that all outputs are byte-identical and prints MB/s and
 # the ratios; then expands the source-like text in memory as ASCII through the
 # byte path and as UTF-8 with a few non-ASCII characters a line through the
-# UTF-8 path, side by side. Builds what it needs in BUILD_DIR/host and
+# UTF-8 path, side by side, and every path with leading tabs only and with
+# lists of stops beside every tab at width 8. Builds what it needs in BUILD_DIR/host and
 # BUILD_DIR/win64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -76,6 +77,9 @@ done
 echo
 # The same source-like text in UTF-8, beside the ASCII through the byte path.
 "$host_bench" unicode "$data/source.txt" || status=1
+echo
+# Leading tabs only and lists of stops beside every tab at width 8, on each path.
+"$host_bench" modes "$data/source.txt" || status=1
 # And through ConvertFile as a whole process, side by side, best of three
 # each: the UTF-8 file's MB/s against the ASCII file's.
 "$host_bench" utf8 "$data/source.txt" "$data/source-utf8.txt"

@@ -10,6 +10,13 @@
 //     characters a line, and expands in memory, side by side: the ASCII
 //     through the byte path, the UTF-8 through the UTF-8 path (and, for
 //     comparison, the ASCII through the UTF-8 path and the text in UTF-16).
+//   convert_bench_host modes INPUT
+//     reads ASCII INPUT and expands it in memory by every path (bytes on the
+//     ASCII, UTF-8 and UTF-16 on the text with a few non-ASCII characters a
+//     line), side by side: every tab at width 8 as before, leading tabs
+//     only, a list of stops that gives the same output ("8, 16, 24"), one
+//     that does not ("4, 10, 20"), and leading tabs only with a list; prints
+//     the time of each against every tab at width 8 on the same path.
 //   convert_bench_host parts INPUT
 //     the pieces of a file conversion, each alone, in 64 KB reads as
 //     ConvertFile makes them: the encoding check over the ASCII text and
@@ -331,6 +338,83 @@ int Parts(const char* input) {
   return 0;
 }
 
+// The modes side by side on each path.
+int Modes(const char* input) {
+  std::string ascii;
+  if (!ReadWholeFile(input, &ascii)) {
+    std::fprintf(stderr, "cannot read %s\n", input);
+    return 1;
+  }
+  const std::string utf8 = Utf8Variant(ascii, true);
+  const std::string utf16 = Utf16Variant(utf8);
+  auto leading = [](TabStopList stops) {
+    stops.SetLeadingOnly(true);
+    return stops;
+  };
+  const struct {
+    const char* name;
+    TabStopList stops;
+  } modes[] = {
+      {"every tab, 8", TabStopList(8)},
+      {"leading only, 8", leading(TabStopList(8))},
+      {"list 8, 16, 24", ReadTabBoxText("8, 16, 24").m_Stops},
+      {"list 4, 10, 20", ReadTabBoxText("4, 10, 20").m_Stops},
+      {"leading only, list 4, 10, 20", leading(ReadTabBoxText("4, 10, 20").m_Stops)},
+  };
+  constexpr size_t kModes = sizeof modes / sizeof modes[0];
+  const struct {
+    const char* name;
+    const std::string* text;
+    int kind;  // 0 bytes, 1 UTF-8, 2 UTF-16
+  } paths[] = {{"byte path, ASCII", &ascii, 0}, {"UTF-8 path, UTF-8", &utf8, 1}, {"UTF-16 path, UTF-16", &utf16, 2}};
+  int status = 0;
+  std::printf("%-20s %-30s %10s %9s %9s %8s\n", "path", "mode", "MB/s", "s", "out MB", "ratio");
+  for (const auto& path : paths) {
+    std::vector<Path> runs;
+    for (const auto& mode : modes) {
+      const TabStopList& stops = mode.stops;
+      const std::string& text = *path.text;
+      const int kind = path.kind;
+      runs.push_back(Path{[&stops, &text, kind](ByteSink& sink) -> uint64_t {
+        if (kind == 0) {
+          TabExpander expander(stops, sink);
+          expander.Expand(text.data(), text.size());
+          expander.Flush();
+          return expander.GetTabCount();
+        }
+        if (kind == 1) {
+          Utf8Expander expander(stops, sink);
+          expander.Expand(text.data(), text.size());
+          expander.Finish();
+          return expander.GetTabCount();
+        }
+        Utf16Expander expander(stops, sink, false);
+        expander.Expand(text.data(), text.size());
+        expander.Finish();
+        return expander.GetTabCount();
+      }});
+    }
+    std::vector<Path*> order;
+    for (Path& run : runs) order.push_back(&run);
+    TimeInTurn(order, path.kind == 2 ? 3 : 9);
+    const double today = runs[0].best.seconds;
+    for (size_t m = 0; m < kModes; ++m) {
+      const Timing& t = runs[m].best;
+      const double ratio = t.seconds / today;
+      std::printf("%-20s %-30s %10.1f %9.3f %9.1f %7.2fx%s\n", path.name, modes[m].name,
+                  path.text->size() / t.seconds / 1e6, t.seconds, t.bytes / 1e6, ratio,
+                  m > 0 && ratio > 1.3 ? "  ABOVE 1.3" : "");
+    }
+    // The same stops as a list: the same output.
+    if (runs[2].best.bytes != runs[0].best.bytes || runs[2].best.tabs != runs[0].best.tabs) {
+      std::fprintf(stderr, "the list 8, 16, 24 and the width 8 disagree\n");
+      status = 1;
+    }
+  }
+  std::printf("(ratio: the time against every tab at width 8 on the same path; target <= 1.3)\n");
+  return status;
+}
+
 // Writes the UTF-8 variant of an ASCII text (the one the unicode job times)
 // to a file, for ConvertFile to convert as a whole process.
 int WriteUtf8(const char* input, const char* output) {
@@ -350,12 +434,14 @@ int main(int argc, char** argv) {
     return Expand(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 8);
   if (argc == 3 && std::strcmp(argv[1], "unicode") == 0) return Unicode(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "parts") == 0) return Parts(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "modes") == 0) return Modes(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "utf8") == 0) return WriteUtf8(argv[2], argv[3]);
   std::fprintf(stderr,
                "usage: convert_bench_host generate source|notabs|dense MEGABYTES FILE\n"
                "       convert_bench_host expand INPUT OUTPUT [WIDTH]\n"
                "       convert_bench_host unicode INPUT\n"
                "       convert_bench_host parts INPUT\n"
+               "       convert_bench_host modes INPUT\n"
                "       convert_bench_host utf8 INPUT OUTPUT\n");
   return 2;
 }

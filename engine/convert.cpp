@@ -322,7 +322,7 @@ class CStreamConversion {
   Step ExpandUtf8Checked() {
     m_Bytes.Flush();
     Utf8Expander utf8(m_Stops, m_Sink, kWriteSize);
-    utf8.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount());
+    utf8.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount(), m_Bytes.IsInIndentation());
     utf8.AlignOutputAfter(m_Sink.Offered());
     utf8.Expand(m_Input.data() + m_nPendingFrom, m_nPendingSize);
     while (utf8.IsValid()) {
@@ -351,13 +351,13 @@ class CStreamConversion {
     m_Bytes.Flush();
     if (m_Encoding == TextEncoding::kUtf8) {
       Utf8Expander expander(m_Stops, m_Sink, kWriteSize);
-      expander.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount());
+      expander.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount(), m_Bytes.IsInIndentation());
       expander.AlignOutputAfter(m_Sink.Offered());
       return ExpandToEnd(expander, m_bCopy);
     }
     // NUL bytes are part of UTF-16 text.
     Utf16Expander expander(m_Stops, m_Sink, m_Encoding == TextEncoding::kUtf16Be, kWriteSize);
-    expander.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount());
+    expander.SetState(m_Bytes.GetColumn(), m_Bytes.GetTabCount(), m_Bytes.IsInIndentation());
     return ExpandToEnd(expander, false);
   }
 

@@ -27,7 +27,8 @@ struct ConvertResult {
 };
 
 // Converts source into destination (created, or emptied if it exists),
-// replacing every tab by spaces up to the next stop. Columns count
+// replacing every tab by spaces up to the next stop (with the list's
+// leading tabs only, the tabs of each line's indentation alone). Columns count
 // characters in UTF-16 text (with its mark) and in UTF-8 text (with a mark,
 // or valid UTF-8 throughout with a multi-byte character), and bytes in any
 // other text, a binary one too; the output keeps the encoding, mark and byte

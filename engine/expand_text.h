@@ -4,7 +4,7 @@
 // writing pass, so the output never grows and is never copied. Bytes by the
 // byte rule (the 8-bit clipboard), or UTF-16 code units in the machine's own
 // (little-endian) order by the column rule of the characters (the Unicode
-// clipboard).
+// clipboard). The list's leading tabs only holds here too.
 #include <cstddef>
 #include <cstdint>
 

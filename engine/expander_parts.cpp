@@ -11,6 +11,26 @@ TabStopFinder::TabStopFinder(const TabStopList& stops) : m_nLastWidth(stops.GetL
   for (int shift = 0; shift < 16; ++shift)
     if (m_nLastWidth == (int64_t{1} << shift)) m_nLastShift = shift;
   m_bOneShift = m_Stops.size() == 1 && m_nLastShift >= 0;
+  if (m_bOneShift) return;
+  // Below 512 + 8 * 65535 columns: within 32 bits.
+  // The first row found at the stops alone; each later row from the one
+  // before through the first (a run of many small files builds it often).
+  m_Rows.resize(static_cast<size_t>(kTableRows * kTableColumns));
+  int64_t stop = 0;
+  for (int64_t column = 0; column < kTableColumns; ++column) {
+    if (column >= stop) stop = column < m_nFirstStop ? m_nFirstStop : NextListedOrLaterStop(column);
+    m_Rows[static_cast<size_t>(column)] = static_cast<int32_t>(stop);
+  }
+  for (size_t i = static_cast<size_t>(kTableColumns); i < m_Rows.size(); ++i) {
+    const int64_t before = m_Rows[i - static_cast<size_t>(kTableColumns)];
+    m_Rows[i] = static_cast<int32_t>(before < kTableColumns ? m_Rows[static_cast<size_t>(before)]
+                                                            : NextListedOrLaterStop(before));
+  }
+}
+
+int64_t TabStopFinder::NextListedOrLaterStop(int64_t column) const {
+  if (column >= m_nListEnd) return m_nListEnd + (WholeWidths(column - m_nListEnd) + 1) * m_nLastWidth;
+  return NextListedStop(column);
 }
 
 int64_t TabStopFinder::WholeWidths(int64_t past) const {

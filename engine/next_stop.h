@@ -74,6 +74,9 @@ class TabStopFinder {
   int64_t NextStop(int64_t column) const {
     // One width that is a power of two (8, 4...): no branch that depends on the text.
     if (m_bOneShift) return ((column >> m_nLastShift) + 1) << m_nLastShift;
+    // The columns of indentations and most lines from a table: no branch
+    // that depends on where in the list the column falls.
+    if (column < kTableColumns) return m_Rows[static_cast<size_t>(column)];
     if (column < m_nFirstStop) return m_nFirstStop;
     if (column >= m_nListEnd) {
       const int64_t past = column - m_nListEnd;
@@ -86,11 +89,32 @@ class TabStopFinder {
   bool IsOneShift() const { return m_bOneShift; }
   int GetShift() const { return m_nLastShift; }
 
+  // The stop that `row` tabs in a row (at least 1) reach from column.
+  static constexpr int64_t kTableColumns = 512;
+  static constexpr int64_t kTableRows = 8;
+  int64_t StopAfterRow(int64_t column, int64_t row) const {
+    if (m_bOneShift) return ((column >> m_nLastShift) + row) << m_nLastShift;
+    return StopAfterRow(m_Rows.data(), column, row);
+  }
+  // The same from the table (GetRowTable, for a list that is not one
+  // shift), which a hot loop keeps in a local: its stores of text may alias
+  // the members.
+  int64_t StopAfterRow(const int32_t* rows, int64_t column, int64_t row) const {
+    if (column < kTableColumns && row <= kTableRows) return rows[(row - 1) * kTableColumns + column];
+    for (int64_t k = 0; k < row; ++k) column = NextStop(column);
+    return column;
+  }
+  const int32_t* GetRowTable() const { return m_Rows.data(); }
+
  private:
   int64_t WholeWidths(int64_t past) const;
   int64_t NextListedStop(int64_t column) const;
+  int64_t NextListedOrLaterStop(int64_t column) const;
 
   std::vector<int64_t> m_Stops;  // the listed stops, running sums of the widths
+  // Unless one shift: the stop that 1 to kTableRows tabs reach from each
+  // column below kTableColumns, a row of the table for each count.
+  std::vector<int32_t> m_Rows;
   int64_t m_nFirstStop;
   int64_t m_nListEnd;
   int64_t m_nLastWidth;

@@ -28,7 +28,7 @@ using expander_detail::Mask64;
 
 TabExpander::TabExpander(const TabStopList& stops, ByteSink& sink, size_t bufferSize)
     : m_Finder(stops), m_Sink(sink), m_Buffer(std::max<size_t>(bufferSize, 1) + kSlack),
-      m_nCapacity(std::max<size_t>(bufferSize, 1)) {}
+      m_nCapacity(std::max<size_t>(bufferSize, 1)), m_bLeadingOnly(stops.IsLeadingOnly()) {}
 
 void TabExpander::Put(const char* data, size_t size) {
   if (size <= m_nCapacity - m_nUsed) {
@@ -82,6 +82,11 @@ void TabExpander::Expand(const char* data, size_t size) {
   char* const limit = buffer + m_nCapacity;
   char* out = buffer + m_nUsed;
   uint64_t tabCount = m_nTabCount;
+  // With leading tabs only, the tabs past a line's indentation are copied as
+  // any other byte; `indentation` says whether the line at p is all blanks
+  // and tabs so far.
+  const bool leadingOnly = m_bLeadingOnly;
+  bool indentation = m_bInIndentation;
 
   auto onTab = [&](const char* p) {
     const int64_t column = anchorColumn + (p - anchor);
@@ -117,8 +122,10 @@ void TabExpander::Expand(const char* data, size_t size) {
   const __m128i tab = _mm_set1_epi8('\t');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i space = _mm_set1_epi8(' ');
   const bool oneShift = m_Finder.IsOneShift();
   const int shift = m_Finder.GetShift();
+  const int32_t* const rows = m_Finder.GetRowTable();
   while (end - p >= 64) {
     const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -126,6 +133,16 @@ void TabExpander::Expand(const char* data, size_t size) {
     const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
     uint64_t tabs = Mask64(v0, v1, v2, v3, tab);
     const uint64_t ends = Mask64(v0, v1, v2, v3, cr) | Mask64(v0, v1, v2, v3, lf);
+    if (leadingOnly) {
+      // The indentations: the runs of blanks and tabs from a line's start
+      // (after a line end, or the block's start inside an indentation). A
+      // start bit added to its run carries through it and clears it.
+      const uint64_t blanks = tabs | Mask64(v0, v1, v2, v3, space);
+      const uint64_t starts = ((ends << 1) | static_cast<uint64_t>(indentation)) & blanks;
+      const uint64_t indented = ((blanks + starts) ^ blanks) & blanks;
+      tabs &= indented;
+      indentation = ((ends | indented) >> 63) != 0;
+    }
     const uint64_t allTabs = tabs;
     // Bits below `from` are accounted for in anchor and anchorColumn.
     int from = 0;
@@ -145,12 +162,8 @@ void TabExpander::Expand(const char* data, size_t size) {
       const int64_t column =
           (anchorColumn & (static_cast<int64_t>(hasReturn) - 1)) + (at - (hasReturn ? p + last + 1 : anchor));
       int64_t stop;
-      if (oneShift) {
-        stop = ((column >> shift) + row) << shift;
-      } else {
-        stop = column;
-        for (int k = 0; k < row; ++k) stop = NextStop(stop);
-      }
+      if (oneShift) stop = ((column >> shift) + row) << shift;
+      else stop = m_Finder.StopAfterRow(rows, column, row);
       const size_t length = static_cast<size_t>(at - run);
       const size_t spaces = static_cast<size_t>(stop - column);
       if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
@@ -182,12 +195,16 @@ void TabExpander::Expand(const char* data, size_t size) {
 #endif
   for (; p < end; ++p) {
     if (*p == '\t') {
-      onTab(p);
+      if (!leadingOnly || indentation) onTab(p);
     } else if (*p == '\r' || *p == '\n') {
       anchor = p + 1;
       anchorColumn = 0;
+      indentation = true;
+    } else if (*p != ' ') {
+      indentation = false;
     }
   }
+  m_bInIndentation = indentation;
 
   m_nUsed = static_cast<size_t>(out - buffer);
   m_nTabCount = tabCount;

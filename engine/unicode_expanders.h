@@ -27,18 +27,26 @@ class Utf8Expander {
   // Hands what is buffered to the sink (the end of a cut character stays).
   void Flush() { m_Output.Flush(); }
 
+  // With "leading tabs only" as TabExpander has them, but past a line's
+  // indentation the column stays where the indentation ended (the rest of
+  // the line is not decoded); the byte order mark (U+FEFF) counts as part
+  // of an indentation.
   int64_t GetColumn() const { return m_nColumn; }
   uint64_t GetTabCount() const { return m_nTabCount; }
+  bool IsInIndentation() const { return m_bInIndentation; }
   // Continues from a given state, as if that much text had gone before.
-  void SetState(int64_t column, uint64_t tabCount) {
+  void SetState(int64_t column, uint64_t tabCount, bool inIndentation = true) {
     m_nColumn = column;
     m_nTabCount = tabCount;
+    m_bInIndentation = inIndentation;
   }
   // Every byte so far is ASCII or part of a valid character: the text is
   // UTF-8 up to a character that the last piece cut, which the next piece
   // or Finish (where it is not valid) decides. The expansion finds this out
   // at no extra cost, so a text that is converted while it may still prove
-  // not to be UTF-8 needs no check of its own.
+  // not to be UTF-8 needs no check of its own. With "leading tabs only" the
+  // rest of each line is copied unread and this stays true: an indentation
+  // of blanks and tabs comes out the same by the byte rule.
   bool IsValid() const { return m_bValid; }
   // The output follows `before` bytes already in the sink: its blocks are
   // handed over at multiples of the buffer size from the sink's start.
@@ -47,6 +55,7 @@ class Utf8Expander {
  private:
   // Expands bytes in which a character cut at the end is invalid.
   void ExpandWhole(const unsigned char* data, const unsigned char* end);
+  void ExpandWholeLeading(const unsigned char* data, const unsigned char* end);
 
   TabStopFinder m_Stops;
   OutputBlocks m_Output;
@@ -55,6 +64,8 @@ class Utf8Expander {
   unsigned char m_Carry[4] = {};  // the start of a character that the piece cut
   size_t m_nCarried = 0;
   bool m_bValid = true;
+  bool m_bLeadingOnly;
+  bool m_bInIndentation = true;
 };
 
 // UTF-16 in either byte order, mark included, in code units of that order:
@@ -75,9 +86,11 @@ class Utf16Expander {
 
   int64_t GetColumn() const { return m_nColumn; }
   uint64_t GetTabCount() const { return m_nTabCount; }
-  void SetState(int64_t column, uint64_t tabCount) {
+  bool IsInIndentation() const { return m_bInIndentation; }
+  void SetState(int64_t column, uint64_t tabCount, bool inIndentation = true) {
     m_nColumn = column;
     m_nTabCount = tabCount;
+    m_bInIndentation = inIndentation;
   }
 
  private:
@@ -86,6 +99,8 @@ class Utf16Expander {
   uint32_t Unit(const unsigned char* p) const {
     return m_bBigEndian ? (uint32_t{p[0]} << 8) | p[1] : (uint32_t{p[1]} << 8) | p[0];
   }
+  template <bool kBigEndian>
+  void ExpandUnitsLeading(const unsigned char* data, const unsigned char* end);
   // One unit on its own, where a piece splits the text.
   void Step(const unsigned char* bytes);
 
@@ -99,4 +114,6 @@ class Utf16Expander {
   bool m_bHigh = false;
   unsigned char m_Odd = 0;  // the first byte of a unit that the piece cut
   bool m_bOdd = false;
+  bool m_bLeadingOnly;
+  bool m_bInIndentation = true;
 };

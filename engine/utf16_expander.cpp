@@ -1,4 +1,5 @@
 #include "engine/char_width.h"
+#include "engine/leading_tabs.h"
 #include "engine/unicode_expanders.h"
 
 namespace {
@@ -11,7 +12,7 @@ char32_t Pair(uint32_t high, uint32_t low) { return 0x10000 + ((high - 0xD800) <
 }  // namespace
 
 Utf16Expander::Utf16Expander(const TabStopList& stops, ByteSink& sink, bool bigEndian, size_t bufferSize)
-    : m_Stops(stops), m_Output(sink, bufferSize), m_bBigEndian(bigEndian) {
+    : m_Stops(stops), m_Output(sink, bufferSize), m_bBigEndian(bigEndian), m_bLeadingOnly(stops.IsLeadingOnly()) {
   m_Space[0] = bigEndian ? 0 : ' ';
   m_Space[1] = bigEndian ? ' ' : 0;
 }
@@ -23,7 +24,18 @@ void Utf16Expander::Expand(const char* data, size_t size) {
   if (m_bOdd) {
     const unsigned char unit[2] = {m_Odd, *p++};
     m_bOdd = false;
-    Step(unit);
+    if (m_bLeadingOnly) {
+      if (m_bBigEndian) ExpandUnitsLeading<true>(unit, unit + 2);
+      else ExpandUnitsLeading<false>(unit, unit + 2);
+    } else {
+      Step(unit);
+    }
+  }
+  // Surrogates play no part in an indentation: none is held back.
+  if (m_bLeadingOnly) {
+    if (m_bBigEndian) ExpandUnitsLeading<true>(p, end);
+    else ExpandUnitsLeading<false>(p, end);
+    return;
   }
   // A high surrogate held back meets the unit after it (which may be another).
   while (m_bHigh && end - p >= 2) {
@@ -132,6 +144,57 @@ void Utf16Expander::ExpandUnits(const unsigned char* data, const unsigned char* 
   }
   m_Output.Put(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run));
   m_nColumn = column;
+  if (last < end) {
+    m_Odd = *last;
+    m_bOdd = true;
+  }
+}
+
+template <bool kBigEndian>
+void Utf16Expander::ExpandUnitsLeading(const unsigned char* data, const unsigned char* end) {
+  const auto unitAt = [](const unsigned char* q) -> uint32_t {
+    return kBigEndian ? (uint32_t{q[0]} << 8) | q[1] : (uint32_t{q[1]} << 8) | q[0];
+  };
+  const unsigned char* const last = end - ((end - data) & 1);  // the end of whole units
+  const unsigned char* run = data;
+  const unsigned char* p = data;
+  int64_t column = m_nColumn;
+  bool indentation = m_bInIndentation;
+  while (p < last) {
+    if (!indentation) {
+      p = expander_detail::FindLineEndUnit<kBigEndian>(p, last);
+      if (p == last) break;
+      p += 2;
+      column = 0;
+      indentation = true;
+      continue;
+    }
+    const uint32_t unit = unitAt(p);
+    if (unit == ' ') {
+      ++column;
+      p += 2;
+    } else if (unit == '\t') {
+      const unsigned char* q = p + 2;
+      while (q < last && unitAt(q) == '\t') q += 2;
+      const int64_t row = (q - p) / 2;
+      const int64_t stop = m_Stops.StopAfterRow(column, row);
+      m_Output.Put(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run));
+      m_Output.PutUnits(m_Space, 2, static_cast<uint64_t>(stop - column));
+      m_nTabCount += static_cast<uint64_t>(row);
+      column = stop;
+      run = p = q;
+    } else if (unit == '\r' || unit == '\n') {
+      column = 0;
+      p += 2;
+    } else {
+      // The byte order mark stands before a text's first line.
+      indentation = unit == 0xFEFF;
+      p += 2;
+    }
+  }
+  m_Output.Put(reinterpret_cast<const char*>(run), static_cast<size_t>(last - run));
+  m_nColumn = column;
+  m_bInIndentation = indentation;
   if (last < end) {
     m_Odd = *last;
     m_bOdd = true;

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "engine/char_width.h"
+#include "engine/leading_tabs.h"
 #include "engine/unicode_expanders.h"
 #include "engine/utf8.h"
 
@@ -91,7 +92,7 @@ bool Continue(const unsigned char* p, const unsigned char* end, int count) {
 }  // namespace
 
 Utf8Expander::Utf8Expander(const TabStopList& stops, ByteSink& sink, size_t bufferSize)
-    : m_Stops(stops), m_Output(sink, bufferSize) {}
+    : m_Stops(stops), m_Output(sink, bufferSize), m_bLeadingOnly(stops.IsLeadingOnly()) {}
 
 void Utf8Expander::Expand(const char* data, size_t size) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
@@ -120,7 +121,38 @@ void Utf8Expander::Finish() {
   m_Output.Flush();
 }
 
+void Utf8Expander::ExpandWholeLeading(const unsigned char* data, const unsigned char* end) {
+  const unsigned char* run = data;
+  char* const buffer = m_Output.Begin();
+  char* limit = m_Output.Limit();
+  char* out = buffer + m_Output.m_nUsed;
+  expander_detail::IndentState state = {m_nColumn, m_nTabCount, m_bInIndentation};
+  expander_detail::ExpandIndentations(data, end, run, state, m_Stops, true, [&](const unsigned char* at, int64_t spaces64) {
+    const size_t length = static_cast<size_t>(at - run);
+    const size_t spaces = static_cast<size_t>(spaces64);
+    if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
+        static_cast<size_t>(limit - out) >= length + spaces) {
+      PutShortRunAndSpaces(out, run, length, spaces);
+    } else {
+      m_Output.m_nUsed = static_cast<size_t>(out - buffer);
+      m_Output.Put(reinterpret_cast<const char*>(run), length);
+      m_Output.PutUnits(" ", 1, static_cast<uint64_t>(spaces64));
+      out = buffer + m_Output.m_nUsed;
+      limit = m_Output.Limit();
+    }
+  });
+  m_Output.m_nUsed = static_cast<size_t>(out - buffer);
+  m_Output.Put(reinterpret_cast<const char*>(run), static_cast<size_t>(end - run));
+  m_nColumn = state.column;
+  m_nTabCount = state.tabCount;
+  m_bInIndentation = state.inIndentation;
+}
+
 void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* end) {
+  if (m_bLeadingOnly) {
+    ExpandWholeLeading(data, end);
+    return;
+  }
   // As in TabExpander: bytes from run on are still to be copied, and the
   // column at a position q is anchorColumn + (q - anchor) in a line; a
   // carriage return or a line feed ends the line. A multi-byte character
@@ -166,6 +198,7 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
   const __m128i lf = _mm_set1_epi8('\n');
   const bool oneShift = m_Stops.IsOneShift();
   const int shift = m_Stops.GetShift();
+  const int32_t* const rows = m_Stops.GetRowTable();
   // Bits below `from` are accounted for in anchor and anchorColumn; the
   // continuation bytes of a character that a block's end cuts carry it
   // into the next block.
@@ -197,12 +230,8 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
       const int row = after != 0 ? __builtin_ctzll(after) : 64;
       const int64_t column = columnAt(i, skip);
       int64_t stop;
-      if (oneShift) {
-        stop = ((column >> shift) + row) << shift;
-      } else {
-        stop = column;
-        for (int k = 0; k < row; ++k) stop = m_Stops.NextStop(stop);
-      }
+      if (oneShift) stop = ((column >> shift) + row) << shift;
+      else stop = m_Stops.StopAfterRow(rows, column, row);
       putRunAndSpaces(p + i, stop - column);
       tabCount += static_cast<uint64_t>(row);
       run = anchor = p + i + row;

@@ -51,6 +51,7 @@
 #define IDC_MAIN_CONVERT_CLIPBOARD 1010
 #define IDC_MAIN_PATTERN 1015  // wildcard pattern combo box
 #define IDC_MAIN_CONVERT_FILE 1018
+#define IDC_MAIN_LEADING_ONLY 1020  // "Leading tabs only" check box
 
 // Multiple-file results dialog (template 129). IDOK is Yes, IDCANCEL is No.
 #define IDD_CONVERT_MULTIPLE 129

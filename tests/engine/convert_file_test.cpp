@@ -197,6 +197,42 @@ TEST_F(ConvertFileTest, ConvertsInPlaceByWhatTheWholeLongFileProvesToBe) {
   }
 }
 
+TEST_F(ConvertFileTest, LeadingTabsOnlyFollowsTheLinesThroughEveryPathOfTheFile) {
+  TabStopList stops{4, 6, 10};
+  stops.SetLeadingOnly(true);
+  // ASCII for more than a read buffer; then the first byte from 0x80 up in
+  // the middle of a line, after its indentation ended (a mark there is no
+  // indentation), so that the UTF-8 path takes the line over from the byte
+  // path; then UTF-8 lines over several read buffers, LF and CR LF.
+  std::string ascii;
+  while (ascii.size() < 100000) ascii += "\tif (a)\tb;\r\n  \t\tc;\t// d\n\n";
+  std::string utf8 = ascii + "x\xEF\xBB\xBF\ty\r\n";
+  for (int i = 0; i < 30000; ++i) utf8 += "\t\xC3\xA9\t\xE6\x97\xA5\r\n \t\tz\tw\n";
+  std::u16string wide = u"\uFEFF";
+  for (int i = 0; i < 30000; ++i) wide += u"\t\u0416\tx\r\n  \t\t\u65E5\t\n";
+  const struct {
+    const char* name;
+    std::string input;
+    bool utf16;
+  } cases[] = {
+      {"ASCII, then UTF-8", utf8, false},
+      {"ASCII, then bytes that are not UTF-8", ascii + "x\xE9\ty\r\n\t\xE9\t.", false},
+      {"UTF-16 with its mark", Utf16(wide, false), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint64_t tabs = 0;
+    const std::string expected = c.utf16 ? Utf16(ReferenceLeadingOnly(wide, stops, true, tabs), false)
+                                         : ReferenceLeadingOnly(c.input, stops, true, tabs);
+    const std::string source = MakeSource(c.input);
+    const std::string destination = m_Dir / "leading.txt";
+    EXPECT_EQ("converted: " + TabsConvertedText(tabs), Summary(ConvertFile(source, destination, stops)));
+    EXPECT_TRUE(FileText(destination) == expected) << "ConvertFile's output differs";
+    EXPECT_EQ("converted: " + TabsConvertedText(tabs), Summary(ConvertFileInPlace(source, stops)));
+    EXPECT_TRUE(FileText(source) == expected) << "the file converted in place differs";
+  }
+}
+
 TEST_F(ConvertFileTest, InPlaceRefusesABinaryFileThatConvertFileConverts) {
   const std::string destination = m_Dir / "destination.txt";
   const struct {

@@ -57,3 +57,56 @@ inline void AppendUtf8Reference(std::string& s, char32_t ch) {
     s += static_cast<char>(0x80 | (ch & 0x3F));
   }
 }
+
+// "Leading tabs only" worked out line by line, apart from the expanders and
+// ExpandStep: a line ends after each carriage return and line feed; in each,
+// the tabs before the first unit other than a blank, a tab or the byte order
+// mark (U+FEFF, with markIsBlank: the bytes EF BB BF, or the unit FEFF) go to
+// the next stop by the running sums of the widths; later tabs stay.
+template <typename Unit>
+std::basic_string<Unit> ReferenceLeadingOnly(const std::basic_string<Unit>& text, const TabStopList& stops,
+                                             bool markIsBlank, uint64_t& tabCount) {
+  auto nextStop = [&](int64_t column) {
+    int64_t stop = 0;
+    for (uint16_t w : stops.GetWidths())
+      if ((stop += w) > column) return stop;
+    while (stop <= column) stop += stops.GetLast();
+    return stop;
+  };
+  auto markAt = [&](size_t i) -> size_t {
+    if (!markIsBlank) return 0;
+    if (sizeof(Unit) == 2) return static_cast<char32_t>(text[i]) == 0xFEFF ? 1 : 0;
+    return i + 3 <= text.size() && static_cast<unsigned char>(text[i]) == 0xEF &&
+                   static_cast<unsigned char>(text[i + 1]) == 0xBB && static_cast<unsigned char>(text[i + 2]) == 0xBF
+               ? 3
+               : 0;
+  };
+  std::basic_string<Unit> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = start;
+    while (end < text.size() && text[end] != Unit('\r') && text[end] != Unit('\n')) ++end;
+    if (end < text.size()) ++end;  // the line end belongs to its line
+    int64_t column = 0;
+    size_t i = start;
+    for (; i < end; ++i) {
+      if (text[i] == Unit('\t')) {
+        const int64_t stop = nextStop(column);
+        out.append(static_cast<size_t>(stop - column), Unit(' '));
+        column = stop;
+        ++tabCount;
+      } else if (text[i] == Unit(' ')) {
+        out += text[i];
+        ++column;
+      } else if (const size_t mark = markAt(i)) {
+        out.append(text, i, mark);
+        i += mark - 1;
+      } else {
+        break;
+      }
+    }
+    out.append(text, i, end - i);
+    start = end;
+  }
+  return out;
+}

@@ -118,6 +118,76 @@ TEST(TabWidthFromText, ReadsTheLeadingIntegerAsAtoiAndClamps) {
   }
 }
 
+TEST(ReadTabBoxText, OneNumberIsAWidthAsBefore) {
+  for (const char* text : {"8", "12abc", "0", " 6", "-4", "", "abc", "8,", "8 ", "8 abc", "+4, 10", "4,x5",
+                           "65536", "\t\n 9x"}) {
+    SCOPED_TRACE(text);
+    const TabBoxReading reading = ReadTabBoxText(text);
+    EXPECT_FALSE(reading.IsRefused()) << reading.m_strProblem;
+    EXPECT_EQ(std::vector<uint16_t>{TabWidthFromText(text)}, reading.m_Stops.GetWidths());
+  }
+}
+
+TEST(ReadTabBoxText, AListGivesTheWidthsBetweenItsStops) {
+  const struct {
+    const char* text;
+    std::vector<uint16_t> widths;
+  } cases[] = {
+      {"4, 10, 20", {4, 6, 10}},   {"4 10 20", {4, 6, 10}},        {"4,10", {4, 6}},
+      {" 4 ,  10\t", {4, 6}},      {"1, 65535", {1, 65534}},        {"007, 8", {7, 1}},
+      {"2,3,4,5", {2, 1, 1, 1}},   {"65534 65535", {65534, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const TabBoxReading reading = ReadTabBoxText(c.text);
+    EXPECT_FALSE(reading.IsRefused()) << reading.m_strProblem;
+    EXPECT_EQ(c.widths, reading.m_Stops.GetWidths());
+  }
+}
+
+TEST(ReadTabBoxText, RefusesAListThatBreaksARule) {
+  const struct {
+    const char* text;
+    const char* problem;
+  } cases[] = {
+      {"10, 4", "increase"},          {"4, 4", "increase"},           {"4, 10, 9", "increase"},
+      {"0, 4", "column 1"},           {"4, 0", "column 1"},           {"4, 70000", "65535"},
+      {"4, 99999999999", "65535"},    {"4, 10x", "other than"},       {"4, 10;20", "other than"},
+      {"4,,10", "comma"},             {"4, 10,", "comma"},            {"4, 10, -3", "negative"},
+      {"4 10 abc", "other than"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const TabBoxReading reading = ReadTabBoxText(c.text);
+    ASSERT_TRUE(reading.IsRefused());
+    EXPECT_NE(std::string::npos, reading.m_strProblem.find(c.problem)) << reading.m_strProblem;
+  }
+}
+
+TEST(ExpandStep, LeadingTabsOnlyLeavesTabsPastTheIndentation) {
+  TabStopList stops{4};
+  stops.SetLeadingOnly(true);
+  const std::string input = " \tx\t\r\n\t\t\ny \t";
+  std::string out;
+  int64_t column = 0;
+  uint64_t tabs = 0;
+  bool indentation = true;
+  for (char byte : input) {
+    char ch = byte;
+    const int repeat = ExpandStep(ch, column, tabs, indentation, stops);
+    out.append(static_cast<size_t>(repeat), ch);
+  }
+  EXPECT_EQ("    x\t\r\n        \ny \t", out);
+  EXPECT_EQ(3u, tabs);
+  EXPECT_FALSE(indentation);
+
+  // Off, the same call converts every tab.
+  stops.SetLeadingOnly(false);
+  char ch = '\t';
+  EXPECT_EQ(3, ExpandStep(ch, column = 5, tabs, indentation, stops));
+  EXPECT_EQ(' ', ch);
+}
+
 TEST(TabsConvertedText, PrintsTheWholeCount) {
   EXPECT_EQ("0 tabs converted", TabsConvertedText(0));
   EXPECT_EQ("3000000000 tabs converted", TabsConvertedText(3000000000u));

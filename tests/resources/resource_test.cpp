@@ -236,6 +236,7 @@ const ExpectedDialog kMainDialog = {
         {"EDIT", 1004, "", 63, 28, 32, 14, 0x50810080, 0},
         {"msctls_updown32", 1008, "Spin1", 107, 28, 12, 14, 0x500000B6, 0},
         {"STATIC", -1, "characters", 97, 30, 48, 8, 0x50020000, 0},
+        {"BUTTON", 1020, "&Leading tabs only", 155, 30, 80, 10, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0},
         {"BUTTON", 1010, "&Convert Clipboard", 7, 50, 90, 16, 0x50010000, 0},
         {"STATIC", -1, "&Source file name with tabs:", 7, 74, 212, 8, 0x50020000, 0},
         {"COMBOBOX", 1005, "", 7, 83, 272, 100, 0x50210042, 0},
