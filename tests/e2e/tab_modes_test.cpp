@@ -91,8 +91,12 @@ class TabModes : public ProgramTest {
   void RunConvertFile(const std::string& source, const std::string& destination, const std::string& count,
                       int answer) {
     const bool exists = FileExists(destination);
-    if (GetControlText(m_hMain, kSource) != source) ASSERT_NO_FATAL_FAILURE(Type(kSource, source));
-    if (GetControlText(m_hMain, kDestination) != destination) ASSERT_NO_FATAL_FAILURE(Type(kDestination, destination));
+    if (GetControlText(m_hMain, kSource) != source) {
+      ASSERT_NO_FATAL_FAILURE(Type(kSource, source));
+    }
+    if (GetControlText(m_hMain, kDestination) != destination) {
+      ASSERT_NO_FATAL_FAILURE(Type(kDestination, destination));
+    }
     ASSERT_NO_FATAL_FAILURE(Press(kConvertFile));
     if (exists) {
       MessageBoxInfo box;
