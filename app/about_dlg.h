@@ -16,7 +16,17 @@ class CAboutBoxDlg : public CDialog {
 
  protected:
   BOOL OnInitDialog() override;
+  const MessageMap* GetMessageMap() const override { return &kMessageMap; }
+  static const MessageMap kMessageMap;
 
  private:
+  static const MessageMapEntry kMessageEntries[];
+  // A move to a monitor of another scale: the dialog manager resizes the
+  // controls and their standard font, and the product name's font is made
+  // again for its control's new height.
+  LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+  // Gives the product name a bold Arial font of its control's height.
+  void FitProductFont();
+
   CFont m_font;  // the product name's font, owned for the dialog object's life
 };

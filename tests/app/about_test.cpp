@@ -89,6 +89,33 @@ TEST(AboutBox, ShowsTheVersionAndTheNameInBoldArialAtTheControlsHeight) {
   EXPECT_EQ(0x26, logFont.lfPitchAndFamily);
 }
 
+// Moved to a monitor of another scale, the dialog manager resizes the
+// controls; the product name's font follows its control's new height.
+TEST(AboutBox, TheNamesFontFollowsItsControlAfterAScaleChange) {
+  TestApp().Start("Velmora.exe");
+  CAboutBoxDlg about;
+  ASSERT_TRUE(about.Create());
+  HWND product = GetDlgItem(about, IDC_ABOUT_PRODUCT);
+  RECT rect;
+  GetWindowRect(product, &rect);
+  const int height = rect.bottom - rect.top;
+  // The controls at twice the scale, as the dialog manager leaves them.
+  SetWindowPos(product, nullptr, 0, 0, 2 * (rect.right - rect.left), 2 * height, SWP_NOMOVE | SWP_NOZORDER);
+  RECT suggested;
+  GetWindowRect(about, &suggested);
+  SendMessageA(about, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(product, WM_GETFONT, 0, 0));
+  ASSERT_NE(nullptr, font);
+  LOGFONTA logFont = {};
+  ASSERT_NE(0, GetObjectA(font, sizeof logFont, &logFont));
+  GetWindowRect(product, &rect);
+  EXPECT_EQ(2 * height, rect.bottom - rect.top);
+  EXPECT_EQ(2 * height, logFont.lfHeight);
+  EXPECT_EQ(FW_BOLD, logFont.lfWeight);
+  EXPECT_STREQ("Arial", logFont.lfFaceName);
+}
+
 TEST(AboutBox, OkAndEscapeCloseIt) {
   TestApp().Start("Velmora.exe");
   for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
