@@ -89,6 +89,26 @@ bool Continue(const unsigned char* p, const unsigned char* end, int count) {
 }
 #endif
 
+// Writes the text from `run` to a tab at `at` and `spaces64` spaces, whole
+// blocks at a time where both are short (the reads stay inside the text, the
+// stores inside the buffer's slack), else through the output's own calls;
+// `out` and `limit` follow the output.
+inline void PutRunAndSpaces(OutputBlocks& output, char* buffer, char*& out, char*& limit, const unsigned char* run,
+                            const unsigned char* at, const unsigned char* end, int64_t spaces64) {
+  const size_t length = static_cast<size_t>(at - run);
+  const size_t spaces = static_cast<size_t>(spaces64);
+  if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
+      static_cast<size_t>(limit - out) >= length + spaces) {
+    PutShortRunAndSpaces(out, run, length, spaces);
+  } else {
+    output.m_nUsed = static_cast<size_t>(out - buffer);
+    output.Put(reinterpret_cast<const char*>(run), length);
+    output.PutUnits(" ", 1, static_cast<uint64_t>(spaces64));
+    out = buffer + output.m_nUsed;
+    limit = output.Limit();
+  }
+}
+
 }  // namespace
 
 Utf8Expander::Utf8Expander(const TabStopList& stops, ByteSink& sink, size_t bufferSize)
@@ -127,19 +147,8 @@ void Utf8Expander::ExpandWholeLeading(const unsigned char* data, const unsigned 
   char* limit = m_Output.Limit();
   char* out = buffer + m_Output.m_nUsed;
   expander_detail::IndentState state = {m_nColumn, m_nTabCount, m_bInIndentation};
-  expander_detail::ExpandIndentations(data, end, run, state, m_Stops, true, [&](const unsigned char* at, int64_t spaces64) {
-    const size_t length = static_cast<size_t>(at - run);
-    const size_t spaces = static_cast<size_t>(spaces64);
-    if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
-        static_cast<size_t>(limit - out) >= length + spaces) {
-      PutShortRunAndSpaces(out, run, length, spaces);
-    } else {
-      m_Output.m_nUsed = static_cast<size_t>(out - buffer);
-      m_Output.Put(reinterpret_cast<const char*>(run), length);
-      m_Output.PutUnits(" ", 1, static_cast<uint64_t>(spaces64));
-      out = buffer + m_Output.m_nUsed;
-      limit = m_Output.Limit();
-    }
+  expander_detail::ExpandIndentations(data, end, run, state, m_Stops, true, [&](const unsigned char* at, int64_t spaces) {
+    PutRunAndSpaces(m_Output, buffer, out, limit, run, at, end, spaces);
   });
   m_Output.m_nUsed = static_cast<size_t>(out - buffer);
   m_Output.Put(reinterpret_cast<const char*>(run), static_cast<size_t>(end - run));
@@ -167,21 +176,8 @@ void Utf8Expander::ExpandWhole(const unsigned char* data, const unsigned char* e
   bool valid = true;
 
   // Writes the text before a tab at `at` and the spaces to `stop`.
-  auto putRunAndSpaces = [&](const unsigned char* at, int64_t spaces64) {
-    const size_t length = static_cast<size_t>(at - run);
-    const size_t spaces = static_cast<size_t>(spaces64);
-    if (length <= kShortRun && spaces <= kShortRun && end - run >= static_cast<ptrdiff_t>(kShortRun) &&
-        static_cast<size_t>(limit - out) >= length + spaces) {
-      // Whole blocks: the reads stay inside the text, the stores inside
-      // the buffer's slack.
-      PutShortRunAndSpaces(out, run, length, spaces);
-    } else {
-      m_Output.m_nUsed = static_cast<size_t>(out - buffer);
-      m_Output.Put(reinterpret_cast<const char*>(run), length);
-      m_Output.PutUnits(" ", 1, static_cast<uint64_t>(spaces64));
-      out = buffer + m_Output.m_nUsed;
-      limit = m_Output.Limit();
-    }
+  auto putRunAndSpaces = [&](const unsigned char* at, int64_t spaces) {
+    PutRunAndSpaces(m_Output, buffer, out, limit, run, at, end, spaces);
   };
 
   const unsigned char* p = data;
