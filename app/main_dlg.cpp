@@ -22,6 +22,8 @@ const MessageMapEntry CMainDlg::kMessageEntries[] = {
     MapCommand(IDC_MAIN_CONVERT_MULTIPLE, &CMainDlg::ConvertMultipleFiles),
     MapCommand(IDC_MAIN_CONVERT_FILE, &CMainDlg::OnConvertFile),
     MapMessage(WM_ACTIVATE, &CMainDlg::OnActivate),
+    MapCommand(IDC_MAIN_SUBFOLDERS, &CMainDlg::OnSubfoldersClicked),
+    MapMessage(WM_DROPFILES, &CMainDlg::OnDropFiles),
 };
 const MessageMap CMainDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
@@ -49,6 +51,7 @@ BOOL CMainDlg::OnInitDialog() {
                  GetSettingString(kSettingsSection, kTabsEntry, kTabsDefault).c_str());
   m_spin.SetRange(1, 80);
   EnableClipboardButton();
+  InitWholeFolders();
   return TRUE;
 }
 
@@ -106,6 +109,8 @@ std::string CommandFailureText(const std::exception_ptr& failure) {
 }
 
 LRESULT CMainDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT kept = 0;
+  if (m_pRun != nullptr && KeepOutOfRun(msg, wParam, &kept)) return kept;
   if (msg != WM_COMMAND) return CDialog::WindowProc(msg, wParam, lParam);
   std::exception_ptr failure;
   try {
