@@ -43,6 +43,15 @@ std::vector<DroppedItem> DroppedItems(HDROP drop) {
   return items;
 }
 
+// True when `drop` is memory of this process. A handle another program
+// posted from its own memory is none: the system's drop calls would read
+// through it without a check.
+bool IsDropBlock(HDROP drop) {
+  if (drop == nullptr || GlobalLock(drop) == nullptr) return false;
+  GlobalUnlock(drop);
+  return true;
+}
+
 // The box under `point` (client coordinates of the main window).
 DropTarget TargetAt(HWND main, POINT point) {
   HWND child = ChildWindowFromPointEx(main, point, CWP_SKIPINVISIBLE);
@@ -69,6 +78,7 @@ void CMainDlg::OnSubfoldersClicked() {
 
 LRESULT CMainDlg::OnDropFiles(WPARAM wParam, LPARAM) {
   HDROP drop = reinterpret_cast<HDROP>(wParam);
+  if (!IsDropBlock(drop)) return 0;
   POINT point = {};
   const bool inClient = DragQueryPoint(drop, &point) != FALSE;
   const std::vector<DroppedItem> items = DroppedItems(drop);
@@ -95,7 +105,7 @@ bool CMainDlg::KeepOutOfRun(UINT msg, WPARAM wParam, LRESULT* result) {
       *result = TRUE;
       return true;
     case WM_DROPFILES:
-      DragFinish(reinterpret_cast<HDROP>(wParam));
+      if (IsDropBlock(reinterpret_cast<HDROP>(wParam))) DragFinish(reinterpret_cast<HDROP>(wParam));
       *result = 0;
       return true;
     default:
