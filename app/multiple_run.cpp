@@ -3,6 +3,7 @@
 #include "app_base/settings.h"
 #include "engine/convert.h"
 #include "engine/kept_formats.h"
+#include "framework/wide.h"
 #include "resources/resource.h"
 
 namespace {
@@ -90,17 +91,23 @@ void CMultipleRun::RestoreControls() {
 }
 
 void CMultipleRun::PumpMessages() {
+  // As the framework made the windows: Unicode ones where it uses the W calls.
+  const bool wide = UseWideCalls();
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (wide ? PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) : PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // Left for the loop that waits for it; the run stops.
       PostQuitMessage(static_cast<int>(msg.wParam));
       RequestCancel();
       return;
     }
-    if (m_progress.IsWindow() && IsDialogMessageW(m_progress, &msg)) continue;
+    if (m_progress.IsWindow() && (wide ? IsDialogMessageW(m_progress, &msg) : IsDialogMessageA(m_progress, &msg)))
+      continue;
     TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    if (wide)
+      DispatchMessageW(&msg);
+    else
+      DispatchMessageA(&msg);
   }
 }
 
