@@ -195,6 +195,56 @@ TEST_F(WholeFolders, MakefilesAndTabSeparatedDataKeepTheirTabsButConvertFileConv
   EXPECT_EQ("all:\n        cc -o a a.c\n", ReadWorkFile("spaces.mk"));
 }
 
+// The DROPFILES block of a drop: the point in the main window's client
+// area, the names in UTF-16.
+std::string DropBlock(POINT point, const std::vector<std::string>& paths) {
+  std::wstring names;
+  for (const std::string& path : paths) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(units, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], units);
+    names += wide;  // with its 0
+  }
+  names += L'\0';
+  DROPFILES header = {};
+  header.pFiles = sizeof(DROPFILES);
+  header.pt = point;
+  header.fNC = FALSE;
+  header.fWide = TRUE;
+  std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+  block.append(reinterpret_cast<const char*>(names.data()), names.size() * sizeof(WCHAR));
+  return block;
+}
+
+// A drop as the system hands one to the program: the block in the
+// program's own memory (a block there is a fixed memory handle for
+// GlobalLock), posted as WM_DROPFILES. Returns the block, for FreeDrop
+// once the drop is taken (the program's GlobalFree cannot free it).
+void* PostDrop(const CDrivenProcess& app, HWND main, POINT point, const std::vector<std::string>& paths) {
+  const std::string block = DropBlock(point, paths);
+  void* remote = VirtualAllocEx(app.GetHandle(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  EXPECT_NE(nullptr, remote) << GetLastError();
+  if (remote == nullptr) return nullptr;
+  EXPECT_TRUE(WriteProcessMemory(app.GetHandle(), remote, block.data(), block.size(), nullptr));
+  EXPECT_TRUE(PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0));
+  return remote;
+}
+
+void FreeDrop(const CDrivenProcess& app, void* block) {
+  if (block != nullptr) VirtualFreeEx(app.GetHandle(), block, 0, MEM_RELEASE);
+}
+
+// The centre of control `id` in the main window's client area; a point on
+// no control for 0.
+POINT PointOf(HWND main, int id) {
+  if (id == 0) return {4, 4};
+  RECT rect;
+  GetWindowRect(GetDlgItem(main, id), &rect);
+  POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  ScreenToClient(main, &point);
+  return point;
+}
+
 // A long run, each file's old text and the text it becomes.
 constexpr int kRunFiles = 300;
 
@@ -307,8 +357,11 @@ TEST_F(CancelledRun, EveryFileIsOldOrNewAndTheReportSaysWhereTheRunStopped) {
     ASSERT_NE(nullptr, progress);
     if (round > 0) Sleep(std::uniform_int_distribution<DWORD>(0, length / 3)(random));
     bool pressed = true;
+    void* drop = nullptr;
     if (round == kRounds - 1) {
+      // A second command and a drop in the middle of the run are not taken.
       EXPECT_TRUE(PostMessageA(m_hMain, WM_COMMAND, MAKEWPARAM(kConvertMultiple, BN_CLICKED), 0));
+      drop = PostDrop(m_app, m_hMain, PointOf(m_hMain, kPattern), {WorkFile("r001.txt")});
       EXPECT_TRUE(PostMessageA(m_hMain, WM_CLOSE, 0, 0));
       pressed = IsWindow(progress) != FALSE;
     } else {
@@ -325,59 +378,11 @@ TEST_F(CancelledRun, EveryFileIsOldOrNewAndTheReportSaysWhereTheRunStopped) {
     // Nothing else started: no progress window, no second report.
     EXPECT_EQ(nullptr, m_app.FindWindow({"Converting Files", "#32770"}));
     EXPECT_EQ(nullptr, m_app.FindWindow({"Convert Multiple Files", "#32770"}));
+    EXPECT_EQ("r*.txt", GetControlText(m_hMain, kPattern));
+    FreeDrop(m_app, drop);
   }
   EXPECT_GE(m_nCancelled, kRounds - 2) << "too few runs were still going when they were cancelled";
   EXPECT_TRUE(m_app.IsRunning());
-}
-
-// The DROPFILES block of a drop: the point in the main window's client
-// area, the names in UTF-16.
-std::string DropBlock(POINT point, const std::vector<std::string>& paths) {
-  std::wstring names;
-  for (const std::string& path : paths) {
-    const int units = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide(units, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], units);
-    names += wide;  // with its 0
-  }
-  names += L'\0';
-  DROPFILES header = {};
-  header.pFiles = sizeof(DROPFILES);
-  header.pt = point;
-  header.fNC = FALSE;
-  header.fWide = TRUE;
-  std::string block(reinterpret_cast<const char*>(&header), sizeof header);
-  block.append(reinterpret_cast<const char*>(names.data()), names.size() * sizeof(WCHAR));
-  return block;
-}
-
-// A drop as the system hands one to the program: the block in the
-// program's own memory (a block there is a fixed memory handle for
-// GlobalLock), posted as WM_DROPFILES. Returns the block, for FreeDrop
-// once the drop is taken (the program's GlobalFree cannot free it).
-void* PostDrop(const CDrivenProcess& app, HWND main, POINT point, const std::vector<std::string>& paths) {
-  const std::string block = DropBlock(point, paths);
-  void* remote = VirtualAllocEx(app.GetHandle(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  EXPECT_NE(nullptr, remote) << GetLastError();
-  if (remote == nullptr) return nullptr;
-  EXPECT_TRUE(WriteProcessMemory(app.GetHandle(), remote, block.data(), block.size(), nullptr));
-  EXPECT_TRUE(PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0));
-  return remote;
-}
-
-void FreeDrop(const CDrivenProcess& app, void* block) {
-  if (block != nullptr) VirtualFreeEx(app.GetHandle(), block, 0, MEM_RELEASE);
-}
-
-// The centre of control `id` in the main window's client area; a point on
-// no control for 0.
-POINT PointOf(HWND main, int id) {
-  if (id == 0) return {4, 4};
-  RECT rect;
-  GetWindowRect(GetDlgItem(main, id), &rect);
-  POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-  ScreenToClient(main, &point);
-  return point;
 }
 
 TEST_F(WholeFolders, FilesAndFoldersDroppedOnTheBoxesFillThemAndLeaveTheHistories) {
