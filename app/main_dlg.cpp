@@ -144,6 +144,7 @@ LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
 }
 
 LRESULT CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
-  if (LOWORD(wParam) != WA_INACTIVE) EnableClipboardButton();
+  // During a multiple-file run the buttons stay disabled; the run gives them back.
+  if (LOWORD(wParam) != WA_INACTIVE && m_pRun == nullptr) EnableClipboardButton();
   return Default();
 }

@@ -24,6 +24,7 @@
 namespace {
 
 constexpr int kSource = 1005, kDestination = 1006, kPattern = 1015, kConvertMultiple = 3, kConvertFile = 1018,
+              kConvertClipboard = 1010,
               kReport = 1017, kSubfolders = 1021, kProgressFile = 1022, kProgressCount = 1023;
 constexpr char kKept[] = ": Tabs are part of this file's format. Tabs not converted.";
 
@@ -316,6 +317,7 @@ class CancelledRun : public WholeFolders {
 
 TEST_F(CancelledRun, EveryFileIsOldOrNewAndTheReportSaysWhereTheRunStopped) {
   ASSERT_NO_FATAL_FAILURE(WriteOldTexts());
+  ASSERT_TRUE(PutClipboardText("a\tb"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(Type(kPattern, "r*.txt"));
 
@@ -328,8 +330,12 @@ TEST_F(CancelledRun, EveryFileIsOldOrNewAndTheReportSaysWhereTheRunStopped) {
   EXPECT_EQ("Cancel", GetControlText(progress, IDCANCEL));
   // The main window is enabled, its controls are not, and it is repainted.
   EXPECT_TRUE(IsWindowEnabled(m_hMain));
-  for (int id : {kPattern, kConvertMultiple, kConvertFile, kSubfolders, static_cast<int>(IDCANCEL)})
+  for (int id : {kPattern, kConvertMultiple, kConvertFile, kConvertClipboard, kSubfolders, static_cast<int>(IDCANCEL)})
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(m_hMain, id))) << "control " << id;
+  // Coming back to the window (with text on the clipboard) enables nothing.
+  DWORD_PTR answer = 0;
+  EXPECT_NE(0, SendMessageTimeoutA(m_hMain, WM_ACTIVATE, WA_CLICKACTIVE, 0, SMTO_NORMAL, 10000, &answer));
+  EXPECT_TRUE(!IsWindowEnabled(GetDlgItem(m_hMain, kConvertClipboard)) || !IsWindow(progress));
   RedrawWindow(m_hMain, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
   EXPECT_TRUE(WaitUntil([&] { return !GetUpdateRect(m_hMain, nullptr, FALSE) || !IsWindow(progress); }))
       << "the main window is not repainted during the run";
