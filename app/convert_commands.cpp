@@ -14,10 +14,12 @@
 #include "app/convert_multiple_dlg.h"
 #include "app/history.h"
 #include "app/main_dlg.h"
+#include "app/multiple_run.h"
 #include "engine/convert.h"
 #include "engine/device_names.h"
 #include "engine/expand_text.h"
 #include "engine/file_names.h"
+#include "engine/folder_walk.h"
 #include "framework/ascii.h"
 #include "framework/clipboard.h"
 #include "framework/file.h"
@@ -35,18 +37,36 @@ void FocusOn(const CWnd& dlg, int id) { dlg.GetDlgItem(id).SetFocus(); }
 
 CComboBox Box(const CWnd& dlg, int id) { return CComboBox(::GetDlgItem(dlg, id)); }
 
-// The entries a search for the pattern finds, in the search's order. Taken
-// whole before any file changes, so that files written meanwhile in the
-// folder cannot be met twice or added to the run.
-// A name that is a device ("nul.txt", written by another system) is no
-// file: a pattern never matches one.
-std::vector<std::string> FindEntries(const std::string& pattern) {
-  std::vector<std::string> names;
-  if (IsDeviceName(pattern)) return names;
-  for (CFindFile found(pattern.c_str()); found.IsValid(); found.Next())
-    if (!IsDeviceName(found.Name())) names.push_back(found.Name());
-  return names;
+// The files a run converts, taken whole before any file changes, so that
+// files written meanwhile in the folder cannot be met twice or added to the
+// run. Without subfolders: every entry the search for the pattern finds, in
+// the search's order, named by its full path (a pattern never matches a
+// device). With them: the files that the pattern's file part matches in its
+// folder and below, named by their paths below that folder.
+std::vector<RunFile> FilesToConvert(const std::string& pattern, const std::string& folder, bool subfolders) {
+  std::vector<RunFile> files;
+  if (folder.empty()) return files;
+  if (subfolders) {
+    for (const std::string& below : ListFilesBelow(folder, PatternFilePart(pattern)))
+      files.push_back({folder + below, below});
+  } else {
+    for (const FoundEntry& entry : FindEntriesOnDisk(pattern))
+      files.push_back({folder + entry.m_strName, folder + entry.m_strName});
+  }
+  return files;
 }
+
+// Marks the main window's run for the life of the object.
+class CRunMark {
+ public:
+  CRunMark(CMultipleRun*& mark, CMultipleRun* run) : m_mark(mark) { m_mark = run; }
+  ~CRunMark() { m_mark = nullptr; }
+  CRunMark(const CRunMark&) = delete;
+  CRunMark& operator=(const CRunMark&) = delete;
+
+ private:
+  CMultipleRun*& m_mark;
+};
 
 // Refuses a device typed as the source or the destination; true when it did.
 bool RefuseDevice(const CWnd& dlg, const std::string& text, const char* which, int box) {
@@ -55,26 +75,6 @@ bool RefuseDevice(const CWnd& dlg, const std::string& text, const char* which, i
   AfxMessageBox(message.c_str(), MB_OK | MB_ICONEXCLAMATION);
   FocusOn(dlg, box);
   return true;
-}
-
-// A file's line in the results of Convert Multiple Files, after its name.
-std::string ReportLine(const ConvertResult& result) {
-  switch (result.m_Outcome) {
-    case ConvertOutcome::kFailed: return "Error converting file: " + result.m_strError;
-    case ConvertOutcome::kNotText: return "Not a text file. Tabs not converted.";
-    case ConvertOutcome::kCopyFailed:
-      return TabsConvertedText(result.m_nTabCount) + " - Copy failed. Tabs not converted.";
-    case ConvertOutcome::kCopyKept:
-      return TabsConvertedText(result.m_nTabCount) +
-             " - The file could not be put back under its name. Its text is kept in " + result.m_strKept + ".";
-    case ConvertOutcome::kLink:
-      return "A link to a file elsewhere. Tabs not converted.";
-    case ConvertOutcome::kSeveralNames:
-      return "A file with more than one name (hard links). Tabs not converted.";
-    case ConvertOutcome::kConverted:
-      break;
-  }
-  return TabsConvertedText(result.m_nTabCount);
 }
 
 // How often, and how far apart, the clipboard is asked for.
@@ -316,19 +316,15 @@ void CMainDlg::ConvertMultipleFiles() {
   }
   const TabStopList stops = BuildTabStopList();
 
+  const bool subfolders = IsDlgButtonChecked(m_hWnd, IDC_MAIN_SUBFOLDERS) == BST_CHECKED;
+
   std::string report;
   {
     CWaitCursor wait;
-    const std::string folder = FullFolderOf(pattern);
-    const std::vector<std::string> names = folder.empty() ? std::vector<std::string>() : FindEntries(pattern);
-    for (const std::string& name : names) {
-      const std::string path = folder + name;
-      report += path + ": ";
-      // Into a copy beside the file, which then takes its place: nothing is
-      // written to the current folder, which a standard user may not write.
-      report += ReportLine(ConvertFileInPlace(path, stops));
-      report += "\r\n";
-    }
+    const std::vector<RunFile> files = FilesToConvert(pattern, FullFolderOf(pattern), subfolders);
+    CMultipleRun run(m_hWnd);
+    CRunMark mark(m_pRun, &run);
+    report = run.Run(files, stops);
   }
 
   if (report.empty()) {

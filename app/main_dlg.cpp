@@ -23,6 +23,8 @@ const MessageMapEntry CMainDlg::kMessageEntries[] = {
     MapCommand(IDC_MAIN_CONVERT_FILE, &CMainDlg::OnConvertFile),
     MapMessage(WM_ACTIVATE, &CMainDlg::OnActivate),
     MapCommand(IDC_MAIN_LEADING_ONLY, &CMainDlg::OnLeadingOnly),
+    MapCommand(IDC_MAIN_SUBFOLDERS, &CMainDlg::OnSubfoldersClicked),
+    MapMessage(WM_DROPFILES, &CMainDlg::OnDropFiles),
 };
 const MessageMap CMainDlg::kMessageMap = MakeMessageMap(&CDialog::kMessageMap, kMessageEntries);
 
@@ -51,6 +53,7 @@ BOOL CMainDlg::OnInitDialog() {
   m_spin.SetRange(1, 80);
   CheckDlgButton(m_hWnd, IDC_MAIN_LEADING_ONLY, ReadLeadingOnlySetting() ? BST_CHECKED : BST_UNCHECKED);
   EnableClipboardButton();
+  InitWholeFolders();
   return TRUE;
 }
 
@@ -109,6 +112,8 @@ std::string CommandFailureText(const std::exception_ptr& failure) {
 }
 
 LRESULT CMainDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT kept = 0;
+  if (m_pRun != nullptr && KeepOutOfRun(msg, wParam, &kept)) return kept;
   if (msg != WM_COMMAND) return CDialog::WindowProc(msg, wParam, lParam);
   std::exception_ptr failure;
   try {
@@ -142,6 +147,7 @@ LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
 }
 
 LRESULT CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
-  if (LOWORD(wParam) != WA_INACTIVE) EnableClipboardButton();
+  // During a multiple-file run the buttons stay disabled; the run gives them back.
+  if (LOWORD(wParam) != WA_INACTIVE && m_pRun == nullptr) EnableClipboardButton();
   return Default();
 }

@@ -35,6 +35,8 @@ HGLOBAL AllocateClipboardBlock(SIZE_T size);
 // The main window (template 102): the tab box, the three conversion commands,
 // the three file-name boxes with their histories, Browse, Exit, About and Help.
 // Enter and Esc end it (IDOK, IDCANCEL), and with it the program.
+class CMultipleRun;
+
 class CMainDlg : public CDialog {
  public:
   // `app` takes the commands the window leaves (Help), gives the About box
@@ -90,6 +92,15 @@ class CMainDlg : public CDialog {
   // Runs the file dialog; a seam for tests. True when the user chose a name.
   virtual bool RunFileDialog(CFileDialog& dialog);
 
+  // Whole folders (app/main_dlg_folders.cpp): the subfolders check box read
+  // from the settings and files accepted from Explorer, at start-up.
+  void InitWholeFolders();
+  // While a multiple-file run pumps messages: a command or a drop that
+  // arrives is not started (true, with the answer in *result); closing the
+  // window cancels the run instead, which then reports as usual.
+  bool KeepOutOfRun(UINT msg, WPARAM wParam, LRESULT* result);
+  CMultipleRun* m_pRun = nullptr;  // the running multiple-file run, if any
+
  private:
   LRESULT OnPaint(WPARAM, LPARAM);
   LRESULT OnQueryDragIcon(WPARAM, LPARAM);
@@ -99,6 +110,8 @@ class CMainDlg : public CDialog {
   void OnBrowseDestination();
   void OnAbout();
   void OnLeadingOnly();
+  void OnSubfoldersClicked();
+  LRESULT OnDropFiles(WPARAM wParam, LPARAM);
 
   CWinApp* m_pApp;
 };

@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <string>
 
@@ -50,8 +51,9 @@ HWND StartVelmora(CDrivenProcess& app, const std::string& folder) {
 }
 
 // Presses `button` and waits for a new dialog of the program besides the
-// main window: the results dialog or a message box. Polls without sending
-// the busy program any message. Returns the seconds from the press.
+// main window and the progress window of a run: the results dialog or a
+// message box. Polls without sending the busy program any message. Returns
+// the seconds from the press.
 double PressAndTime(CDrivenProcess& app, HWND main, int button, HWND* shown) {
   *shown = nullptr;
   const double start = Seconds();
@@ -61,7 +63,10 @@ double PressAndTime(CDrivenProcess& app, HWND main, int button, HWND* shown) {
         for (HWND window : app.GetTopLevelWindows(true)) {
           char name[16] = "";
           GetClassNameA(window, name, sizeof name);
-          if (window != main && std::strcmp(name, "#32770") == 0) {
+          // The caption as the system keeps it (InternalGetWindowText sends nothing).
+          WCHAR caption[32] = L"";
+          InternalGetWindowText(window, caption, 32);
+          if (window != main && std::strcmp(name, "#32770") == 0 && std::wcscmp(caption, L"Converting Files") != 0) {
             *shown = window;
             return true;
           }

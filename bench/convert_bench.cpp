@@ -12,6 +12,9 @@
 //   convert_bench floor PATTERN                       the same file work for each match
 //     without converting: read it whole, a new file beside it, the same bytes
 //     written, flushed, ReplaceFileA
+//   convert_bench floor-tree FOLDER                   the same over every file in the folder
+//     and the folders below it, as the walk of "Include subfolders" finds them
+//     (the walk timed too, as the command's time holds its walk)
 //   convert_bench read PATTERN                        each match read whole, nothing written
 // The PATTERN modes print "timed SECONDS" for the whole loop.
 // With VELMORA_BENCH_TIME set, the time of the operation itself goes to stderr.
@@ -28,6 +31,7 @@
 #include <vector>
 
 #include "engine/convert.h"
+#include "engine/folder_walk.h"
 #include "engine/replace_file.h"
 #include "framework/handle.h"
 #include "framework/wait_cursor.h"
@@ -153,12 +157,10 @@ bool ReadWhole(const std::string& path, std::vector<char>& buffer, Use use) {
   return true;
 }
 
-int Floor(const std::string& pattern) {
-  { CWaitCursor guiStart; }
-  const std::vector<std::string> paths = Matches(pattern);
+// The floor's file work on each path; the time counts from `start`.
+int FloorOf(const std::vector<std::string>& paths, double start) {
   std::vector<char> buffer(64 * 1024);
   int failed = 0;
-  const double start = Seconds();
   for (const std::string& path : paths) {
     std::string folder = path;
     folder.erase(folder.find_last_of("\\/") + 1);
@@ -182,6 +184,21 @@ int Floor(const std::string& pattern) {
   }
   std::printf("timed %.3f\n%zu files, %d failed\n", Seconds() - start, paths.size(), failed);
   return failed == 0 ? 0 : 1;
+}
+
+int Floor(const std::string& pattern) {
+  { CWaitCursor guiStart; }
+  const std::vector<std::string> paths = Matches(pattern);
+  return FloorOf(paths, Seconds());
+}
+
+int FloorTree(std::string folder) {
+  { CWaitCursor guiStart; }
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
+  const double start = Seconds();
+  std::vector<std::string> paths = ListFilesBelow(folder, "*");
+  for (std::string& path : paths) path.insert(0, folder);
+  return FloorOf(paths, start);
 }
 
 int ReadAll(const std::string& pattern) {
@@ -214,6 +231,7 @@ int main(int argc, char** argv) {
     return Pieces(argv[2], TabStopList(TabWidthFromText(argc == 4 ? argv[3] : "8")));
   if (argc == 3 && std::strcmp(argv[1], "multiple") == 0) return Multiple(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "floor") == 0) return Floor(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "floor-tree") == 0) return FloorTree(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "read") == 0) return ReadAll(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) {
     const double start = Seconds();
@@ -228,6 +246,7 @@ int main(int argc, char** argv) {
                "       convert_bench copy SOURCE DESTINATION\n"
                "       convert_bench inplace FILE [WIDTH]\n"
                "       convert_bench pieces FILE [WIDTH]\n"
-               "       convert_bench multiple|floor|read PATTERN\n");
+               "       convert_bench multiple|floor|read PATTERN\n"
+               "       convert_bench floor-tree FOLDER\n");
   return 2;
 }

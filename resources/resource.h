@@ -52,10 +52,16 @@
 #define IDC_MAIN_PATTERN 1015  // wildcard pattern combo box
 #define IDC_MAIN_CONVERT_FILE 1018
 #define IDC_MAIN_LEADING_ONLY 1020  // "Leading tabs only" check box
+#define IDC_MAIN_SUBFOLDERS 1021  // "Include s&ubfolders" check box, beside the pattern box
 
 // Multiple-file results dialog (template 129). IDOK is Yes, IDCANCEL is No.
 #define IDD_CONVERT_MULTIPLE 129
 #define IDC_MULTIPLE_REPORT 1017
+
+// Progress of a multiple-file run (template 130), modeless. IDCANCEL is Cancel.
+#define IDD_PROGRESS 130
+#define IDC_PROGRESS_FILE 1022   // the file in hand
+#define IDC_PROGRESS_COUNT 1023  // "<done> of <total> done"
 
 // Installer: destination folder dialog (template 501). IDOK is Install.
 #define IDD_SELFINSTALL_DESTINATION 501

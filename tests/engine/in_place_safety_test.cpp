@@ -16,6 +16,7 @@
 #include "engine/replace_file.h"
 #include "framework/handle.h"
 #include "tests/engine/convert_summary.h"
+#include "tests/support/host_links.h"
 #include "tests/support/scoped_routines.h"
 #include "tests/support/temp_dir.h"
 
@@ -273,55 +274,6 @@ TEST_F(InPlaceSafety, AFileWithSeveralNamesIsLeftWhole) {
   // Still one file under two names.
   ASSERT_TRUE(WriteWholeFile(other, "x"));
   EXPECT_EQ("x", Text(path));
-}
-
-// The host's name of a file under Wine ("" elsewhere).
-std::string UnixName(const std::string& path) {
-  using Proc = char*(CDECL*)(LPCWSTR);
-  const Proc unixName = reinterpret_cast<Proc>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  WCHAR wide[MAX_PATH];
-  if (unixName == nullptr || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return {};
-  char* name = unixName(wide);
-  if (name == nullptr) return {};
-  std::string result = name;
-  HeapFree(GetProcessHeap(), 0, name);
-  return result;
-}
-
-// Runs a host program under Wine (Wine starts one as it starts its own)
-// and waits until `done` holds; false when it cannot start or `done` does
-// not come. The handle of a host program may be signalled before it has
-// run: the result itself is waited for.
-bool RunHost(std::string command, const std::function<bool()>& done) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-    return false;
-  CProcessInformation process(started);
-  WaitForSingleObject(process.Process(), 10000);
-  for (int waited = 0; waited < 5000; waited += 20) {
-    if (done()) return true;
-    Sleep(20);
-  }
-  return false;
-}
-
-// A symbolic link made as the user of a Linux desktop makes one, with ln -s
-// on the host; false where that cannot be done.
-bool MakeHostSymbolicLink(const std::string& link, const std::string& target) {
-  const std::string unixLink = UnixName(link), unixTarget = UnixName(target);
-  if (unixLink.empty() || unixTarget.empty()) return false;
-  return RunHost("Z:\\bin\\ln -s \"" + unixTarget + "\" \"" + unixLink + "\"",
-                 [&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
-}
-
-// Removes the link itself, on the host: Wine's DeleteFileA on a host link
-// removes the file it leads to.
-bool RemoveHostLink(const std::string& link) {
-  const std::string unixLink = UnixName(link);
-  return RunHost("Z:\\bin\\rm -f \"" + unixLink + "\"", [&] { return CFindFile(link.c_str()).IsValid() == false; });
 }
 
 TEST_F(InPlaceSafety, ALinkIsLeftAsItIsAndItsTargetUntouched) {

@@ -74,6 +74,7 @@ TEST(HighDpi, EveryDialogShowsEachControlInsideItsClientArea) {
         {IDD_MAIN, "main window", {}},
         {IDD_ABOUTBOX, "About box", {}},
         {IDD_CONVERT_MULTIPLE, "results dialog", {}},
+        {IDD_PROGRESS, "progress window", {}},
         {IDD_SELFINSTALL_DESTINATION, "destination folder", {}},
         {IDD_SELFINSTALL_MESSAGE, "progress message", {}},
         {IDD_SELFINSTALL_LICENSE, "licence agreement", {}},

@@ -247,6 +247,7 @@ const ExpectedDialog kMainDialog = {
         {"BUTTON", 1018, "Convert &File", 7, 124, 90, 16, 0x50010000, 0},
         {"STATIC", -1, "Fil&e names to convert (c:\\folder\\*.txt):", 7, 148, 212, 8, 0x50020000, 0},
         {"COMBOBOX", 1015, "", 7, 157, 272, 30, 0x50210102, 0},
+        {"BUTTON", 1021, "Include s&ubfolders", 105, 177, 110, 10, kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0},
         {"BUTTON", 3, "Convert &Multiple Files", 7, 173, 90, 16, 0x50010000, 0},
         {"BUTTON", 2, "E&xit", 7, 7, 50, 13, 0x50010000, 0},
         {"BUTTON", 1009, "&About...", 115, 7, 50, 13, 0x50010000, 0},
@@ -260,6 +261,15 @@ const ExpectedDialog kConvertMultiple = {
         {"STATIC", -1, "#128", 7, 7, 21, 20, 0x50000003, 0},
         {"EDIT", 1017, "", 40, 7, 253, 128, 0x50A10884, 0},
         {"STATIC", -1, "Do you want to convert more files?", 40, 143, 253, 8, 0x50020000, 0},
+    }};
+
+// The progress window of a multiple-file run: modeless, shown when the run lasts.
+const ExpectedDialog kProgress = {
+    IDD_PROGRESS, "Converting Files", 0x80C800C0, 0, 0, 0, 240, 58, {
+        {"STATIC", -1, "Converting:", 7, 7, 226, 8, kChild | WS_GROUP | SS_LEFT, 0},
+        {"STATIC", 1022, "", 7, 17, 226, 8, kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, 0},
+        {"STATIC", 1023, "", 7, 29, 170, 8, kChild | WS_GROUP | SS_LEFT, 0},
+        {"BUTTON", IDCANCEL, "Cancel", 183, 37, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON, 0},
     }};
 
 constexpr DWORD kText = kChild | SS_LEFT | WS_GROUP;
@@ -383,7 +393,7 @@ TEST_P(DialogTemplateTest, CreatesAWindowWithEveryControl) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, DialogTemplateTest,
-                         ::testing::Values(&kAboutBox, &kMainDialog, &kConvertMultiple, &kDestination,
+                         ::testing::Values(&kAboutBox, &kMainDialog, &kConvertMultiple, &kProgress, &kDestination,
                                            &kMessage, &kLicense, &kChooseFolder),
                          [](const ::testing::TestParamInfo<const ExpectedDialog*>& info) {
                              return "Template" + std::to_string(info.param->id);
