@@ -41,6 +41,15 @@ std::string ReadNamed(const std::wstring& path) {
   return data;
 }
 
+// Makes the file `path` (a name in any script) holding `bytes`, as another
+// program would.
+void MakeNamedFile(const std::wstring& path, const std::string& bytes) {
+  CHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
 // A value of the program's settings read with the wide functions.
 std::wstring WideSetting(const wchar_t* name) {
   HKEY key = nullptr;
@@ -131,12 +140,7 @@ TEST_P(NamesInAnyScript, PastedAndTypedNamesReachTheFilesAndComeBackAfterARestar
   const std::wstring source = folder + L"\u0416\u0443\u043A \U0001F600.txt";
   const std::wstring destination = folder + L"\u8A9E \u03B3 \U0001F600.txt";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  {
-    CHandle file(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.Get(), "a\tb", 3, &written, nullptr));
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeNamedFile(source, "a\tb"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
   ASSERT_NO_FATAL_FAILURE(PasteWide(m_hMain, kSource, source));
@@ -164,12 +168,7 @@ TEST_P(NamesInAnyScript, AFileChosenInTheBrowseDialogReachesItsBox) {
   const std::wstring source = folder + L"\u0416\u0443\u043A \U0001F600.txt";
   const std::wstring destination = folder + L"\u8A9E \u03B3.txt";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  {
-    CHandle file(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.Get(), "\tz", 2, &written, nullptr));
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeNamedFile(source, "\tz"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(Press(kBrowseSource));
   HWND browse = m_app.WaitForWindow({"Browse", "#32770"});
@@ -211,12 +210,7 @@ TEST_P(NamesInAnyScript, APastedPatternFindsTheFilesOfItsFolder) {
   const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
   const std::wstring file = folder + L"\u8A9E \U0001F600.txt";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  {
-    CHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle.Get());
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(handle.Get(), "\tx", 2, &written, nullptr));
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeNamedFile(file, "\tx"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   const std::wstring pattern = folder + L"*.txt";
   ASSERT_NO_FATAL_FAILURE(PasteWide(m_hMain, kPattern, pattern));
@@ -234,12 +228,7 @@ TEST_F(ConvertFileCommand, NamesInAnyLanguageReachTheFilesAndTheHistories) {
   const std::wstring source = L"\u0416\u0443\u043A \u65E5\u672C.txt";  // Cyrillic, Japanese
   const std::wstring destination = L"\u03B1\u03B2 \u8A9E.txt";           // Greek, Japanese
   const std::wstring folder = WideOf(m_work.GetPath()) + L"\\";
-  {
-    CHandle file(CreateFileW((folder + source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.Get(), "a\tb\r\n\tc", 7, &written, nullptr));
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeNamedFile(folder + source, "a\tb\r\n\tc"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
   ASSERT_NO_FATAL_FAILURE(TypeWide(m_hMain, kSource, source));
