@@ -283,7 +283,7 @@ RunResult StartStepTwo(CInstallRun& run, const std::string& installFolder, const
     InstallerMessageBox(backdrop, "Error running the newly installed program.", MB_ICONEXCLAMATION);
     return run.End(InstallExitCode::kFailed);
   }
-  RecordVersionForStepTwo(run);
+  RecordVersionForStepTwo(run, installFolder);
   return RunResult::kEndProcess;
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app_base/settings.h"
+#include "framework/path.h"
 #include "installer/install_job.h"
 #include "installer/install_run.h"
 #include "installer/registry_records.h"
@@ -26,6 +27,16 @@ CInstallRecord ReadRecordOf(bool forMachine, const std::string& selfInstallKey) 
   return record;
 }
 
+// This user's own record goes before a new record is written, unless the
+// new one is the machine's and this user's names another folder: that is an
+// installation for this user alone, which stays beside the machine's (its
+// uninstall finds it by this record).
+void ClearUserRecordFor(const CInstallNames& names, const std::string& installFolder, bool forMachine) {
+  const std::string own = ReadRecordOf(false, names.selfInstallKey).installFolder;
+  if (forMachine && !own.empty() && !SamePathText(WithSeparator(own), WithSeparator(installFolder))) return;
+  DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
+}
+
 }  // namespace
 
 CInstallRecord ReadInstallRecordOf(bool forMachine, const std::string& selfInstallKey) {
@@ -44,10 +55,11 @@ std::string RecordedInstallFolder(const std::string& selfInstallKey) {
   return !machine.empty() ? machine : ReadRecordOf(false, selfInstallKey).installFolder;
 }
 
-void RecordVersionForStepTwo(const CInstallRun& run) {
+void RecordVersionForStepTwo(const CInstallRun& run, const std::string& installFolder) {
   const CInstallNames& names = run.names;
-  DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
-  if (run.MachineKey(names.appKey)) {
+  const bool forMachine = run.MachineKey(names.appKey);
+  ClearUserRecordFor(names, installFolder, forMachine);
+  if (forMachine) {
     WriteRegistryString(HKEY_LOCAL_MACHINE, names.selfInstallKey.c_str(), kVersionEntry, names.currentVersion.c_str());
   } else {
     WriteSettingString(kSelfInstallSection, kVersionEntry, names.currentVersion.c_str());
@@ -56,9 +68,10 @@ void RecordVersionForStepTwo(const CInstallRun& run) {
 
 bool WriteInstallRecord(const CInstallRun& run, const std::string& installFolder) {
   const CInstallNames& names = run.names;
-  DeleteRegKeyTree(HKEY_CURRENT_USER, names.selfInstallKey);
+  const bool forMachine = run.MachineKey(names.selfInstallKey);
+  ClearUserRecordFor(names, installFolder, forMachine);
   bool recorded;
-  if (run.MachineKey(names.selfInstallKey)) {
+  if (forMachine) {
     const char* key = names.selfInstallKey.c_str();
     recorded = WriteRegistryString(HKEY_LOCAL_MACHINE, key, kDirectoryEntry, installFolder.c_str()) &&
                WriteRegistryString(HKEY_LOCAL_MACHINE, key, kVersionEntry, names.currentVersion.c_str());

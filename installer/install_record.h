@@ -30,10 +30,13 @@ CInstallRecord ReadInstallRecordOf(bool forMachine, const std::string& selfInsta
 std::string RecordedInstallFolder(const std::string& selfInstallKey);
 
 // Install step 1, which leaves the record to step 2: clears this user's
-// record and writes the new version where step 2 will record the folder.
-void RecordVersionForStepTwo(const CInstallRun& run);
+// record (unless it is of this user's own installation in another folder
+// and step 2 records the machine's) and writes the new version where step 2
+// will record the folder.
+void RecordVersionForStepTwo(const CInstallRun& run, const std::string& installFolder);
 
-// Install step 2: clears this user's record, then writes `installFolder`
+// Install step 2: clears this user's record (as step 1 does), then writes
+// `installFolder`
 // and the version, machine-wide unless the run is for this user (or the
 // machine's key is refused). False when a value could not be written.
 bool WriteInstallRecord(const CInstallRun& run, const std::string& installFolder);

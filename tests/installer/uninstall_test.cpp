@@ -297,6 +297,34 @@ TEST_F(SelfInstallTest, UninstallWithoutItsOwnLocationDeletesNoFiles) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
 }
 
+// The other order: a user's own installation first, then one for all users.
+// The machine's records leave the user's own record alone, so that the
+// user's uninstall still finds and removes that user's installation.
+TEST_F(SelfInstallJobTest, AnInstallationForAllUsersKeepsAUsersOwnRecord) {
+  CScriptedBoxes boxes;
+  const std::string machineFolder = Folder(m_install);
+  const std::string userFolder = Folder(m_root / "User");
+  for (const std::string& folder : {machineFolder, userFolder}) {
+    CreateFolderPath(folder);
+    for (const char* name : {"Velmora.exe", "Readme.txt"}) ASSERT_TRUE(WriteWholeFile(folder + name, name));
+  }
+  m_world.modulePath = userFolder + "Velmora.exe";
+  ASSERT_EQ(InstallExitCode::kDone, RunJob("/installstep2 /VERYSILENT /CURRENTUSER").exitCode);
+  m_world.modulePath = machineFolder + "Velmora.exe";
+  ASSERT_EQ(InstallExitCode::kDone, RunJob("/installstep2 /VERYSILENT").exitCode);
+  EXPECT_EQ(userFolder, QueryRaw(HKEY_CURRENT_USER, kRecordKey, "Directory").Text().c_str());
+  EXPECT_EQ(machineFolder, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
+
+  m_world.needsElevation = true;
+  m_world.modulePath = userFolder + "Velmora.exe";
+  const JobResult job = RunJob("/uninstall /VERYSILENT" + LogSwitch());
+  EXPECT_EQ(InstallExitCode::kDone, job.exitCode) << Log();
+  EXPECT_FALSE(FileExists(userFolder + "Velmora.exe"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecordKey));
+  EXPECT_TRUE(FileExists(machineFolder + "Velmora.exe"));
+  EXPECT_EQ(machineFolder, QueryRaw(HKEY_LOCAL_MACHINE, kRecordKey, "Directory").Text().c_str());
+}
+
 // An installation for one user beside one for all users: each one's quiet
 // uninstall removes its own files, record, entry and links, and only those;
 // the user's own never asks for elevation.
