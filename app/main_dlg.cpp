@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/about_dlg.h"
+#include "app/drop_target.h"
 #include "app/history.h"
 #include "app_base/settings.h"
 #include "framework/file_dialog.h"
@@ -142,6 +143,7 @@ LRESULT CMainDlg::OnPaint(WPARAM, LPARAM) {
 LRESULT CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
 
 LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
+  EndWholeFolders();
   if (m_pApp != nullptr) m_pApp->OpenHelp(0, HELP_QUIT);
   return Default();
 }

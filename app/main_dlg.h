@@ -1,9 +1,13 @@
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "app/drop_rules.h"
 #include "engine/file_names.h"
 #include "engine/tab_stops.h"
 #include "framework/controls.h"
@@ -36,6 +40,8 @@ HGLOBAL AllocateClipboardBlock(SIZE_T size);
 // the three file-name boxes with their histories, Browse, Exit, About and Help.
 // Enter and Esc end it (IDOK, IDCANCEL), and with it the program.
 class CMultipleRun;
+
+class CFileDropTarget;
 
 class CMainDlg : public CDialog {
  public:
@@ -95,6 +101,8 @@ class CMainDlg : public CDialog {
   // Whole folders (app/main_dlg_folders.cpp): the subfolders check box read
   // from the settings and files accepted from Explorer, at start-up.
   void InitWholeFolders();
+  // Takes the OLE drop target back, before the window goes.
+  void EndWholeFolders();
   // While a multiple-file run pumps messages: a command or a drop that
   // arrives is not started (true, with the answer in *result); closing the
   // window cancels the run instead, which then reports as usual.
@@ -112,6 +120,11 @@ class CMainDlg : public CDialog {
   void OnLeadingOnly();
   void OnSubfoldersClicked();
   LRESULT OnDropFiles(WPARAM wParam, LPARAM);
+  // A drop through OLE: its files and where they were let go.
+  void TakeOleDrop(HDROP drop, POINT screenPoint);
+  // Fills the box the drop rules choose, or says why not.
+  void TakeDrop(const std::vector<DroppedItem>& items, DropTarget target);
+  std::unique_ptr<CFileDropTarget> m_pDropTarget;  // none where OLE would not take it
 
   CWinApp* m_pApp;
 };

@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/drop_rules.h"
+#include "app/drop_target.h"
 #include "app/main_dlg.h"
 #include "app/multiple_run.h"
 #include "app_base/settings.h"
@@ -69,6 +71,15 @@ void CMainDlg::InitWholeFolders() {
   const bool subfolders = GetSettingInt(kSettingsSection, kIncludeSubfoldersEntry, 0) != 0;
   CheckDlgButton(m_hWnd, IDC_MAIN_SUBFOLDERS, subfolders ? BST_CHECKED : BST_UNCHECKED);
   DragAcceptFiles(m_hWnd, TRUE);
+  // Drags of other programs come through OLE too; where the target cannot
+  // be registered, the system's WM_DROPFILES still brings them.
+  m_pDropTarget = std::make_unique<CFileDropTarget>([this](HDROP drop, POINT point) { TakeOleDrop(drop, point); },
+                                                    [this] { return m_pRun == nullptr; });
+  if (!m_pDropTarget->Register(m_hWnd)) m_pDropTarget.reset();
+}
+
+void CMainDlg::EndWholeFolders() {
+  if (m_pDropTarget != nullptr) m_pDropTarget->Revoke();
 }
 
 void CMainDlg::OnSubfoldersClicked() {
@@ -83,16 +94,27 @@ LRESULT CMainDlg::OnDropFiles(WPARAM wParam, LPARAM) {
   const bool inClient = DragQueryPoint(drop, &point) != FALSE;
   const std::vector<DroppedItem> items = DroppedItems(drop);
   DragFinish(drop);
+  TakeDrop(items, inClient ? TargetAt(m_hWnd, point) : DropTarget::kElsewhere);
+  return 0;
+}
 
-  const DropDecision decision = DecideDrop(inClient ? TargetAt(m_hWnd, point) : DropTarget::kElsewhere, items);
+void CMainDlg::TakeOleDrop(HDROP drop, POINT screenPoint) {
+  POINT point = screenPoint;
+  ::ScreenToClient(m_hWnd, &point);
+  RECT client = GetClientRect();
+  const bool inClient = PtInRect(&client, point) != FALSE;
+  TakeDrop(DroppedItems(drop), inClient ? TargetAt(m_hWnd, point) : DropTarget::kElsewhere);
+}
+
+void CMainDlg::TakeDrop(const std::vector<DroppedItem>& items, DropTarget target) {
+  const DropDecision decision = DecideDrop(target, items);
   if (decision.m_nBox == 0) {
     if (!decision.m_strRefusal.empty()) AfxMessageBox(decision.m_strRefusal.c_str(), MB_OK | MB_ICONEXCLAMATION);
-    return 0;
+    return;
   }
   // Only the box's text: the histories change when a command runs.
   SetDlgItemText(decision.m_nBox, decision.m_strText.c_str());
   GetDlgItem(decision.m_nBox).SetFocus();
-  return 0;
 }
 
 bool CMainDlg::KeepOutOfRun(UINT msg, WPARAM wParam, LRESULT* result) {

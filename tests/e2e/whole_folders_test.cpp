@@ -4,6 +4,7 @@
 // long run cancelled at several moments; files and folders dropped on the
 // window's boxes.
 #include <windows.h>
+#include <ole2.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -455,6 +456,108 @@ TEST_F(WholeFolders, FilesAndFoldersDroppedOnTheBoxesFillThemAndLeaveTheHistorie
   ASSERT_NE(nullptr, results);
   ASSERT_NO_FATAL_FAILURE(CloseResults(results));
   EXPECT_EQ(folder + "\\*.txt", Setting("MultipleFiles1"));
+}
+
+
+// A drag from another program's window (OLE's DoDragDrop with the files as
+// CF_HDROP), let go over the pattern box, as Explorer drags files.
+class CDroppedFiles : public IDataObject, public IDropSource {
+ public:
+  explicit CDroppedFiles(const std::wstring& path) : m_Path(path) {}
+  // IUnknown, on the stack for one drag.
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    if (iid == IID_IUnknown || iid == IID_IDataObject) {
+      *object = static_cast<IDataObject*>(this);
+    } else if (iid == IID_IDropSource) {
+      *object = static_cast<IDropSource*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  // IDataObject: the files as CF_HDROP, nothing else.
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+    const size_t size = sizeof(DROPFILES) + (m_Path.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), m_Path.c_str(), m_Path.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryGetData(FORMATETC* format) override {
+    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+  }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    out->ptd = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override {
+    static FORMATETC hdrop = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    return SHCreateStdEnumFmtEtc(1, &hdrop, formats);
+  }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+  // IDropSource: let go after a few rounds of the drag loop, wherever the
+  // mouse is (it was put over the box before).
+  STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD) override {
+    if (escape) return DRAGDROP_S_CANCEL;
+    return ++m_nRounds >= 5 ? DRAGDROP_S_DROP : S_OK;
+  }
+  STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+ private:
+  std::wstring m_Path;
+  int m_nRounds = 0;
+};
+
+// Explorer drags files with OLE: the program's window takes them as a drop
+// target of its own (Wine, unlike Windows, turns no OLE drag into
+// WM_DROPFILES).
+TEST_F(WholeFolders, FilesDraggedFromAnotherWindowFillTheBoxes) {
+  ASSERT_NO_FATAL_FAILURE(Folder("dragged"));
+  ASSERT_NO_FATAL_FAILURE(Write("dragged\\one.txt", "\t1"));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  const std::string folder = WorkFile("dragged"), one = WorkFile("dragged\\one.txt");
+  const struct {
+    const char* what;
+    int on;
+    std::string path;
+    int box;
+    std::string text;
+  } cases[] = {
+      {"a folder on the pattern box", kPattern, folder, kPattern, folder + "\\*.*"},
+      {"a file on the source box", kSource, one, kSource, one},
+  };
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    POINT point = PointOf(m_hMain, c.on);
+    ClientToScreen(m_hMain, &point);
+    ASSERT_TRUE(SetCursorPos(point.x, point.y));
+    CDroppedFiles files(std::wstring(c.path.begin(), c.path.end()));
+    DWORD effect = DROPEFFECT_NONE;
+    EXPECT_EQ(DRAGDROP_S_DROP, DoDragDrop(static_cast<IDataObject*>(&files), static_cast<IDropSource*>(&files),
+                                          DROPEFFECT_COPY, &effect));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+    EXPECT_TRUE(WaitUntil([&] { return GetControlText(m_hMain, c.box) == c.text; }))
+        << "box " << c.box << " shows " << GetControlText(m_hMain, c.box);
+  }
+  OleUninitialize();
+  EXPECT_FALSE(HasSetting("Source1"));
+  EXPECT_FALSE(HasSetting("MultipleFiles1"));
 }
 
 }  // namespace
