@@ -109,12 +109,9 @@ bool MayInstallForAllUsersIn(CInstallRun& run, const std::string& installFolder)
   // Another computer's folder: who may change it is that computer's
   // business, and the system account of this one may not reach it at all.
   if (routines.isNetworkPath(folder)) reason = "it is a folder on another computer (a network share)";
-  for (std::string path = folder; path.size() > 3 && reason.empty();) {
-    if (GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES && routines.isReparsePoint(path))
-      reason = path + " is a link to another place (a junction or symbolic link)";
-    const size_t separator = path.find_last_of("\\/");
-    if (separator == std::string::npos) break;
-    path.erase(separator);
+  if (reason.empty()) {
+    const std::string link = ReparsePointOnPath(folder);
+    if (!link.empty()) reason = link + " is a link to another place (a junction or symbolic link)";
   }
   if (reason.empty() && GetFileAttributesNamed(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
       routines.othersMayChangeFolder(folder))

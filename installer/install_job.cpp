@@ -5,7 +5,7 @@
 #include "framework/file_system.h"
 #include "framework/handle.h"
 #include "framework/wide.h"
-#include "installer/installer_routines.h"
+#include "installer/install_paths.h"
 
 namespace {
 
@@ -30,13 +30,8 @@ CHandle OpenLogFile(const std::string& log, DWORD access, DWORD disposition) {
 std::string LogFileRefusal(const std::string& log) {
   std::string full;
   if (!GetFullPathNamed(log, full)) return "its name is not a valid path";
-  for (std::string path = full; path.size() > 3;) {
-    if (GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES && InstallerRoutines().isReparsePoint(path))
-      return path + " is a link to another place (a junction or symbolic link)";
-    const size_t separator = path.find_last_of("\\/");
-    if (separator == std::string::npos) break;
-    path.erase(separator);
-  }
+  const std::string link = ReparsePointOnPath(full);
+  if (!link.empty()) return link + " is a link to another place (a junction or symbolic link)";
   if (GetFileAttributesNamed(full.c_str()) != INVALID_FILE_ATTRIBUTES &&
       !OpenLogFile(full, FILE_READ_ATTRIBUTES, OPEN_EXISTING).IsValid())
     return "that file is not a plain file of one name (a link, a folder, or a file with other names)";

@@ -4,6 +4,7 @@
 
 #include "framework/file_system.h"
 #include "installer/destination_dlg.h"
+#include "installer/installer_routines.h"
 
 void CreateFolderPath(const std::string& path, std::vector<std::string>* made) {
   SECURITY_ATTRIBUTES attributes = {};
@@ -27,6 +28,17 @@ void ClearReadOnly(const std::string& path) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
       !(attributes & FILE_ATTRIBUTE_DIRECTORY))
     SetFileAttributesNamed(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+std::string ReparsePointOnPath(const std::string& path) {
+  for (std::string part = path; part.size() > 3;) {
+    if (GetFileAttributesNamed(part.c_str()) != INVALID_FILE_ATTRIBUTES && InstallerRoutines().isReparsePoint(part))
+      return part;
+    const size_t separator = part.find_last_of("\\/");
+    if (separator == std::string::npos) break;
+    part.erase(separator);
+  }
+  return std::string();
 }
 
 std::vector<std::string> FilesIn(const std::string& folder, const std::vector<std::string>& names) {

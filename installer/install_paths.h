@@ -23,6 +23,11 @@ void ClearReadOnly(const std::string& path);
 // the help's pages. Nothing to do where the file system has no streams.
 void RemoveZoneMark(const std::string& path);
 
+// The first junction, symbolic link or other reparse point on `path`: the
+// path itself or a folder above it, short of the drive's root (through the
+// installer's routines); empty when there is none.
+std::string ReparsePointOnPath(const std::string& path);
+
 // The paths of the files `names` in `folder`; none without a folder.
 std::vector<std::string> FilesIn(const std::string& folder, const std::vector<std::string>& names);
 
