@@ -65,3 +65,18 @@ bool SamePathText(const std::string& a, const std::string& b) {
   }
   return lstrcmpiW(TextToWide(a).c_str(), TextToWide(b).c_str()) == 0;
 }
+
+std::string ParentFolder(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && IsPathSeparator(path.back()) && path[path.size() - 2] != ':') {
+    path.pop_back();
+  }
+  size_t last = std::string::npos;
+  for (size_t i = 0; i + 1 < path.size(); ++i) {
+    if (IsPathSeparator(path[i])) last = i;
+  }
+  if (last == std::string::npos) return path;
+  std::string parent = path.substr(0, last);
+  if (parent.empty() || parent.back() == ':') parent += '\\';
+  return parent;
+}

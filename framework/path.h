@@ -32,6 +32,10 @@ std::string WithSeparator(std::string folder);
 // the path names no folder (empty for an empty path).
 std::string FolderOfPath(const std::string& path);
 
+// The folder above `folder` (without a final separator, but for a drive
+// root); a drive root, or a name without a folder, stays itself.
+std::string ParentFolder(const std::string& folder);
+
 // The path with its extension (the last dot after the last separator, and
 // what follows) replaced by `extension` (".chm"), or with it added.
 std::string WithExtension(const std::string& path, const char* extension);

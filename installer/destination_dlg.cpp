@@ -59,22 +59,6 @@ bool IsBracketed(const std::string& text) {
   return text.size() >= 2 && text.front() == '[' && text.back() == ']';
 }
 
-// The folder above `folder`; a drive root stays itself.
-std::string ParentFolder(const std::string& folder) {
-  std::string path = folder;
-  while (path.size() > 1 && IsPathSeparator(path.back()) && path[path.size() - 2] != ':') {
-    path.pop_back();
-  }
-  size_t last = std::string::npos;
-  for (size_t i = 0; i + 1 < path.size(); ++i) {
-    if (IsPathSeparator(path[i])) last = i;
-  }
-  if (last == std::string::npos) return path;
-  std::string parent = path.substr(0, last);
-  if (parent.empty() || parent.back() == ':') parent += '\\';
-  return parent;
-}
-
 }  // namespace
 
 bool GetFreeDiskSpaceKB(const std::string& rootPath, unsigned long long& kb) {

@@ -185,14 +185,6 @@ bool OthersHaveRights(const std::string& folder, DWORD rights, bool inheritedToo
   return false;
 }
 
-// The folder that holds `path`; empty for a root.
-std::string ParentOf(std::string path) {
-  while (path.size() > 1 && IsPathSeparator(path.back())) path.pop_back();
-  const size_t separator = path.find_last_of("\\/");
-  if (separator == std::string::npos) return std::string();
-  std::string parent = path.substr(0, separator + 1);
-  return parent == path ? std::string() : parent;
-}
 
 }  // namespace
 
@@ -203,13 +195,14 @@ bool OthersMayMoveFolder(const std::string& folder) {
   // parent holds; changing permissions or owner gives either.
   const DWORD kRemoveRights = DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
   const DWORD kRemoveChildRights = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
-  for (std::string path = folder, parent = ParentOf(folder); !parent.empty();
-       path = parent, parent = ParentOf(parent)) {
-    if (GetFileAttributesNamed(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // made by the installer
-    if (OthersHaveRights(path, kRemoveRights, false) || OthersHaveRights(parent, kRemoveChildRights, false))
+  for (std::string path = folder;;) {
+    const std::string parent = ParentFolder(path);
+    if (SamePathText(parent, path)) return false;  // a root
+    if (GetFileAttributesNamed(path.c_str()) != INVALID_FILE_ATTRIBUTES &&  // else made by the installer
+        (OthersHaveRights(path, kRemoveRights, false) || OthersHaveRights(parent, kRemoveChildRights, false)))
       return true;
+    path = parent;
   }
-  return false;
 }
 
 bool SecureFolderForAllUsers(const std::string& folder) {
