@@ -46,6 +46,47 @@ LONG CRegKey::QueryValue(const char* name, DWORD& type, std::vector<char>& data)
   }
 }
 
+LONG CRegKey::QueryMultiStringValue(const char* name, std::vector<std::string>& strings) const {
+  strings.clear();
+  if (UseWideCalls()) {
+    const std::wstring wideName = Utf8ToWide(name != nullptr ? name : "");
+    std::vector<wchar_t> data(256);
+    DWORD type = REG_NONE;
+    for (;;) {
+      DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+      LONG result = RegQueryValueExW(m_hKey, name != nullptr ? wideName.c_str() : nullptr, nullptr, &type,
+                                     reinterpret_cast<BYTE*>(data.data()), &size);
+      if (result == ERROR_MORE_DATA) {
+        data.resize(std::max<size_t>(data.size() * 2, size / sizeof(wchar_t) + 1));
+        continue;
+      }
+      if (result != ERROR_SUCCESS) return result;
+      if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
+      // Up to the stored size only.
+      data.resize(size / sizeof(wchar_t));
+      data.push_back(L'\0');
+      for (size_t pos = 0; pos + 1 < data.size();) {
+        const std::wstring one(data.data() + pos);
+        pos += one.size() + 1;
+        strings.push_back(WideToUtf8(one));
+      }
+      return ERROR_SUCCESS;
+    }
+  }
+  DWORD type = REG_NONE;
+  std::vector<char> data;
+  const LONG result = QueryValue(name, type, data);
+  if (result != ERROR_SUCCESS) return result;
+  if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
+  data.push_back('\0');
+  for (size_t pos = 0; pos + 1 < data.size();) {
+    const std::string one(data.data() + pos);
+    pos += one.size() + 1;
+    strings.push_back(AnsiToText(one));
+  }
+  return ERROR_SUCCESS;
+}
+
 LONG CRegKey::QueryStringValue(const char* name, std::string& text) const {
   if (UseWideCalls()) {
     // On the NT family the registry keeps text in UTF-16, whichever call

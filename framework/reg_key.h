@@ -54,6 +54,10 @@ class CRegKey {
   // UTF-16 where the framework uses the W calls); ERROR_INVALID_DATA for
   // another type.
   LONG QueryStringValue(const char* name, std::string& text) const;
+  // A REG_MULTI_SZ value's strings in the order stored, empty ones included,
+  // as the framework's text (read in UTF-16 where the framework uses the W
+  // calls); ERROR_INVALID_DATA for another type.
+  LONG QueryMultiStringValue(const char* name, std::vector<std::string>& strings) const;
   // A REG_DWORD value of exactly four bytes; ERROR_INVALID_DATA otherwise.
   LONG QueryDWORDValue(const char* name, DWORD& value) const;
   // Stores the framework's text as REG_SZ (in UTF-16 where the framework

@@ -156,51 +156,13 @@ bool IsInFolder(const std::string& path, const std::string& folder) {
   return EqualIgnoringAsciiCase(head, base);
 }
 
-// The strings of the pending operations' REG_MULTI_SZ value, in the order
-// written, empty ones included (they are meaningful here), in the
-// framework's text.
-bool ReadPendingStrings(const CRegKey& key, std::vector<std::string>& strings) {
-  if (UseWideCalls()) {
-    const std::wstring name = Utf8ToWide(kPendingFileRenameValue);
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_MULTI_SZ)
-      return false;
-    std::vector<wchar_t> data(size / sizeof(wchar_t) + 2);
-    size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
-      return false;
-    // Read up to the recorded size only.
-    data.resize(size / sizeof(wchar_t));
-    data.push_back(L'\0');
-    for (size_t pos = 0; pos + 1 < data.size();) {
-      const std::wstring one(data.data() + pos);
-      pos += one.size() + 1;
-      strings.push_back(WideToUtf8(one));
-    }
-    return true;
-  }
-  DWORD type = REG_NONE;
-  std::vector<char> data;
-  if (key.QueryValue(kPendingFileRenameValue, type, data) != ERROR_SUCCESS || type != REG_MULTI_SZ)
-    return false;
-  data.push_back('\0');
-  for (size_t pos = 0; pos + 1 < data.size();) {
-    const std::string one(data.data() + pos);
-    pos += one.size() + 1;
-    strings.push_back(AnsiToText(one));
-  }
-  return true;
-}
-
 void AddRegistryNames(std::vector<std::string>& names) {
   CRegKey key;
   if (key.Open(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_QUERY_VALUE) != ERROR_SUCCESS) return;
-  // Pairs of existing name and new name; an empty new name deletes.
+  // Pairs of existing name and new name; an empty new name deletes (empty
+  // strings are meaningful here).
   std::vector<std::string> strings;
-  if (!ReadPendingStrings(key, strings)) return;
+  if (key.QueryMultiStringValue(kPendingFileRenameValue, strings) != ERROR_SUCCESS) return;
   for (std::string name : strings) {
     if (!name.empty() && name[0] == '!') name.erase(0, 1);
     if (name.compare(0, 4, "\\??\\") == 0) name.erase(0, 4);
