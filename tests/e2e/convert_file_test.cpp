@@ -127,6 +127,13 @@ class NamesInAnyScript : public ProgramTest, public testing::WithParamInterface<
   NamesInAnyScript() {
     if (GetParam()) m_strProgramFolder = LegacyCodePageFolder();
   }
+  // A folder of the scratch folder named in Cyrillic, Greek and Japanese,
+  // made anew.
+  std::wstring ScriptFolder() {
+    const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
+    EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    return folder;
+  }
 };
 
 INSTANTIATE_TEST_SUITE_P(CodePages, NamesInAnyScript, testing::Values(false, true),
@@ -136,10 +143,9 @@ INSTANTIATE_TEST_SUITE_P(CodePages, NamesInAnyScript, testing::Values(false, tru
 
 TEST_P(NamesInAnyScript, PastedAndTypedNamesReachTheFilesAndComeBackAfterARestart) {
   // Cyrillic, Greek and Japanese in the folder, an emoji in the file names.
-  const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
+  const std::wstring folder = ScriptFolder();
   const std::wstring source = folder + L"\u0416\u0443\u043A \U0001F600.txt";
   const std::wstring destination = folder + L"\u8A9E \u03B3 \U0001F600.txt";
-  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_NO_FATAL_FAILURE(MakeNamedFile(source, "a\tb"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(Type(kTabs, "4"));
@@ -164,10 +170,9 @@ TEST_P(NamesInAnyScript, PastedAndTypedNamesReachTheFilesAndComeBackAfterARestar
 // reaches the source box whole and converts.
 TEST_P(NamesInAnyScript, AFileChosenInTheBrowseDialogReachesItsBox) {
   constexpr int kBrowseSource = 1001, kDialogNameBox = 0x47C;  // cmb13 of the Open dialog
-  const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
+  const std::wstring folder = ScriptFolder();
   const std::wstring source = folder + L"\u0416\u0443\u043A \U0001F600.txt";
   const std::wstring destination = folder + L"\u8A9E \u03B3.txt";
-  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_NO_FATAL_FAILURE(MakeNamedFile(source, "\tz"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(Press(kBrowseSource));
@@ -207,9 +212,8 @@ TEST_P(NamesInAnyScript, AFileChosenInTheBrowseDialogReachesItsBox) {
 
 TEST_P(NamesInAnyScript, APastedPatternFindsTheFilesOfItsFolder) {
   constexpr int kPattern = 1015, kConvertMultiple = 3;
-  const std::wstring folder = WideOf(m_work.GetPath()) + L"\\\u041F\u0430\u043F\u043A\u0430 \u03B1\u03B2 \u65E5\u672C\\";
+  const std::wstring folder = ScriptFolder();
   const std::wstring file = folder + L"\u8A9E \U0001F600.txt";
-  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_NO_FATAL_FAILURE(MakeNamedFile(file, "\tx"));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   const std::wstring pattern = folder + L"*.txt";
