@@ -31,8 +31,8 @@ std::string ComparablePath(const std::string& path) {
   return result;
 }
 
-// The CSIDL of a shell folder of the manifest; -1 for one the system has no
-// number for.
+// The CSIDL of a shell folder the manifest uses; -1 for any other (the
+// registry's list names it).
 int ShellFolderId(const std::string& shellFolder, bool allUsers) {
   struct Folder {
     const char* name;
@@ -42,8 +42,6 @@ int ShellFolderId(const std::string& shellFolder, bool allUsers) {
   static const Folder kFolders[] = {
       {kProgramsShellFolder, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS},
       {kDesktopShellFolder, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY},
-      {"Start Menu", CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU},
-      {"Startup", CSIDL_STARTUP, CSIDL_COMMON_STARTUP},
   };
   for (const Folder& folder : kFolders)
     if (shellFolder == folder.name) return allUsers ? folder.common : folder.own;
