@@ -169,11 +169,17 @@ class CStreamConversion {
         m_Sink(m_DestinationFile, m_bCopy),
         m_Bytes(stops, m_Sink, kWriteSize) {}
 
-  // For the converted copy, `destination` is the folder to make it in, and
-  // *copy receives its name once it is made.
-  ConvertResult Run(const std::string& source, const std::string& destination, std::string* copy) {
-    // The source first: when it cannot be opened the destination stays untouched.
-    m_SourceFile.Open(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
+  // For the converted copy, `destination` is the folder to make it in,
+  // *copy receives its name once it is made, and *writable says whether the
+  // source could be opened for writing too.
+  ConvertResult Run(const std::string& source, const std::string& destination, std::string* copy, bool* writable) {
+    // The source first: when it cannot be opened the destination stays
+    // untouched. A source to be replaced is opened for writing where the user
+    // may write it (still shared with readers only): that open is what the
+    // replacement would otherwise ask of the system once more.
+    const UINT read = CFile::modeRead | CFile::shareDenyWrite;
+    *writable = m_bCopy && m_SourceFile.Open(source.c_str(), CFile::modeReadWrite | CFile::shareDenyWrite, nullptr);
+    if (!*writable) m_SourceFile.Open(source.c_str(), read);
     if (m_bCopy) {
       // A file without a tab is only read, whatever it is; the others are
       // written only where a new file may take the name's place.
@@ -189,8 +195,10 @@ class CStreamConversion {
       SeekTo(m_SourceFile, 0);
       // Without a copy beside the file (a folder the user cannot write to) the
       // source is still read and counted; only the replacement fails.
-      if (!CreateSiblingFile(destination, *copy)) copy->clear();
-      OpenConvertedCopy(*copy);
+      if (!CreateSiblingFile(destination, *copy, &m_DestinationFile)) {
+        copy->clear();
+        m_Sink.Fail();
+      }
     } else {
       OpenDestination(destination);
     }
@@ -270,19 +278,6 @@ class CStreamConversion {
     if (nul && encoding != TextEncoding::kUtf16Le && encoding != TextEncoding::kUtf16Be)
       m_Result.m_Outcome = ConvertOutcome::kNotText;
     return false;
-  }
-
-  // The converted copy is opened as it is, and emptied only when it holds
-  // something after all.
-  void OpenConvertedCopy(const std::string& copy) {
-    const UINT mode = CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::modeNoTruncate;
-    if (copy.empty() || !m_DestinationFile.Open(copy.c_str(), mode, nullptr)) {
-      m_Sink.Fail();
-      return;
-    }
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(m_DestinationFile.GetHandle(), &size)) m_Sink.Fail();
-    else if (size.QuadPart != 0) StartOver();  // not ours as made: emptied after all
   }
 
   // The ASCII start through the byte path, up to the first byte from 0x80
@@ -427,11 +422,12 @@ class CStreamConversion {
 // Runs a conversion; a file failure, or memory that runs out, comes back as
 // the result's error.
 ConvertResult Convert(const std::string& source, const std::string& destination, const TabStopList& stops,
-                      Target target, std::string* copy = nullptr) {
+                      Target target, std::string* copy = nullptr, bool* writable = nullptr) {
   ConvertResult failure;
   failure.m_Outcome = ConvertOutcome::kFailed;
+  bool opened = false;
   try {
-    return CStreamConversion(stops, target).Run(source, destination, copy);
+    return CStreamConversion(stops, target).Run(source, destination, copy, writable != nullptr ? writable : &opened);
   } catch (const CFileException& e) {
     failure.m_strError = e.GetErrorMessage();
   } catch (const std::bad_alloc&) {
@@ -450,10 +446,11 @@ ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& sto
   const size_t separator = path.find_last_of("\\/:");
   const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
   std::string copy;
-  ConvertResult result = Convert(path, folder, stops, Target::kConvertedCopy, &copy);
+  bool writable = false;
+  ConvertResult result = Convert(path, folder, stops, Target::kConvertedCopy, &copy, &writable);
   // A conversion that changed nothing leaves the file as it was.
   if (result.m_Outcome == ConvertOutcome::kConverted && result.m_nTabCount != 0) {
-    switch (ReplaceWithConverted(copy, path, &result.m_strKept)) {
+    switch (ReplaceWithConverted(copy, path, &result.m_strKept, writable)) {
       case ReplaceOutcome::kReplaced:
         return result;
       case ReplaceOutcome::kCopyKept:

@@ -170,7 +170,7 @@ std::string SpareNameOf(const std::string& converted) {
   return (dot == std::string::npos ? converted : converted.substr(0, dot)) + ".old";
 }
 
-bool CreateSiblingFile(const std::string& folder, std::string& path) {
+bool CreateSiblingFile(const std::string& folder, std::string& path, CFile* opened) {
   std::string where = folder.empty() ? "." : folder;
   if (where.back() != '\\' && where.back() != '/') where += '\\';
   if (PathUnits(where) + kCopyNameLength >= MAX_PATH) {
@@ -185,19 +185,26 @@ bool CreateSiblingFile(const std::string& folder, std::string& path) {
     std::snprintf(name, sizeof name, "%s%04lX.tmp", kCopyStem, static_cast<unsigned long>((start + n) & 0xFFFF));
     const std::string candidate = where + name;
     if (Exists(BackupNameOf(candidate)) || Exists(SpareNameOf(candidate))) continue;
-    CHandle file(CreateFileNamed(candidate.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
-    if (file.IsValid()) {
+    CFile file;
+    CFileException failure;
+    if (file.Open(candidate.c_str(), CFile::modeWrite | CFile::shareExclusive | CFile::modeCreate | CFile::modeCreateNew,
+                  &failure)) {
       path = candidate;
+      if (opened != nullptr) *opened = std::move(file);
       return true;
     }
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    const DWORD error = static_cast<DWORD>(failure.m_lOsError);
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      SetLastError(error);
+      return false;
+    }
   }
   SetLastError(ERROR_FILE_EXISTS);
   return false;
 }
 
-ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target, std::string* kept) {
+ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target, std::string* kept,
+                                    bool writable) {
   if (kept != nullptr) kept->clear();
   const DWORD attributes = GetFileAttributesNamed(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return ReplaceOutcome::kRefused;
@@ -206,11 +213,12 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
     SetLastError(ERROR_ACCESS_DENIED);
     return ReplaceOutcome::kRefused;
   }
-  if (!Exists(converted)) return ReplaceOutcome::kRefused;
+  const DWORD convertedAttributes = GetFileAttributesNamed(converted.c_str());
+  if (convertedAttributes == INVALID_FILE_ATTRIBUTES) return ReplaceOutcome::kRefused;
   // A file the user may not write is not the user's to replace, even in a
   // folder the user may write (where a rename would go through). A file
   // another program holds for a moment is waited for.
-  const bool writable = TryWhileHeld(
+  writable = writable || TryWhileHeld(
       [&] {
         return CHandle(CreateFileNamed(target.c_str(), GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
@@ -220,8 +228,11 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
       [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
   if (!writable) return ReplaceOutcome::kRefused;
   // The target's attributes first: ReplaceFileA gives them too, a rename not.
+  // Most often the new copy has them already (the archive mark alone), and
+  // setting them costs as much as a rename.
   const DWORD keptAttributes = attributes & kKeptAttributes;
-  if (!SetFileAttributesNamed(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
+  if ((convertedAttributes & kKeptAttributes) != keptAttributes &&
+      !SetFileAttributesNamed(converted.c_str(), keptAttributes != 0 ? keptAttributes : FILE_ATTRIBUTE_NORMAL))
     return ReplaceOutcome::kRefused;
 
   if (g_routines.replaceFile != nullptr && g_routines.createHardLink != nullptr) {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "framework/file.h"
+
 // What became of a replacement.
 enum class ReplaceOutcome {
   kReplaced,  // the target holds the converted content; nothing else is left
@@ -39,15 +41,20 @@ enum class ReplaceOutcome {
 // target's name is left empty, the converted copy takes it, or else the
 // backup; the backup is removed once the target's name holds either. On
 // kCopyKept, *kept names what is left ("" otherwise).
+// `writable`: the caller has just opened the target for writing, so that
+// the user may write it is known and not asked of the system again.
 ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target,
-                                    std::string* kept = nullptr);
+                                    std::string* kept = nullptr, bool writable = false);
 
 // A new empty file with a name of its own in `folder` (ending or not with a
 // separator), for a converted copy: "orvanezenvero-XXXX.tmp", so that a copy
 // left by a run that was ended can be told for what it is, with no file of
 // its backup name there either; false, with the system's error as last
-// error, when the folder cannot take one.
-bool CreateSiblingFile(const std::string& folder, std::string& path);
+// error, when the folder cannot take one. With `opened`, the file is handed
+// over open for writing and shared with no one, so that nothing can come
+// into it between its making and its writing (and no second open is paid
+// for); without it, the file is closed.
+bool CreateSiblingFile(const std::string& folder, std::string& path, CFile* opened = nullptr);
 
 // The backup name that goes with a converted copy's name: the same with
 // ".bak" for its extension; and the spare name, with ".old".
