@@ -88,4 +88,5 @@ class CMultipleRun {
   DWORD m_dwStart = 0;
   DWORD m_dwDelay = kProgressDelayDefault;
   DWORD m_dwLastUpdate = 0;
+  DWORD m_dwLastPump = 0;
 };
