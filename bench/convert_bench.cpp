@@ -15,6 +15,8 @@
 //   convert_bench floor-tree FOLDER                   the same over every file in the folder
 //     and the folders below it, as the walk of "Include subfolders" finds them
 //     (the walk timed too, as the command's time holds its walk)
+//   convert_bench inplace-tree FOLDER                 ConvertFileInPlace on every file the walk of
+//     "Include subfolders" finds below FOLDER (the walk timed too), beside floor-tree
 //   convert_bench read PATTERN                        each match read whole, nothing written
 // The PATTERN modes print "timed SECONDS" for the whole loop.
 // With VELMORA_BENCH_TIME set, the time of the operation itself goes to stderr.
@@ -201,6 +203,22 @@ int FloorTree(std::string folder) {
   return FloorOf(paths, start);
 }
 
+int InPlaceTree(std::string folder) {
+  { CWaitCursor guiStart; }
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
+  const double start = Seconds();
+  std::vector<std::string> paths = ListFilesBelow(folder, "*");
+  const TabStopList stops(8);
+  int failed = 0;
+  for (std::string& path : paths) {
+    path.insert(0, folder);
+    const ConvertResult result = ConvertFileInPlace(path, stops);
+    failed += result.m_Outcome != ConvertOutcome::kConverted;
+  }
+  std::printf("timed %.3f\n%zu files, %d not converted\n", Seconds() - start, paths.size(), failed);
+  return failed == 0 ? 0 : 1;
+}
+
 int ReadAll(const std::string& pattern) {
   { CWaitCursor guiStart; }
   const std::vector<std::string> paths = Matches(pattern);
@@ -232,6 +250,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "multiple") == 0) return Multiple(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "floor") == 0) return Floor(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "floor-tree") == 0) return FloorTree(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "inplace-tree") == 0) return InPlaceTree(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "read") == 0) return ReadAll(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) {
     const double start = Seconds();

@@ -6,6 +6,8 @@
 # same walk, then each file read, a new file beside it, the same bytes
 # written, flushed, ReplaceFileA), in one run:
 #   floor            convert_bench floor-tree, in process
+#   in process       convert_bench inplace-tree: the walk and the in-place
+#                    conversion of each file, without the window
 #   window off       the real program, driven from outside (commands_bench),
 #                    its progress window kept away ("ProgressDelay" = -1)
 #   window on        the same with the window from the first file on
@@ -75,21 +77,33 @@ velmora() {  # ProgressDelay
   echo "$out" | timed
 }
 
-fresh; t_floor=$(run_win "$floor_bench" floor-tree "$(winpath "$work")" | timed)
-fresh; t_off=$(velmora 4294967295); check "window off"
-fresh; t_on=$(velmora 0); check "window on"
-fresh; t_off2=$(velmora 4294967295); check "window off, again"
-fresh; t_on2=$(velmora 0); check "window on, again"
+# Two rounds, each with every job once and in the same order, so that a
+# machine that slows down or speeds up over the runs meets all of them.
+declare -A total
+jobs=(floor inplace off on)
+declare -A label=([floor]="floor (walk + file work)" [inplace]="conversion in process"
+                  [off]="Velmora, window off" [on]="Velmora, window on")
+for round in 1 2; do
+  for job in "${jobs[@]}"; do
+    fresh
+    case $job in
+      floor) t=$(run_win "$floor_bench" floor-tree "$(winpath "$work")" | timed) ;;
+      inplace) t=$(run_win "$floor_bench" inplace-tree "$(winpath "$work")" | timed); check "in process" ;;
+      off) t=$(velmora 4294967295); check "window off" ;;
+      on) t=$(velmora 0); check "window on" ;;
+    esac
+    echo "round $round: ${label[$job]}: ${t}s" >&2
+    total[$job]=$(awk -v a="${total[$job]:-0}" -v b="$t" 'BEGIN { print a + b }')
+  done
+done
 rm -rf "$work"
 
 echo
-printf '%-26s | %8s | %9s\n' job seconds "/ floor"
-printf '%-26s | %7ss | %9s\n' "floor (walk + file work)" "$t_floor" "1.00"
-printf '%-26s | %7ss | %8sx\n' "Velmora, window off" "$t_off" "$(ratio "$t_off" "$t_floor")"
-printf '%-26s | %7ss | %8sx\n' "Velmora, window on" "$t_on" "$(ratio "$t_on" "$t_floor")"
-printf '%-26s | %7ss | %8sx\n' "Velmora, window off again" "$t_off2" "$(ratio "$t_off2" "$t_floor")"
-printf '%-26s | %7ss | %8sx\n' "Velmora, window on again" "$t_on2" "$(ratio "$t_on2" "$t_floor")"
-echo "window on / off: $(ratio "$(awk -v a="$t_on" -v b="$t_on2" 'BEGIN { print a + b }')" \
-  "$(awk -v a="$t_off" -v b="$t_off2" 'BEGIN { print a + b }')")x (both runs of each summed)"
-echo "(all under Wine; the floor in process, Velmora from the press of its button to its results.)"
+printf '%-26s | %12s | %9s\n' job "seconds, sum" "/ floor"
+for job in "${jobs[@]}"; do
+  printf '%-26s | %11ss | %8sx\n' "${label[$job]}" "${total[$job]}" "$(ratio "${total[$job]}" "${total[floor]}")"
+done
+echo "window on / off: $(ratio "${total[on]}" "${total[off]}")x"
+echo "(all under Wine, two rounds summed; the floor and the conversion in process,"
+echo " Velmora from the press of its button to its results.)"
 exit $status
