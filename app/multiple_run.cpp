@@ -32,10 +32,10 @@ std::string ReportLine(const ConvertResult& result) {
 // small files would otherwise spend its time repainting them.
 constexpr DWORD kUpdateInterval = 100;
 
-// Between files the queue is looked at no more often than this (ms): each
-// look asks the system (under Wine about as long as a tenth of a small
-// file's conversion), and a window that answers within a tick of the clock
-// is as responsive as one that answers at once.
+// The queue is looked at no more often than this (ms): each look asks the
+// system (under Wine about a tenth of a small file's conversion), and a
+// window that answers within a tick of the clock is as responsive as one
+// that answers at once.
 constexpr DWORD kPumpInterval = 10;
 
 }  // namespace
@@ -117,6 +117,14 @@ void CMultipleRun::PumpMessages() {
   }
 }
 
+void CMultipleRun::KeepAnswering(const std::string& name, size_t done, size_t total, bool now) {
+  const DWORD tick = GetTickCount();
+  if (!now && tick - m_dwLastPump < kPumpInterval) return;
+  if (m_dwDelay != MAXDWORD) UpdateProgress(name, done, total);
+  PumpMessages();
+  m_dwLastPump = tick;
+}
+
 void CMultipleRun::UpdateProgress(const std::string& name, size_t done, size_t total) {
   const DWORD now = GetTickCount();
   if (!m_progress.IsWindow()) {
@@ -146,22 +154,21 @@ std::string CMultipleRun::Run(const std::vector<RunFile>& files, const TabStopLi
   std::string report;
   size_t done = 0;
   for (; done < files.size(); ++done) {
-    // Between files only: a file is never left in the middle of its run.
-    const DWORD now = GetTickCount();
-    if (done == 0 || now - m_dwLastPump >= kPumpInterval) {
-      if (m_dwDelay != MAXDWORD) UpdateProgress(files[done].m_strShown, done, files.size());
-      PumpMessages();
-      m_dwLastPump = now;
-    }
-    if (IsCancelled()) break;
+    // A cancel is taken between files only: a file is never left in the
+    // middle of its run.
     const RunFile& file = files[done];
+    KeepAnswering(file.m_strShown, done, files.size(), done == 0);
+    if (IsCancelled()) break;
     report += file.m_strShown + ": ";
     if (TabsArePartOfFormat(file.m_strPath))
       report += kTabsArePartOfFormatText;
     else
       // Into a copy beside the file, which then takes its place: nothing is
       // written to the current folder, which a standard user may not write.
-      report += ReportLine(ConvertFileInPlace(file.m_strPath, stops));
+      // The windows answer through a long file too.
+      report += ReportLine(ConvertFileInPlace(file.m_strPath, stops, [&] {
+        KeepAnswering(file.m_strShown, done, files.size(), false);
+      }));
     report += "\r\n";
   }
   if (done < files.size()) report += CancelledLine(files.size() - done) + "\r\n";

@@ -1,8 +1,9 @@
 #pragma once
 // One Convert Multiple Files run over its matches: each file converted in
-// place in turn, its line added to the report, and between files the
-// messages of the thread pumped, so that the main window is repainted and
-// the progress window's Cancel is heard. A run that lasts shows the progress
+// place in turn, its line added to the report, and between files (and
+// within a long one) the messages of the thread pumped, so that the main
+// window is repainted and the progress window's Cancel is heard; a cancel
+// takes effect after the file in hand. A run that lasts shows the progress
 // window ("Converting Files", template 130); the main window's controls are
 // disabled while it runs.
 #include <windows.h>
@@ -78,6 +79,10 @@ class CMultipleRun {
   void RestoreControls();
   // Handles the messages waiting in the thread's queue.
   void PumpMessages();
+  // Between files and within a long one: the progress window brought up to
+  // date and the queue handled, unless that was done less than
+  // kPumpInterval ago (and `now` is false).
+  void KeepAnswering(const std::string& name, size_t done, size_t total, bool now);
   void UpdateProgress(const std::string& name, size_t done, size_t total);
 
   HWND m_hMain;

@@ -162,8 +162,9 @@ class ByteExpander : public TabExpander {
 // the whole source over by the byte rule. A valid UTF-8 file is read once.
 class CStreamConversion {
  public:
-  CStreamConversion(const TabStopList& stops, Target target)
+  CStreamConversion(const TabStopList& stops, Target target, const std::function<void()>& between)
       : m_Stops(stops),
+        m_Between(between),
         m_bCopy(target == Target::kConvertedCopy),
         m_Input(kReadSize),
         m_Sink(m_DestinationFile, m_bCopy),
@@ -233,6 +234,18 @@ class CStreamConversion {
       m_DestinationFile.Open(destination.c_str(), mode);
   }
 
+  // The next piece of the source into m_Input; the caller's `between` after
+  // every kBytesBetweenCalls read.
+  DWORD ReadPiece() {
+    const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize);
+    m_nRead += got;
+    if (m_Between && m_nRead >= kBytesBetweenCalls) {
+      m_nRead = 0;
+      m_Between();
+    }
+    return got;
+  }
+
   // A file with hard links: replacing it by a new file would leave its other
   // names with the old text.
   // The standard information where the system has it (from Windows Vista
@@ -266,7 +279,7 @@ class CStreamConversion {
     EncodingDetector detector;
     bool nul = false;
     bool first = true;
-    while (const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize)) {
+    while (const DWORD got = ReadPiece()) {
       if (HoldsTabByte(m_Input.data(), got)) return true;
       // The first piece decides a mark.
       if (first) detector.Feed(m_Input.data(), got);
@@ -284,7 +297,7 @@ class CStreamConversion {
   // up; the piece from that byte on waits in m_Input for the UTF-8 attempt,
   // unless a mark or a sequence that is not UTF-8 has decided already.
   Step ExpandAsciiStart() {
-    while (const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize)) {
+    while (const DWORD got = ReadPiece()) {
       m_Detector.Feed(m_Input.data(), got);
       if (m_bCopy && m_Detector.HasNul()) return Step::kNotText;
       const uint64_t high = m_Detector.GetFirstHighByte();
@@ -321,7 +334,7 @@ class CStreamConversion {
     utf8.AlignOutputAfter(m_Sink.Offered());
     utf8.Expand(m_Input.data() + m_nPendingFrom, m_nPendingSize);
     while (utf8.IsValid()) {
-      const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize);
+      const DWORD got = ReadPiece();
       if (got == 0) break;
       if (m_bCopy && HoldsNul(m_Input.data(), got)) return Step::kNotText;
       utf8.Expand(m_Input.data(), got);
@@ -360,7 +373,7 @@ class CStreamConversion {
   // the first piece that holds a NUL byte.
   template <typename Expander>
   Step ExpandToEnd(Expander& expander, bool stopAtNul) {
-    while (const DWORD got = m_SourceFile.Read(m_Input.data(), kReadSize)) {
+    while (const DWORD got = ReadPiece()) {
       if (stopAtNul && HoldsNul(m_Input.data(), got)) return Step::kNotText;
       expander.Expand(m_Input.data(), got);
     }
@@ -406,6 +419,8 @@ class CStreamConversion {
   }
 
   const TabStopList& m_Stops;
+  const std::function<void()>& m_Between;
+  uint64_t m_nRead = 0;  // source bytes read since `between` was last called
   const bool m_bCopy;  // the target is the converted copy
   std::vector<char> m_Input;
   CFile m_SourceFile;
@@ -422,12 +437,13 @@ class CStreamConversion {
 // Runs a conversion; a file failure, or memory that runs out, comes back as
 // the result's error.
 ConvertResult Convert(const std::string& source, const std::string& destination, const TabStopList& stops,
-                      Target target, std::string* copy = nullptr, bool* writable = nullptr) {
+                      Target target, std::string* copy = nullptr, bool* writable = nullptr,
+                      const std::function<void()>& between = {}) {
   ConvertResult failure;
   failure.m_Outcome = ConvertOutcome::kFailed;
   bool opened = false;
   try {
-    return CStreamConversion(stops, target).Run(source, destination, copy, writable != nullptr ? writable : &opened);
+    return CStreamConversion(stops, target, between).Run(source, destination, copy, writable != nullptr ? writable : &opened);
   } catch (const CFileException& e) {
     failure.m_strError = e.GetErrorMessage();
   } catch (const std::bad_alloc&) {
@@ -442,12 +458,13 @@ ConvertResult ConvertFile(const std::string& source, const std::string& destinat
   return Convert(source, destination, stops, Target::kDestination);
 }
 
-ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& stops) {
+ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& stops,
+                                 const std::function<void()>& between) {
   const size_t separator = path.find_last_of("\\/:");
   const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
   std::string copy;
   bool writable = false;
-  ConvertResult result = Convert(path, folder, stops, Target::kConvertedCopy, &copy, &writable);
+  ConvertResult result = Convert(path, folder, stops, Target::kConvertedCopy, &copy, &writable, between);
   // A conversion that changed nothing leaves the file as it was.
   if (result.m_Outcome == ConvertOutcome::kConverted && result.m_nTabCount != 0) {
     switch (ReplaceWithConverted(copy, path, &result.m_strKept, writable)) {

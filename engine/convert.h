@@ -2,6 +2,7 @@
 // The conversion of files: one file into another, and a file in place. Both
 // say what happened and show nothing; the commands tell the user.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/tab_stops.h"
@@ -49,5 +50,10 @@ ConvertResult ConvertFile(const std::string& source, const std::string& destinat
 // UTF-16 text); kLink for a symbolic link or junction and kSeveralNames for
 // a file with hard links, both left as they are (replacing either would
 // split it from its other names); or kFailed when the file cannot be read.
-// Nothing else is written anywhere.
-ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& stops);
+// Nothing else is written anywhere. `between`, where given, is called
+// after every megabyte read (kBytesBetweenCalls), so that a run can keep its
+// windows answering through a long file; the file in hand is then still
+// the old one, and the call must not touch it.
+ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& stops,
+                                 const std::function<void()>& between = {});
+constexpr uint64_t kBytesBetweenCalls = 1024 * 1024;

@@ -114,6 +114,37 @@ TEST_F(ConvertMultipleFiles, ConvertsEachMatchInPlaceAndShowsTheReport) {
   EXPECT_EQ("8", GetSettingString("Settings", "Tabs", ""));
 }
 
+// Set by the thread timer of the test below when it runs while the long
+// file is in hand.
+bool g_bTimerWithinTheFile = false;
+std::string g_strCopies;
+
+void CALLBACK SeeWhetherTheFileIsInHand(HWND, UINT, UINT_PTR, DWORD) {
+  if (CFindFile(g_strCopies.c_str()).IsValid()) g_bTimerWithinTheFile = true;
+}
+
+TEST_F(ConvertMultipleFiles, TheWindowsAnswerWhileALongFileIsConverted) {
+  // One long file (64 MB, read and converted in about a tenth of a second
+  // here, then flushed): a timer of this thread, every 10 ms, is served
+  // while the file is in hand (its converted copy is there). Were the queue
+  // looked at between files only, it would be served only before the file
+  // and after the run.
+  const std::string line = std::string(60, 'x') + "\tend\r\n";
+  std::string text;
+  uint64_t lines = 0;
+  for (; text.size() < 64 * 1024 * 1024; ++lines) text += line;
+  ASSERT_TRUE(WriteWholeFile(m_Dir / "long.txt", text));
+  text = std::string();
+  g_strCopies = m_Dir / "orvanezenvero-*.tmp";
+  g_bTimerWithinTheFile = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10, SeeWhetherTheFileIsInHand);
+  ASSERT_NE(0u, timer);
+  const std::string report = Run(m_Dir / "*.txt");
+  KillTimer(nullptr, timer);
+  EXPECT_TRUE(g_bTimerWithinTheFile) << "nothing was served while the file was in hand";
+  EXPECT_EQ(Line("long.txt", TabsConvertedText(lines)) + "\r\n", report);
+}
+
 TEST_F(ConvertMultipleFiles, APatternWithoutWildcardsAndARelativeOneConvertTheirFiles) {
   ASSERT_TRUE(WriteWholeFile(m_Dir / "one.txt", kTabbed));
   ASSERT_TRUE(WriteWholeFile(m_Dir / "two.txt", kTabbed));

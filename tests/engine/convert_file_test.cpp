@@ -197,6 +197,25 @@ TEST_F(ConvertFileTest, ConvertsInPlaceByWhatTheWholeLongFileProvesToBe) {
   }
 }
 
+TEST_F(ConvertFileTest, InPlaceCallsBackEveryMegabyteReadWhileTheFileIsStillTheOldOne) {
+  std::string text;
+  while (text.size() < 4 * kBytesBetweenCalls + 1000) text += "a\tb\r\n";
+  const std::string path = MakeSource(text);
+  int calls = 0;
+  bool old = true;
+  const ConvertResult result = ConvertFileInPlace(path, TabStopList{8}, [&] {
+    ++calls;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    old = old && GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow == text.size();
+  });
+  EXPECT_EQ("converted: " + TabsConvertedText(text.size() / 5), Summary(result));
+  // The whole file is read once, and its start once more for the first tab.
+  EXPECT_GE(calls, 4);
+  EXPECT_LE(calls, 5);
+  EXPECT_TRUE(old) << "a call came after the file was replaced";
+  EXPECT_EQ(text.size() / 5 * 11, FileText(path).size());
+}
+
 TEST_F(ConvertFileTest, LeadingTabsOnlyFollowsTheLinesThroughEveryPathOfTheFile) {
   TabStopList stops{4, 6, 10};
   stops.SetLeadingOnly(true);
