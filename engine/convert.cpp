@@ -170,17 +170,11 @@ class CStreamConversion {
         m_Sink(m_DestinationFile, m_bCopy),
         m_Bytes(stops, m_Sink, kWriteSize) {}
 
-  // For the converted copy, `destination` is the folder to make it in,
-  // *copy receives its name once it is made, and *writable says whether the
-  // source could be opened for writing too.
-  ConvertResult Run(const std::string& source, const std::string& destination, std::string* copy, bool* writable) {
-    // The source first: when it cannot be opened the destination stays
-    // untouched. A source to be replaced is opened for writing where the user
-    // may write it (still shared with readers only): that open is what the
-    // replacement would otherwise ask of the system once more.
-    const UINT read = CFile::modeRead | CFile::shareDenyWrite;
-    *writable = m_bCopy && m_SourceFile.Open(source.c_str(), CFile::modeReadWrite | CFile::shareDenyWrite, nullptr);
-    if (!*writable) m_SourceFile.Open(source.c_str(), read);
+  // For the converted copy, `destination` is the folder to make it in, and
+  // *copy receives its name once it is made.
+  ConvertResult Run(const std::string& source, const std::string& destination, std::string* copy) {
+    // The source first: when it cannot be opened the destination stays untouched.
+    m_SourceFile.Open(source.c_str(), CFile::modeRead | CFile::shareDenyWrite);
     if (m_bCopy) {
       // A file without a tab is only read, whatever it is; the others are
       // written only where a new file may take the name's place.
@@ -437,13 +431,11 @@ class CStreamConversion {
 // Runs a conversion; a file failure, or memory that runs out, comes back as
 // the result's error.
 ConvertResult Convert(const std::string& source, const std::string& destination, const TabStopList& stops,
-                      Target target, std::string* copy = nullptr, bool* writable = nullptr,
-                      const std::function<void()>& between = {}) {
+                      Target target, std::string* copy = nullptr, const std::function<void()>& between = {}) {
   ConvertResult failure;
   failure.m_Outcome = ConvertOutcome::kFailed;
-  bool opened = false;
   try {
-    return CStreamConversion(stops, target, between).Run(source, destination, copy, writable != nullptr ? writable : &opened);
+    return CStreamConversion(stops, target, between).Run(source, destination, copy);
   } catch (const CFileException& e) {
     failure.m_strError = e.GetErrorMessage();
   } catch (const std::bad_alloc&) {
@@ -463,11 +455,18 @@ ConvertResult ConvertFileInPlace(const std::string& path, const TabStopList& sto
   const size_t separator = path.find_last_of("\\/:");
   const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
   std::string copy;
-  bool writable = false;
-  ConvertResult result = Convert(path, folder, stops, Target::kConvertedCopy, &copy, &writable, between);
+  ConvertResult result;
+  try {
+    result = Convert(path, folder, stops, Target::kConvertedCopy, &copy, between);
+  } catch (...) {
+    // Only `between` throws anything else: the file is still there as it
+    // was, and its copy goes.
+    if (!copy.empty()) DeleteFileNamed(copy.c_str());
+    throw;
+  }
   // A conversion that changed nothing leaves the file as it was.
   if (result.m_Outcome == ConvertOutcome::kConverted && result.m_nTabCount != 0) {
-    switch (ReplaceWithConverted(copy, path, &result.m_strKept, writable)) {
+    switch (ReplaceWithConverted(copy, path, &result.m_strKept)) {
       case ReplaceOutcome::kReplaced:
         return result;
       case ReplaceOutcome::kCopyKept:

@@ -203,8 +203,7 @@ bool CreateSiblingFile(const std::string& folder, std::string& path, CFile* open
   return false;
 }
 
-ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target, std::string* kept,
-                                    bool writable) {
+ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target, std::string* kept) {
   if (kept != nullptr) kept->clear();
   const DWORD attributes = GetFileAttributesNamed(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return ReplaceOutcome::kRefused;
@@ -218,7 +217,7 @@ ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::str
   // A file the user may not write is not the user's to replace, even in a
   // folder the user may write (where a rename would go through). A file
   // another program holds for a moment is waited for.
-  writable = writable || TryWhileHeld(
+  const bool writable = TryWhileHeld(
       [&] {
         return CHandle(CreateFileNamed(target.c_str(), GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,

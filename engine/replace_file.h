@@ -41,10 +41,8 @@ enum class ReplaceOutcome {
 // target's name is left empty, the converted copy takes it, or else the
 // backup; the backup is removed once the target's name holds either. On
 // kCopyKept, *kept names what is left ("" otherwise).
-// `writable`: the caller has just opened the target for writing, so that
-// the user may write it is known and not asked of the system again.
 ReplaceOutcome ReplaceWithConverted(const std::string& converted, const std::string& target,
-                                    std::string* kept = nullptr, bool writable = false);
+                                    std::string* kept = nullptr);
 
 // A new empty file with a name of its own in `folder` (ending or not with a
 // separator), for a converted copy: "orvanezenvero-XXXX.tmp", so that a copy

@@ -198,22 +198,29 @@ TEST_F(ConvertFileTest, ConvertsInPlaceByWhatTheWholeLongFileProvesToBe) {
 }
 
 TEST_F(ConvertFileTest, InPlaceCallsBackEveryMegabyteReadWhileTheFileIsStillTheOldOne) {
-  std::string text;
-  while (text.size() < 4 * kBytesBetweenCalls + 1000) text += "a\tb\r\n";
-  const std::string path = MakeSource(text);
-  int calls = 0;
-  bool old = true;
-  const ConvertResult result = ConvertFileInPlace(path, TabStopList{8}, [&] {
-    ++calls;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    old = old && GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow == text.size();
-  });
-  EXPECT_EQ("converted: " + TabsConvertedText(text.size() / 5), Summary(result));
-  // The whole file is read once, and its start once more for the first tab.
-  EXPECT_GE(calls, 4);
-  EXPECT_LE(calls, 5);
-  EXPECT_TRUE(old) << "a call came after the file was replaced";
-  EXPECT_EQ(text.size() / 5 * 11, FileText(path).size());
+  // Each way through the file: bytes, UTF-8 (from its first character on),
+  // and UTF-16 (the rest after its mark).
+  std::string ascii, utf8 = "\xC3\xA9", utf16 = "\xFF\xFE";
+  while (ascii.size() < 4 * kBytesBetweenCalls + 1000) ascii += "a\tb\r\n";
+  utf8 += ascii;
+  for (char c : ascii) utf16 += std::string{c, '\0'};
+  for (const std::string* text : {&ascii, &utf8, &utf16}) {
+    SCOPED_TRACE(text->substr(0, 2));
+    const std::string path = MakeSource(*text);
+    uint64_t calls = 0;
+    bool old = true;
+    const ConvertResult result = ConvertFileInPlace(path, TabStopList{8}, [&] {
+      ++calls;
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      old = old && GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+            data.nFileSizeLow == text->size();
+    });
+    EXPECT_EQ("converted: " + TabsConvertedText(ascii.size() / 5), Summary(result));
+    // The whole file is read once, and its start once more for the first tab.
+    EXPECT_GE(calls, text->size() / kBytesBetweenCalls);
+    EXPECT_LE(calls, text->size() / kBytesBetweenCalls + 1);
+    EXPECT_TRUE(old) << "a call came after the file was replaced";
+  }
 }
 
 TEST_F(ConvertFileTest, LeadingTabsOnlyFollowsTheLinesThroughEveryPathOfTheFile) {
