@@ -87,8 +87,8 @@ for round in 1 2; do
   for job in "${jobs[@]}"; do
     fresh
     case $job in
-      floor) t=$(run_win "$floor_bench" floor-tree "$(winpath "$work")" | timed) ;;
-      inplace) t=$(run_win "$floor_bench" inplace-tree "$(winpath "$work")" | timed); check "in process" ;;
+      floor) t=$(run_win "$floor_bench" floor-tree "$(winpath "$work")" | timed) || status=1 ;;
+      inplace) t=$(run_win "$floor_bench" inplace-tree "$(winpath "$work")" | timed) || status=1; check "in process" ;;
       off) t=$(velmora 4294967295); check "window off" ;;
       on) t=$(velmora 0); check "window on" ;;
     esac
