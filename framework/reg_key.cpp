@@ -46,32 +46,38 @@ LONG CRegKey::QueryValue(const char* name, DWORD& type, std::vector<char>& data)
   }
 }
 
+LONG CRegKey::QueryWideValue(const char* name, DWORD& type, std::vector<wchar_t>& data) const {
+  const std::wstring wideName = Utf8ToWide(name != nullptr ? name : "");
+  data.resize(256);
+  for (;;) {
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    const LONG result = RegQueryValueExW(m_hKey, name != nullptr ? wideName.c_str() : nullptr, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(data.data()), &size);
+    if (result == ERROR_MORE_DATA) {
+      data.resize(std::max<size_t>(data.size() * 2, size / sizeof(wchar_t) + 1));
+      continue;
+    }
+    // Up to the stored size only.
+    if (result == ERROR_SUCCESS) data.resize(size / sizeof(wchar_t));
+    return result;
+  }
+}
+
 LONG CRegKey::QueryMultiStringValue(const char* name, std::vector<std::string>& strings) const {
   strings.clear();
   if (UseWideCalls()) {
-    const std::wstring wideName = Utf8ToWide(name != nullptr ? name : "");
-    std::vector<wchar_t> data(256);
     DWORD type = REG_NONE;
-    for (;;) {
-      DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-      LONG result = RegQueryValueExW(m_hKey, name != nullptr ? wideName.c_str() : nullptr, nullptr, &type,
-                                     reinterpret_cast<BYTE*>(data.data()), &size);
-      if (result == ERROR_MORE_DATA) {
-        data.resize(std::max<size_t>(data.size() * 2, size / sizeof(wchar_t) + 1));
-        continue;
-      }
-      if (result != ERROR_SUCCESS) return result;
-      if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
-      // Up to the stored size only.
-      data.resize(size / sizeof(wchar_t));
-      data.push_back(L'\0');
-      for (size_t pos = 0; pos + 1 < data.size();) {
-        const std::wstring one(data.data() + pos);
-        pos += one.size() + 1;
-        strings.push_back(WideToUtf8(one));
-      }
-      return ERROR_SUCCESS;
+    std::vector<wchar_t> data;
+    const LONG result = QueryWideValue(name, type, data);
+    if (result != ERROR_SUCCESS) return result;
+    if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
+    data.push_back(L'\0');
+    for (size_t pos = 0; pos + 1 < data.size();) {
+      const std::wstring one(data.data() + pos);
+      pos += one.size() + 1;
+      strings.push_back(WideToUtf8(one));
     }
+    return ERROR_SUCCESS;
   }
   DWORD type = REG_NONE;
   std::vector<char> data;
@@ -91,25 +97,15 @@ LONG CRegKey::QueryStringValue(const char* name, std::string& text) const {
   if (UseWideCalls()) {
     // On the NT family the registry keeps text in UTF-16, whichever call
     // stored it: the W call reads a value that an 8-bit call wrote as well.
-    const std::wstring wideName = Utf8ToWide(name != nullptr ? name : "");
-    std::vector<wchar_t> data(256);
     DWORD type = REG_NONE;
-    for (;;) {
-      DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-      LONG result = RegQueryValueExW(m_hKey, name != nullptr ? wideName.c_str() : nullptr, nullptr, &type,
-                                     reinterpret_cast<BYTE*>(data.data()), &size);
-      if (result == ERROR_MORE_DATA) {
-        data.resize(std::max<size_t>(data.size() * 2, size / sizeof(wchar_t) + 1));
-        continue;
-      }
-      if (result != ERROR_SUCCESS) return result;
-      if (type != REG_SZ) return ERROR_INVALID_DATA;
-      const size_t units = size / sizeof(wchar_t);
-      size_t end = 0;
-      while (end < units && data[end] != L'\0') ++end;
-      text = WideToUtf8(std::wstring(data.data(), end));
-      return ERROR_SUCCESS;
-    }
+    std::vector<wchar_t> data;
+    const LONG result = QueryWideValue(name, type, data);
+    if (result != ERROR_SUCCESS) return result;
+    if (type != REG_SZ) return ERROR_INVALID_DATA;
+    size_t end = 0;
+    while (end < data.size() && data[end] != L'\0') ++end;
+    text = WideToUtf8(std::wstring(data.data(), end));
+    return ERROR_SUCCESS;
   }
   DWORD type = REG_NONE;
   std::vector<char> data;

@@ -86,6 +86,10 @@ class CRegKey {
   }
 
  private:
+  // A value through the W call, `data` sized to what is stored (in UTF-16
+  // units), grown until the value fits.
+  LONG QueryWideValue(const char* name, DWORD& type, std::vector<wchar_t>& data) const;
+
   HKEY m_hKey = nullptr;
 };
 
