@@ -297,6 +297,15 @@ TEST_F(SelfInstallTest, UninstallWithoutItsOwnLocationDeletesNoFiles) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvane"));
 }
 
+// Folders that hold what an installation put there, for the tests of two
+// installations side by side.
+void MakeInstalledFolders(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    CreateFolderPath(folder);
+    for (const char* name : {"Velmora.exe", "Readme.txt"}) ASSERT_TRUE(WriteWholeFile(folder + name, name));
+  }
+}
+
 // The other order: a user's own installation first, then one for all users.
 // The machine's records leave the user's own record alone, so that the
 // user's uninstall still finds and removes that user's installation.
@@ -304,10 +313,7 @@ TEST_F(SelfInstallJobTest, AnInstallationForAllUsersKeepsAUsersOwnRecord) {
   CScriptedBoxes boxes;
   const std::string machineFolder = Folder(m_install);
   const std::string userFolder = Folder(m_root / "User");
-  for (const std::string& folder : {machineFolder, userFolder}) {
-    CreateFolderPath(folder);
-    for (const char* name : {"Velmora.exe", "Readme.txt"}) ASSERT_TRUE(WriteWholeFile(folder + name, name));
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeInstalledFolders({machineFolder, userFolder}));
   m_world.modulePath = userFolder + "Velmora.exe";
   ASSERT_EQ(InstallExitCode::kDone, RunJob("/installstep2 /VERYSILENT /CURRENTUSER").exitCode);
   m_world.modulePath = machineFolder + "Velmora.exe";
@@ -332,10 +338,7 @@ TEST_F(SelfInstallJobTest, EachScopesUninstallRemovesOnlyItsOwnInstallation) {
   CScriptedBoxes boxes;
   const std::string machineFolder = Folder(m_install);
   const std::string userFolder = Folder(m_root / "User");
-  for (const std::string& folder : {machineFolder, userFolder}) {
-    CreateFolderPath(folder);
-    for (const char* name : {"Velmora.exe", "Readme.txt"}) ASSERT_TRUE(WriteWholeFile(folder + name, name));
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeInstalledFolders({machineFolder, userFolder}));
   const std::string userLinks = ProgramsFolder() + "\\" + kTitle;
   const std::string machineLinks = CommonFolder("Programs") + "\\" + kTitle;
   auto installForUser = [&] {
